@@ -1,0 +1,138 @@
+#include "dsp/fft.h"
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <mutex>
+
+namespace orvel::dsp {
+
+namespace {
+
+struct PlanPair {
+    fftwf_plan forward = nullptr;
+    fftwf_plan inverse = nullptr;
+};
+
+// Plans live for the whole process; they are created on first set-up of a
+// size and only read afterwards (FFTW's new-array execute functions are
+// thread-safe on a shared plan).
+std::mutex& planLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+const PlanPair* plansFor(std::size_t n) {
+    static std::map<std::size_t, PlanPair> plans;
+    std::lock_guard<std::mutex> guard(planLock());
+    auto it = plans.find(n);
+    if (it != plans.end()) {
+        return &it->second;
+    }
+    float* t = fftwf_alloc_real(n);
+    fftwf_complex* f = fftwf_alloc_complex(n / 2 + 1);
+    if (t == nullptr || f == nullptr) {
+        fftwf_free(t);
+        fftwf_free(f);
+        return nullptr;
+    }
+    PlanPair p;
+    const int size = static_cast<int>(n);
+    p.forward = fftwf_plan_dft_r2c_1d(size, t, f, FFTW_ESTIMATE);
+    p.inverse = fftwf_plan_dft_c2r_1d(size, f, t, FFTW_ESTIMATE);
+    fftwf_free(t);
+    fftwf_free(f);
+    if (p.forward == nullptr || p.inverse == nullptr) {
+        return nullptr;
+    }
+    return &plans.emplace(n, p).first->second;
+}
+
+inline int16_t saturate16(float v) {
+    const float r = std::nearbyint(v);
+    if (r >= 32767.0f) {
+        return 32767;
+    }
+    if (r <= -32768.0f) {
+        return -32768;
+    }
+    return static_cast<int16_t>(r);
+}
+
+}  // namespace
+
+RealFft::~RealFft() {
+    release();
+}
+
+bool RealFft::init(int order) {
+    release();
+    if (order < 1 || order > 20) {
+        return false;
+    }
+    const std::size_t n = std::size_t{1} << order;
+    const PlanPair* plans = plansFor(n);
+    if (plans == nullptr) {
+        return false;
+    }
+    time_ = fftwf_alloc_real(n);
+    freq_ = reinterpret_cast<float*>(fftwf_alloc_complex(n / 2 + 1));
+    if (time_ == nullptr || freq_ == nullptr) {
+        release();
+        return false;
+    }
+    std::fill(time_, time_ + n, 0.0f);
+    std::fill(freq_, freq_ + n + 2, 0.0f);
+    fwd_ = plans->forward;
+    inv_ = plans->inverse;
+    n_ = n;
+    return true;
+}
+
+void RealFft::release() {
+    fftwf_free(time_);
+    fftwf_free(freq_);
+    time_ = nullptr;
+    freq_ = nullptr;
+    fwd_ = inv_ = nullptr;
+    n_ = 0;
+}
+
+void RealFft::forward() {
+    fftwf_execute_dft_r2c(static_cast<fftwf_plan>(const_cast<void*>(fwd_)), time_,
+                          reinterpret_cast<fftwf_complex*>(freq_));
+}
+
+void RealFft::inverse() {
+    fftwf_execute_dft_c2r(static_cast<fftwf_plan>(const_cast<void*>(inv_)),
+                          reinterpret_cast<fftwf_complex*>(freq_), time_);
+    const float scale = 1.0f / static_cast<float>(n_);
+    for (std::size_t i = 0; i < n_; ++i) {
+        time_[i] *= scale;
+    }
+}
+
+bool FixedSpectrum128::init() {
+    return fft_.ready() || fft_.init(7);
+}
+
+void FixedSpectrum128::magnitudes(const int16_t* frame, int16_t* out) {
+    float* t = fft_.time();
+    for (int i = 0; i < kPoints; ++i) {
+        t[i] = static_cast<float>(frame[i]);
+    }
+    fft_.forward();
+    const Complex* s = fft_.spectrum();
+    constexpr float kScale = 1.0f / static_cast<float>(1 << kScaleShift);
+    for (int k = 0; k < kBins; ++k) {
+        // The scaled complex value is held as two 16-bit numbers first, as a
+        // fixed-point transform would leave it.
+        const float re = saturate16(s[k].real() * kScale);
+        const float im = saturate16(s[k].imag() * kScale);
+        out[k] = saturate16(std::sqrt(re * re + im * im));
+    }
+}
+
+}  // namespace orvel::dsp
