@@ -1,0 +1,139 @@
+#include "analysis/dtmf_detector.h"
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace orvel {
+
+namespace {
+
+// Low group, then high group.
+constexpr double kFrequencies[CDtmfDetector::kFilters] = {697,  770,  852,  941,
+                                                          1209, 1336, 1477, 1633};
+// Row = low group index, column = high group index.
+constexpr char kKeys[] = "123A456B789Cx0#D";
+constexpr float kGroupShare = 0.8f;
+constexpr uint32_t kDefaultRate = 8000;
+
+}  // namespace
+
+CDtmfDetector::CDtmfDetector() {
+    std::memcpy(keyTable_, kKeys, sizeof keyTable_);
+    init(kDefaultRate);
+    reset();
+}
+
+void CDtmfDetector::init(uint32_t sampleRate) {
+    if (sampleRate == 0) {
+        return;
+    }
+    sampleRate_ = sampleRate;
+    blockLength_ = static_cast<uint32_t>(std::lround(sampleRate * kBlockSeconds));
+    if (blockLength_ == 0) {
+        blockLength_ = 1;
+    }
+    for (int i = 0; i < kFilters; ++i) {
+        // Bin rounded half away from zero (lround does exactly that).
+        const double k = static_cast<double>(
+            std::lround(kFrequencies[i] * blockLength_ / static_cast<double>(sampleRate)));
+        coef_[i] = static_cast<float>(2.0 * std::cos(2.0 * std::numbers::pi * k / blockLength_));
+    }
+    if (filled_ > blockLength_) {
+        filled_ = 0;
+    }
+}
+
+void CDtmfDetector::reset() {
+    filled_ = 0;
+    digitCount_ = 0;
+    repeatCount_ = 0;
+    emitted_ = false;
+    lastCandidate_ = '~';
+    std::memset(digits_, 0, sizeof digits_);
+    power_ = Vec8{};
+    s1_ = Vec8{};
+    s2_ = Vec8{};
+}
+
+void CDtmfDetector::run(const int16_t* samples, std::size_t count) {
+    // All eight filters advance together in one vector register.
+    Vec8 s1 = s1_, s2 = s2_, power = power_;
+    const Vec8 c = coef_;
+    for (std::size_t n = 0; n < count; ++n) {
+        const float x = samples[n];
+        const Vec8 next = c * s1 - s2 + x;
+        s2 = s1;
+        s1 = next;
+        power += s1 * s1 + s2 * s2 - c * s1 * s2;
+    }
+    s1_ = s1;
+    s2_ = s2;
+    power_ = power;
+}
+
+bool CDtmfDetector::process(const int16_t* samples, std::size_t count) {
+    if (samples != nullptr && count > 0) {
+        const std::size_t room = blockLength_ - filled_;
+        if (room >= count) {
+            run(samples, count);
+            filled_ += static_cast<uint32_t>(count);
+        } else {
+            run(samples, room);
+            judge();
+            s1_ = Vec8{};
+            s2_ = Vec8{};
+            power_ = Vec8{};
+            // What is left starts the next block; a call longer than a whole
+            // block judges every block it completes.
+            samples += room;
+            count -= room;
+            while (count > blockLength_) {
+                run(samples, blockLength_);
+                judge();
+                s1_ = s2_ = power_ = Vec8{};
+                samples += blockLength_;
+                count -= blockLength_;
+            }
+            run(samples, count);
+            filled_ = static_cast<uint32_t>(count);
+        }
+    }
+    return digitCount_ != 0;
+}
+
+void CDtmfDetector::judge() {
+    const float lowThreshold = kGroupShare * (power_[0] + power_[1] + power_[2] + power_[3]);
+    const float highThreshold = kGroupShare * (power_[4] + power_[5] + power_[6] + power_[7]);
+    int row = -1;
+    int column = -1;
+    for (int i = 0; i < 4; ++i) {
+        if (power_[i] > lowThreshold && (row < 0 || power_[i] > power_[row])) {
+            row = i;
+        }
+        if (power_[4 + i] > highThreshold && (column < 0 || power_[4 + i] > power_[4 + column])) {
+            column = i;
+        }
+    }
+    if (row < 0 || column < 0) {
+        lastCandidate_ = '?';
+        return;
+    }
+    const char key = keyTable_[row * 4 + column];
+    if (key != lastCandidate_) {
+        lastCandidate_ = key;
+        repeatCount_ = 1;
+        emitted_ = false;
+        return;
+    }
+    ++repeatCount_;
+    if (repeatCount_ >= 2 && !emitted_) {
+        if (digitCount_ < kMaxDigits) {
+            digits_[digitCount_++] = key;
+            digits_[digitCount_] = '\0';
+        }
+        emitted_ = true;
+    }
+}
+
+}  // namespace orvel

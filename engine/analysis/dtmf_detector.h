@@ -1,0 +1,56 @@
+// CDtmfDetector: recognises the keys a called subscriber presses. Eight
+// Goertzel filters run over 30-ms blocks; a key is a pair (one per group)
+// that carries more than 80 % of its group's power in two consecutive
+// blocks. There is no absolute level threshold and no twist test, so a weak
+// but clean pair is recognised. The key '*' is reported as 'x'.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace orvel {
+
+class CDtmfDetector {
+public:
+    static constexpr int kFilters = 8;
+    static constexpr std::size_t kMaxDigits = 15;
+    static constexpr double kBlockSeconds = 0.03;  // 240 samples at 8000 Hz
+
+    CDtmfDetector();
+
+    // Stores the rate and computes the block length and the coefficients.
+    // A rate of 0 is refused and leaves the detector as it was.
+    void init(uint32_t sampleRate);
+    void reset();
+    // Runs the samples through the filters; true when at least one key is
+    // waiting in the digit buffer.
+    bool process(const int16_t* samples, std::size_t count);
+
+    // The recognised keys, zero-terminated.
+    const char* digits() const { return digits_; }
+    uint32_t digitCount() const { return digitCount_; }
+    uint32_t blockLength() const { return blockLength_; }
+    uint32_t sampleRate() const { return sampleRate_; }
+
+private:
+    typedef float Vec8 __attribute__((vector_size(32)));
+
+    void run(const int16_t* samples, std::size_t count);
+    void judge();
+
+    Vec8 coef_{};
+    Vec8 power_{};
+    Vec8 s1_{};
+    Vec8 s2_{};
+    uint32_t filled_ = 0;
+    uint32_t digitCount_ = 0;
+    uint32_t sampleRate_ = 0;
+    uint32_t blockLength_ = 0;
+    uint32_t repeatCount_ = 0;
+    bool emitted_ = false;
+    char lastCandidate_ = '~';
+    char digits_[kMaxDigits + 1] = {};
+    char keyTable_[16] = {};
+};
+
+}  // namespace orvel
