@@ -1,0 +1,116 @@
+// What the simulator is told to be: the boards, their units and lines, and the
+// subscribers of the number plan, as read from the simulator's ini file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace orvel::sim {
+
+inline constexpr int kMaxBoards = 10;
+inline constexpr int kUnitsPerBoard = 3;
+inline constexpr int kLinesPerUnit = 6;
+inline constexpr int kLinesPerBoard = kUnitsPerBoard * kLinesPerUnit;
+inline constexpr int kSampleRate = 8000;  // input samples per second and line
+inline constexpr int kMaxAdcRate = 250;   // voltage readings per second and line
+
+// The file the simulator reads from the program directory, and the variable
+// that names another one.
+inline constexpr const char* kConfigFileName = "orvelsim.ini";
+inline constexpr const char* kConfigEnvVar = "ORVEL_SIM_CONFIG";
+
+// What a subscriber who answers says when the plan gives no words.
+inline constexpr const char* kDefaultSpeech = "Алло. Слушаю вас.";
+
+// How the exchange and the subscriber behave for a dialled number.
+enum class Behaviour {
+    Answer,        // answers after some rings and speaks
+    Silent,        // answers and says nothing
+    NoAnswer,      // rings until the caller gives up
+    Busy,          // busy tone at once
+    Unobtainable,  // information tones, then busy
+    DialTone,      // a prefix: the exchange gives a new dial tone
+};
+
+// A moment in a connected call: seconds after the answer, or the end of the
+// n-th stretch of sound the engine plays into the line ("end1", "end2" ...).
+struct Moment {
+    double seconds = -1.0;  // < 0: not by time
+    int afterSound = 0;     // > 0: after that many sounds ended
+    bool set() const { return seconds >= 0.0 || afterSound > 0; }
+};
+
+struct Subscriber {
+    std::string pattern;  // digits, * and #; 'X' any digit; a final '+' any rest
+    Behaviour behaviour = Behaviour::Unobtainable;
+    int rings = 2;             // ring-back periods before answering
+    std::string speech;        // what the subscriber says on answering (UTF-8)
+    std::string voice = "ru";  // speech synthesiser voice
+    char key = 0;              // key to press, 0: none
+    Moment keyAt;
+    Moment hangUpAt;       // not set: stays until the caller hangs up
+    int aonRequests = 0;   // 500 Hz caller-number request pulses on answering
+};
+
+struct LineConfig {
+    double idleVolts = 48.0;      // on-hook, nothing else on the line
+    double offHookVolts = 8.0;    // seized by the board
+    double parallelVolts = 10.0;  // a parallel phone is off hook
+    bool dialTone = true;
+    double cutAt = -1.0;          // seconds of simulated time; < 0: never
+    double cutFor = -1.0;         // < 0: for ever
+    double parallelAt = -1.0;     // a parallel phone goes off hook then
+    double parallelFor = 10.0;
+    bool polarityPlus = true;
+};
+
+struct UnitConfig {
+    int channels = 0;   // 0..6
+    bool option = false;
+    int serial = 0;     // 0..255
+    int version = 0x21; // two nibbles
+    int supply5 = 128;  // raw bytes: 5 V × 25.5, 12 V × 17.75
+    int supply12 = 213;
+    int codecFailures = 0;        // programming attempts that never finish
+    bool hung = false;            // never takes a command word
+    std::array<int, 10> stuck{};  // parameter answers forced to a value (-1 none)
+};
+
+struct BoardConfig {
+    bool present = false;
+    bool initialised = true;
+    uint32_t version = 0x101;  // 12 bits of the configuration word
+    std::array<UnitConfig, kUnitsPerBoard> units{};
+    std::array<LineConfig, kLinesPerBoard> lines{};  // by dense channel number
+    int channelCount() const;
+};
+
+struct SimConfig {
+    double speed = 1.0;    // multiple of real time for the clock thread
+    int tickMs = 4;        // clock thread period
+    int adcRate = 100;     // readings per second and line, 1..kMaxAdcRate
+    double noiseDbm0 = -65.0;
+    double toneDbm0 = -10.0;
+    uint32_t seed = 1;
+    double recordSeconds = 20.0;  // audio kept per line in the record
+    std::string logFile;          // per-line record as text, empty: none
+    std::array<BoardConfig, kMaxBoards> boards{};
+    std::vector<Subscriber> plan;
+    Subscriber fallback;  // for numbers the plan does not hold
+    double digitTimeout = 4.0;  // seconds between digits before the number is taken
+};
+
+// Reads `path`. False with a reason in `error` (file missing or unreadable,
+// a bad value); every value is range-checked.
+bool loadConfig(const std::string& path, SimConfig& config, std::string& error);
+// Parses one plan entry ("answer rings=2 key=9 keyat=end1 say=..."). False
+// with a reason for an unknown behaviour or option.
+bool parseSubscriber(const std::string& text, Subscriber& out, std::string& error);
+// The file to read for `programDir`: the variable's value, else the file in
+// the directory (which may not exist).
+std::string configPath(const std::string& programDir);
+
+}  // namespace orvel::sim

@@ -1,0 +1,143 @@
+#include "sim_driver.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace orvel::sim {
+namespace {
+
+constexpr uint64_t kMaxCatchUpSamples = kSampleRate / 2;  // a stalled clock skips ahead
+
+// Index of a device name "/dev/OrvelPCIDevice<d>", or -1.
+int deviceIndex(const std::string& name) {
+    for (int i = 0; i < kMaxBoards; ++i) {
+        char expected[64];
+        std::snprintf(expected, sizeof expected, driver::kDeviceNameFormat, i);
+        if (name == expected) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+SimDriver::SimDriver(const SimConfig& config, Clock clock, const std::string& logDir)
+    : config_(config), plan_(config.plan, config.fallback) {
+    if (!config_.logFile.empty()) {
+        std::string path = config_.logFile;
+        if (path.front() != '/' && !logDir.empty()) {
+            path = logDir + (logDir.back() == '/' ? "" : "/") + path;
+        }
+        log_ = std::fopen(path.c_str(), "a");
+    }
+    // Speak every subscriber's words now, so that no call waits for the
+    // synthesiser while a card's lock is held.
+    for (const auto& s : plan_.entries()) {
+        if (s.behaviour == Behaviour::Answer) {
+            speech_.get(s.voice, s.speech.empty() ? kDefaultSpeech : s.speech);
+        }
+    }
+    if (plan_.fallback().behaviour == Behaviour::Answer) {
+        const Subscriber& s = plan_.fallback();
+        speech_.get(s.voice, s.speech.empty() ? kDefaultSpeech : s.speech);
+    }
+    EventSink* sink = this;
+    for (int b = 0; b < kMaxBoards; ++b) {
+        if (config_.boards[b].present) {
+            cards_[b] = std::make_unique<SimCard>(b, config_.boards[b], config_, &plan_, &speech_,
+                                                  sink);
+        }
+    }
+    if (clock == Clock::RealTime) {
+        clock_ = std::thread([this] { run(); });
+    }
+}
+
+SimDriver::~SimDriver() {
+    {
+        std::lock_guard<std::mutex> lock(clockMutex_);
+        stopping_ = true;
+    }
+    clockWake_.notify_all();
+    if (clock_.joinable()) {
+        clock_.join();
+    }
+    if (log_ != nullptr) {
+        std::fclose(log_);
+    }
+}
+
+std::unique_ptr<SimDriver> SimDriver::fromProgramDir(const std::string& programDir,
+                                                     std::string& error, Clock clock) {
+    std::string path = configPath(programDir);
+    SimConfig config;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        // No configuration: a machine without cards.
+        return std::make_unique<SimDriver>(config, clock, programDir);
+    }
+    if (!loadConfig(path, config, error)) {
+        return nullptr;
+    }
+    return std::make_unique<SimDriver>(config, clock, programDir);
+}
+
+std::unique_ptr<driver::DeviceHandle> SimDriver::open(const std::string& name) {
+    int index = deviceIndex(name);
+    if (index < 0 || !cards_[index]) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    return cards_[index]->open();
+}
+
+void SimDriver::step(uint64_t samples) {
+    for (auto& card : cards_) {
+        if (card) {
+            card->advance(samples);
+        }
+    }
+}
+
+SimCard* SimDriver::card(int board) {
+    return board >= 0 && board < kMaxBoards ? cards_[board].get() : nullptr;
+}
+
+void SimDriver::lineEvent(int board, int channel, const LineEvent& event) {
+    if (log_ == nullptr) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(logMutex_);
+    std::fprintf(log_, "%10.3f board %d line %2d: %s\n", event.seconds, board, channel,
+                 event.text.c_str());
+    std::fflush(log_);
+}
+
+void SimDriver::run() {
+    using clock = std::chrono::steady_clock;
+    auto start = clock::now();
+    uint64_t done = 0;
+    std::unique_lock<std::mutex> lock(clockMutex_);
+    while (!stopping_) {
+        clockWake_.wait_for(lock, std::chrono::milliseconds(config_.tickMs));
+        if (stopping_) {
+            break;
+        }
+        lock.unlock();
+        double elapsed = std::chrono::duration<double>(clock::now() - start).count();
+        auto target = static_cast<uint64_t>(elapsed * kSampleRate * config_.speed);
+        if (target > done + kMaxCatchUpSamples) {
+            done = target - kMaxCatchUpSamples;
+        }
+        if (target > done) {
+            step(target - done);
+            done = target;
+        }
+        lock.lock();
+    }
+}
+
+}  // namespace orvel::sim
