@@ -1,0 +1,120 @@
+#include "core/ini_file.h"
+
+#include <SimpleIni.h>
+#include <QFile>
+#include <QSaveFile>
+#include <cctype>
+#include <list>
+#include <string>
+
+#include "core/cp1251.h"
+
+namespace orvel {
+
+struct IniFile::Impl {
+    CSimpleIniA ini{/*isUtf8=*/false, /*multiKey=*/false, /*multiLine=*/false};
+};
+
+namespace {
+
+std::string bytes(const QString& s) {
+    return cp1251::encode(s).toStdString();
+}
+
+QString unquoted(std::string_view s) {
+    if (s.size() >= 2 && s.front() == '"' && s.back() == '"')
+        s = s.substr(1, s.size() - 2);
+    return cp1251::decode(s);
+}
+
+}  // namespace
+
+IniFile::IniFile(QString path) : path_(std::move(path)), d_(std::make_unique<Impl>()) {
+    d_->ini.SetSpaces(false);
+}
+
+IniFile::~IniFile() = default;
+
+bool IniFile::load() {
+    d_->ini.Reset();
+    QFile file(path_);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = file.readAll();
+    return d_->ini.LoadData(data.constData(), size_t(data.size())) >= 0;
+}
+
+bool IniFile::save() const {
+    std::string out;
+    if (d_->ini.Save(out, /*addSignature=*/false) < 0)
+        return false;
+    QSaveFile file(path_);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(out.data(), qint64(out.size())) != qint64(out.size())) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool IniFile::contains(const QString& section, const QString& key) const {
+    return d_->ini.GetValue(bytes(section).c_str(), bytes(key).c_str(), nullptr) != nullptr;
+}
+
+// The profile functions drop blanks around a value and one pair of double
+// quotes around it; a value that must keep its blanks is written quoted.
+QString IniFile::value(const QString& section, const QString& key, const QString& fallback) const {
+    const char* v = d_->ini.GetValue(bytes(section).c_str(), bytes(key).c_str(), nullptr);
+    return v ? unquoted(v) : fallback;
+}
+
+void IniFile::setValue(const QString& section, const QString& key, const QString& value) {
+    std::string v = bytes(value);
+    const bool quote = !v.empty() && (std::isspace(static_cast<unsigned char>(v.front())) ||
+                                      std::isspace(static_cast<unsigned char>(v.back())) ||
+                                      (v.size() >= 2 && v.front() == '"' && v.back() == '"'));
+    if (quote)
+        v = '"' + v + '"';
+    d_->ini.SetValue(bytes(section).c_str(), bytes(key).c_str(), v.c_str());
+}
+
+void IniFile::addSection(const QString& section) {
+    d_->ini.SetValue(bytes(section).c_str(), nullptr, nullptr);
+}
+
+bool IniFile::removeKey(const QString& section, const QString& key) {
+    return d_->ini.Delete(bytes(section).c_str(), bytes(key).c_str());
+}
+
+bool IniFile::removeSection(const QString& section) {
+    return d_->ini.Delete(bytes(section).c_str(), nullptr);
+}
+
+QStringList IniFile::sections() const {
+    CSimpleIniA::TNamesDepend names;
+    d_->ini.GetAllSections(names);
+    names.sort(CSimpleIniA::Entry::LoadOrder());
+    QStringList out;
+    for (const auto& n : names)
+        out << cp1251::decode(std::string_view(n.pItem));
+    return out;
+}
+
+QList<std::pair<QString, QString>> IniFile::entries(const QString& section) const {
+    QList<std::pair<QString, QString>> out;
+    const std::string sec = bytes(section);
+    CSimpleIniA::TNamesDepend keys;
+    if (!d_->ini.GetAllKeys(sec.c_str(), keys))
+        return out;
+    keys.sort(CSimpleIniA::Entry::LoadOrder());
+    for (const auto& k : keys) {
+        const char* v = d_->ini.GetValue(sec.c_str(), k.pItem, "");
+        out.append({cp1251::decode(std::string_view(k.pItem)), unquoted(v)});
+    }
+    return out;
+}
+
+}  // namespace orvel

@@ -1,0 +1,93 @@
+#include "core/texts.h"
+
+#include <QFileInfo>
+#include <array>
+
+#include "core/file_names.h"
+#include "core/ini_file.h"
+
+namespace orvel {
+namespace {
+
+constexpr QChar kGroupMark = QChar(7);
+
+QString builtIn(TextId id) {
+    return QString::fromUtf8(textDef(id).builtIn);
+}
+
+QString storedForm(TextId id, const QString& text) {
+    if (id != textAllAbonents)
+        return text;
+    return QString(kGroupMark) + QLatin1Char(' ') + text + QLatin1Char(' ') + kGroupMark;
+}
+
+std::array<QString, kTextCount>& table() {
+    static std::array<QString, kTextCount> texts = [] {
+        std::array<QString, kTextCount> t;
+        for (int i = 0; i < kTextCount; ++i)
+            t[i] = storedForm(TextId(i), builtIn(TextId(i)));
+        return t;
+    }();
+    return texts;
+}
+
+// textAllAbonents without its marks, as the language file holds it.
+QString plainForm(TextId id) {
+    QString t = table()[id];
+    if (id == textAllAbonents && t.size() >= 4 && t.front() == kGroupMark &&
+        t.back() == kGroupMark) {
+        t = t.mid(2, t.size() - 4);
+    }
+    return t;
+}
+
+}  // namespace
+
+const QString& T(TextId id) {
+    return table()[size_t(id)];
+}
+
+void setText(TextId id, const QString& text) {
+    table()[size_t(id)] = storedForm(id, text);
+}
+
+void resetTexts() {
+    for (int i = 0; i < kTextCount; ++i)
+        setText(TextId(i), builtIn(TextId(i)));
+}
+
+bool LoadLanguage(const QString& path) {
+    IniFile ini(path);
+    if (!QFileInfo::exists(path) || !ini.load())
+        return false;
+    for (int i = 0; i < kTextCount; ++i) {
+        const TextId id = TextId(i);
+        const TextDef& def = textDef(id);
+        const QString v = ini.value(QString::fromLatin1(def.section), QString::fromLatin1(def.key));
+        setText(id, v.isEmpty() ? builtIn(id) : v);
+    }
+    return true;
+}
+
+bool writeLanguageFile(const QString& path) {
+    IniFile ini(path);
+    for (int i = 0; i < kTextCount; ++i) {
+        const TextId id = TextId(i);
+        const TextDef& def = textDef(id);
+        ini.setValue(QString::fromLatin1(def.section), QString::fromLatin1(def.key), plainForm(id));
+    }
+    return ini.save();
+}
+
+QString languageFileFromPointer(const QString& pointerFile, const QString& exeDir) {
+    IniFile ini(pointerFile);
+    if (!QFileInfo::exists(pointerFile) || !ini.load())
+        return {};
+    const QString name = ini.value(QStringLiteral("Language"), QStringLiteral("File")).trimmed();
+    if (name.isEmpty())
+        return {};
+    const QString path = QFileInfo(name).isAbsolute() ? name : findFileNoCase(exeDir, name);
+    return QFileInfo::exists(path) ? path : QString();
+}
+
+}  // namespace orvel
