@@ -9,9 +9,9 @@
 namespace orvel::sim {
 namespace {
 
-constexpr const char* kStateNames[] = {"on hook", "dial tone", "dialling", "connecting",
-                                       "ringing", "connected", "busy", "information tones",
-                                       "dead"};
+constexpr const char* kStateNames[] = {"on hook",    "dial tone",         "dialling",
+                                       "connecting", "ringing",           "connected",
+                                       "busy",       "information tones", "dead"};
 static_assert(std::size(kStateNames) == static_cast<size_t>(ExchangeLine::State::Count));
 
 constexpr double kNoDigitSeconds = 15.0;     // dial tone without a digit: busy
@@ -21,13 +21,13 @@ constexpr double kGiveUpSeconds = 120.0;     // ringing without an answer
 constexpr double kSpeechDelaySeconds = 0.4;  // from pick-up to the first word
 constexpr int kPulseSamples = 800;           // 100 ms a pulse: 60 ms break, 40 ms make
 constexpr int kPulseBreakSamples = 480;
-constexpr int kInterDigitSamples = 3200;     // 400 ms after a pulse digit
-constexpr int kPausePulseSamples = 8000;     // the ',' digit: 1 s
-constexpr int kPolaritySamples = 320;        // 40 ms polarity pulse
-constexpr int kWindowSamples16k = 160;       // 10 ms at 16 kHz
-constexpr int kSoundPeak = 300;              // a window louder than this holds sound
-constexpr int kSoundMinMs = 200;             // a sound is at least this long
-constexpr int kSoundGapMs = 800;             // and ends after this much quiet
+constexpr int kInterDigitSamples = 3200;  // 400 ms after a pulse digit
+constexpr int kPausePulseSamples = 8000;  // the ',' digit: 1 s
+constexpr int kPolaritySamples = 320;     // 40 ms polarity pulse
+constexpr int kWindowSamples16k = 160;    // 10 ms at 16 kHz
+constexpr int kSoundPeak = 300;           // a window louder than this holds sound
+constexpr int kSoundMinMs = 200;          // a sound is at least this long
+constexpr int kSoundGapMs = 800;          // and ends after this much quiet
 constexpr size_t kMaxEvents = 5000;
 
 void onDtmfDigits(void* user, const char* digits, int len) {
@@ -40,11 +40,10 @@ void onDtmfDigits(void* user, const char* digits, int len) {
 }  // namespace
 
 const std::array<ExchangeLine::Handler, static_cast<size_t>(ExchangeLine::State::Count)>
-    ExchangeLine::kHandlers = {&ExchangeLine::onHook,   &ExchangeLine::dialTone,
-                               &ExchangeLine::dialling, &ExchangeLine::connecting,
-                               &ExchangeLine::ringing,  &ExchangeLine::connected,
-                               &ExchangeLine::busy,     &ExchangeLine::info,
-                               &ExchangeLine::dead};
+    ExchangeLine::kHandlers = {
+        &ExchangeLine::onHook,     &ExchangeLine::dialTone, &ExchangeLine::dialling,
+        &ExchangeLine::connecting, &ExchangeLine::ringing,  &ExchangeLine::connected,
+        &ExchangeLine::busy,       &ExchangeLine::info,     &ExchangeLine::dead};
 
 ExchangeLine::ExchangeLine() {
     dtmfRx_ = dtmf_rx_init(nullptr, onDtmfDigits, this);
@@ -236,9 +235,10 @@ void ExchangeLine::takeNumber(bool timedOut, uint64_t now) {
     }
     subscriber_ = sub;
     record_.number = number;
-    setState(State::Connecting, now,
-             (std::string("number ") + number + (m == NumberPlan::Match::None ? " not in the plan" : ""))
-                 .c_str());
+    setState(
+        State::Connecting, now,
+        (std::string("number ") + number + (m == NumberPlan::Match::None ? " not in the plan" : ""))
+            .c_str());
 }
 
 void ExchangeLine::connecting(Event e, uint64_t now) {

@@ -110,8 +110,8 @@ private:
     bool wasCut_ = false;
     uint64_t deadline_ = UINT64_MAX;  // next Timeout
     uint64_t stateDeadline_ = UINT64_MAX;
-    std::string digits_;          // collected for the current number
-    size_t numberStart_ = 0;      // after a prefix that gave a new dial tone
+    std::string digits_;      // collected for the current number
+    size_t numberStart_ = 0;  // after a prefix that gave a new dial tone
     char pendingDigit_ = 0;
     const Subscriber* subscriber_ = nullptr;
 

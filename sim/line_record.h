@@ -13,17 +13,17 @@ struct LineEvent {
 };
 
 struct LineRecord {
-    std::string digits;      // every digit the exchange recognised, in order
-    std::string dtmfDigits;  // of those, the ones heard as tones
-    std::string pulseDigits; // and the ones dialled by pulses
-    std::string number;      // the last number the exchange took
+    std::string digits;       // every digit the exchange recognised, in order
+    std::string dtmfDigits;   // of those, the ones heard as tones
+    std::string pulseDigits;  // and the ones dialled by pulses
+    std::string number;       // the last number the exchange took
     std::vector<LineEvent> events;
     // Samples (16 kHz) the engine put into the line, from the first sound
     // after the record was cleared, up to the configured length.
     std::vector<int16_t> audio;
     uint64_t soundSamples = 0;  // non-zero output samples, all time
     int seizures = 0;
-    int keysPressed = 0;        // keys the subscriber pressed
+    int keysPressed = 0;  // keys the subscriber pressed
 
     bool hasEvent(const std::string& part) const {
         for (const auto& e : events) {

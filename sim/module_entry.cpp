@@ -13,8 +13,8 @@ extern "C" __attribute__((visibility("default"))) orvel::driver::Driver* orvel_d
     const char* programDir) {
     std::string error;
     try {
-        auto sim = orvel::sim::SimDriver::fromProgramDir(programDir != nullptr ? programDir : "",
-                                                         error);
+        auto sim =
+            orvel::sim::SimDriver::fromProgramDir(programDir != nullptr ? programDir : "", error);
         if (!sim) {
             std::fprintf(stderr, "orvelsim: %s\n", error.c_str());
             return nullptr;

@@ -110,7 +110,8 @@ void SimCard::writeRegister(unsigned word, uint32_t value) {
         return;
     }
     if (value == kRegSelectUnit) {
-        selectedUnit_ = data_ < static_cast<uint32_t>(kUnitsPerBoard) ? static_cast<int>(data_) : -1;
+        selectedUnit_ =
+            data_ < static_cast<uint32_t>(kUnitsPerBoard) ? static_cast<int>(data_) : -1;
         if (selectedUnit_ >= 0) {
             codecs_[selectedUnit_].count = 0;
             codecs_[selectedUnit_].stuck = false;

@@ -23,9 +23,9 @@ namespace orvel::sim {
 
 inline constexpr size_t kDataFrameBytes = 14;
 inline constexpr size_t kUnitFrameBytes = 4;
-inline constexpr size_t kOutputFrameBytes = 64;    // 32 samples, one per hardware channel
-inline constexpr int kOutputFramesPerSample = 2;   // output runs at 16,000 frames/s
-inline constexpr size_t kOutputFifoFrames = 512;   // 32 ms of output held by the card
+inline constexpr size_t kOutputFrameBytes = 64;   // 32 samples, one per hardware channel
+inline constexpr int kOutputFramesPerSample = 2;  // output runs at 16,000 frames/s
+inline constexpr size_t kOutputFifoFrames = 512;  // 32 ms of output held by the card
 inline constexpr size_t kInputFifoBytes = 4 << 20;
 
 // Register command words (upper half 0x4747).
@@ -90,8 +90,8 @@ private:
     struct Codec {
         std::array<uint32_t, 8> words{};
         int count = 0;
-        int busyReads = 0;      // status reads before programming completes
-        bool stuck = false;     // this attempt never completes
+        int busyReads = 0;   // status reads before programming completes
+        bool stuck = false;  // this attempt never completes
         int failuresLeft = 0;
         bool programmed = false;
     };

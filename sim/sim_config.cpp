@@ -16,7 +16,11 @@ bool validUtf8(const std::string& s) {
     size_t i = 0;
     while (i < s.size()) {
         unsigned char c = static_cast<unsigned char>(s[i]);
-        size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 9;
+        size_t extra = c < 0x80         ? 0
+                       : (c >> 5) == 6  ? 1
+                       : (c >> 4) == 14 ? 2
+                       : (c >> 3) == 30 ? 3
+                                        : 9;
         if (extra == 9 || (extra > 0 && i + extra >= s.size())) {
             return false;
         }
@@ -253,9 +257,12 @@ bool parseSubscriber(const std::string& text, Subscriber& out, std::string& erro
         return false;
     }
     static const std::map<std::string, Behaviour> kinds = {
-        {"answer", Behaviour::Answer},       {"silent", Behaviour::Silent},
-        {"noanswer", Behaviour::NoAnswer},   {"busy", Behaviour::Busy},
-        {"unobtainable", Behaviour::Unobtainable}, {"dialtone", Behaviour::DialTone},
+        {"answer", Behaviour::Answer},
+        {"silent", Behaviour::Silent},
+        {"noanswer", Behaviour::NoAnswer},
+        {"busy", Behaviour::Busy},
+        {"unobtainable", Behaviour::Unobtainable},
+        {"dialtone", Behaviour::DialTone},
     };
     auto kind = kinds.find(parts[0]);
     if (kind == kinds.end()) {
@@ -352,15 +359,13 @@ bool loadConfig(const std::string& path, SimConfig& config, std::string& error) 
         Reader r(ini, section, error);
         r.flag("Initialised", board.initialised);
         r.integer("Version", board.version, 0, 0xFFF);
-        r.perUnit("Units", 0, kLinesPerUnit,
-                  [&](int u, int n) { board.units[u].channels = n; });
+        r.perUnit("Units", 0, kLinesPerUnit, [&](int u, int n) { board.units[u].channels = n; });
         r.perUnit("Options", 0, 1, [&](int u, int n) { board.units[u].option = n != 0; });
         r.perUnit("Serials", 0, 255, [&](int u, int n) { board.units[u].serial = n; });
         r.perUnit("UnitVersions", 0, 255, [&](int u, int n) { board.units[u].version = n; });
         r.perUnit("Supply5V", 0, 255, [&](int u, int n) { board.units[u].supply5 = n; });
         r.perUnit("Supply12V", 0, 255, [&](int u, int n) { board.units[u].supply12 = n; });
-        r.perUnit("CodecFailures", 0, 100,
-                  [&](int u, int n) { board.units[u].codecFailures = n; });
+        r.perUnit("CodecFailures", 0, 100, [&](int u, int n) { board.units[u].codecFailures = n; });
         r.perUnit("Hung", 0, 1, [&](int u, int n) { board.units[u].hung = n != 0; });
         for (int u = 0; u < kUnitsPerBoard; ++u) {
             board.units[u].stuck.fill(-1);

@@ -51,8 +51,8 @@ struct Subscriber {
     std::string voice = "ru";  // speech synthesiser voice
     char key = 0;              // key to press, 0: none
     Moment keyAt;
-    Moment hangUpAt;       // not set: stays until the caller hangs up
-    int aonRequests = 0;   // 500 Hz caller-number request pulses on answering
+    Moment hangUpAt;      // not set: stays until the caller hangs up
+    int aonRequests = 0;  // 500 Hz caller-number request pulses on answering
 };
 
 struct LineConfig {
@@ -60,19 +60,19 @@ struct LineConfig {
     double offHookVolts = 8.0;    // seized by the board
     double parallelVolts = 10.0;  // a parallel phone is off hook
     bool dialTone = true;
-    double cutAt = -1.0;          // seconds of simulated time; < 0: never
-    double cutFor = -1.0;         // < 0: for ever
-    double parallelAt = -1.0;     // a parallel phone goes off hook then
+    double cutAt = -1.0;       // seconds of simulated time; < 0: never
+    double cutFor = -1.0;      // < 0: for ever
+    double parallelAt = -1.0;  // a parallel phone goes off hook then
     double parallelFor = 10.0;
     bool polarityPlus = true;
 };
 
 struct UnitConfig {
-    int channels = 0;   // 0..6
+    int channels = 0;  // 0..6
     bool option = false;
-    int serial = 0;     // 0..255
-    int version = 0x21; // two nibbles
-    int supply5 = 128;  // raw bytes: 5 V × 25.5, 12 V × 17.75
+    int serial = 0;      // 0..255
+    int version = 0x21;  // two nibbles
+    int supply5 = 128;   // raw bytes: 5 V × 25.5, 12 V × 17.75
     int supply12 = 213;
     int codecFailures = 0;        // programming attempts that never finish
     bool hung = false;            // never takes a command word
@@ -89,9 +89,9 @@ struct BoardConfig {
 };
 
 struct SimConfig {
-    double speed = 1.0;    // multiple of real time for the clock thread
-    int tickMs = 4;        // clock thread period
-    int adcRate = 100;     // readings per second and line, 1..kMaxAdcRate
+    double speed = 1.0;  // multiple of real time for the clock thread
+    int tickMs = 4;      // clock thread period
+    int adcRate = 100;   // readings per second and line, 1..kMaxAdcRate
     double noiseDbm0 = -65.0;
     double toneDbm0 = -10.0;
     uint32_t seed = 1;
@@ -99,7 +99,7 @@ struct SimConfig {
     std::string logFile;          // per-line record as text, empty: none
     std::array<BoardConfig, kMaxBoards> boards{};
     std::vector<Subscriber> plan;
-    Subscriber fallback;  // for numbers the plan does not hold
+    Subscriber fallback;        // for numbers the plan does not hold
     double digitTimeout = 4.0;  // seconds between digits before the number is taken
 };
 

@@ -1,9 +1,9 @@
 #include "sim_driver.h"
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <sys/stat.h>
 
 namespace orvel::sim {
 namespace {
@@ -47,8 +47,8 @@ SimDriver::SimDriver(const SimConfig& config, Clock clock, const std::string& lo
     EventSink* sink = this;
     for (int b = 0; b < kMaxBoards; ++b) {
         if (config_.boards[b].present) {
-            cards_[b] = std::make_unique<SimCard>(b, config_.boards[b], config_, &plan_, &speech_,
-                                                  sink);
+            cards_[b] =
+                std::make_unique<SimCard>(b, config_.boards[b], config_, &plan_, &speech_, sink);
         }
     }
     if (clock == Clock::RealTime) {

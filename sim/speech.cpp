@@ -65,7 +65,8 @@ std::vector<int16_t> standIn(size_t chars) {
             double env = std::sin(3.14159265 * i / len);
             double v = 0;
             for (int h = 1; h * 140 < 3400; ++h) {
-                double formant = std::exp(-std::pow((h * 140.0 - 700.0 - 200.0 * (s % 3)) / 500.0, 2));
+                double formant =
+                    std::exp(-std::pow((h * 140.0 - 700.0 - 200.0 * (s % 3)) / 500.0, 2));
                 v += (0.2 + formant) / h * std::sin(2 * 3.14159265 * 140.0 * h * t);
             }
             out.push_back(static_cast<int16_t>(std::clamp(v * env * 8000.0, -32768.0, 32767.0)));

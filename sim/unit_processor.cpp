@@ -5,8 +5,8 @@
 namespace orvel::sim {
 namespace {
 
-constexpr uint64_t kAnswerDelay = 24;       // 3 ms from command word to answer
-constexpr uint64_t kSupplyPeriod = 8000;    // supply readings once a second
+constexpr uint64_t kAnswerDelay = 24;     // 3 ms from command word to answer
+constexpr uint64_t kSupplyPeriod = 8000;  // supply readings once a second
 constexpr size_t kMaxSeen = 20000;
 
 // Parameter index of a get/set code pair, or -1.
@@ -40,7 +40,7 @@ void UnitProcessor::init(int unit, const UnitConfig& config, int adcRate,
     // Readings of all lines are spread evenly: one reading every
     // period / channels samples, going round the lines.
     int channels = std::max(1, config_.channels);
-    adcPeriod_ = std::max<uint64_t>(1, static_cast<uint64_t>(kSampleRate / adcRate / channels));
+    adcPeriod_ = std::max(1.0, static_cast<double>(kSampleRate) / adcRate / channels);
     nextAdc_ = 0;
     nextSupply_ = kSupplyPeriod / 2;
 }
@@ -103,13 +103,27 @@ void UnitProcessor::command(uint32_t dataWord, uint64_t now) {
                 break;
             }
             switch (value) {
-                case 0: line->release(now); return;
-                case 1: line->seize(now); return;
-                case 2: line->polarityPulse(now); return;
-                case 3: line->note(now, "assigned"); reportedState_[local] = -1; return;
-                case 4: line->note(now, "freed"); return;
-                case 7: reset(now); return;
-                default: break;
+                case 0:
+                    line->release(now);
+                    return;
+                case 1:
+                    line->seize(now);
+                    return;
+                case 2:
+                    line->polarityPulse(now);
+                    return;
+                case 3:
+                    line->note(now, "assigned");
+                    reportedState_[local] = -1;
+                    return;
+                case 4:
+                    line->note(now, "freed");
+                    return;
+                case 7:
+                    reset(now);
+                    return;
+                default:
+                    break;
             }
             break;
         case kPulseDigit: {
@@ -158,8 +172,8 @@ void UnitProcessor::tick(uint64_t now, bool send, std::vector<uint8_t>& out) {
     if (config_.channels == 0) {
         return;
     }
-    if (now >= nextAdc_) {
-        nextAdc_ = now + adcPeriod_;
+    if (static_cast<double>(now) >= nextAdc_) {
+        nextAdc_ = std::max(nextAdc_ + adcPeriod_, static_cast<double>(now));
         int k = adcLine_;
         adcLine_ = (adcLine_ + 1) % config_.channels;
         int state = lines_[k]->unitLineState(now);

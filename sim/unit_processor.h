@@ -32,7 +32,7 @@ inline constexpr int kUnitParameters = 10;
 // activate and ring levels, maximum ring pause, the four caller-number request
 // parameters, minimum activate level, polarity.
 inline constexpr std::array<int, kUnitParameters> kParameterDefaults = {255, 255, 255, 200, 250,
-                                                                       0,   250, 250, 254, 0};
+                                                                        0,   250, 250, 254, 0};
 
 struct UnitCommandSeen {
     uint64_t at = 0;  // sample
@@ -77,9 +77,9 @@ private:
     std::array<int, 6> reportedState_{};
     std::vector<Answer> answers_;
     std::vector<UnitCommandSeen> seen_;
-    uint64_t nextAdc_ = 0;
-    uint64_t adcPeriod_ = 80;  // samples between readings of one line
-    int adcLine_ = 0;          // readings go round the lines, spread over the period
+    double nextAdc_ = 0;
+    double adcPeriod_ = 80;  // samples between two readings of the unit
+    int adcLine_ = 0;        // readings go round the lines, spread over the period
     uint64_t nextSupply_ = 0;
 };
 

@@ -1,0 +1,288 @@
+// The simulated card as the engine meets it: registers, control codes, the
+// input byte stream and its unit frames, the output byte stream's rate.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "sim_host.h"
+
+namespace orvel::sim::test {
+namespace {
+
+SimConfig twoBoards() {
+    SimConfig c;
+    c.boards[0].present = true;
+    c.boards[0].units[0].channels = 2;
+    c.boards[0].units[2].channels = 3;
+    c.boards[0].units[2].option = true;
+    c.boards[0].units[0].serial = 42;
+    c.boards[0].units[0].version = 0x35;
+    c.boards[0].version = 0xABC;
+    c.boards[1].present = true;
+    for (auto& u : c.boards[1].units) {
+        u.channels = 6;
+        u.stuck.fill(-1);
+    }
+    for (auto& u : c.boards[0].units) {
+        u.stuck.fill(-1);
+    }
+    return c;
+}
+
+TEST(SimCard, DeviceNamesAndConfigurationWord) {
+    SimDriver drv(twoBoards(), SimDriver::Clock::Manual);
+    EXPECT_NE(drv.open("/dev/OrvelPCIDevice0"), nullptr);
+    EXPECT_NE(drv.open("/dev/OrvelPCIDevice1"), nullptr);
+    errno = 0;
+    EXPECT_EQ(drv.open("/dev/OrvelPCIDevice2"), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(drv.open("/dev/OrvelPCIDevice10"), nullptr);
+
+    SimHost host(drv, 0);
+    ASSERT_NE(host.regs, nullptr);
+    // Counts 2, 0, 3; unit 2's option bit; version in bits 12-23.
+    EXPECT_EQ(host.regs->read(2), 0xABC000u | 0x2u | (0x3u << 8) | (1u << 11));
+    EXPECT_EQ(drv.card(0)->channelCount(), 5);
+    EXPECT_EQ(drv.card(1)->channelCount(), 18);
+}
+
+TEST(SimCard, ControlCodesCheckTheirRecords) {
+    SimDriver drv(twoBoards(), SimDriver::Clock::Manual);
+    SimHost host(drv, 0);
+    uint8_t small[4];
+    EXPECT_EQ(host.handle->ioctl(driver::IOCTL_GET_REGISTERS, nullptr, 0, small, sizeof small), -1);
+    EXPECT_EQ(host.handle->ioctl(driver::IOCTL_START, small, sizeof small, nullptr, 0), -1);
+    EXPECT_EQ(host.handle->ioctl(0x222099, nullptr, 0, nullptr, 0), -1);
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(host.streamSwitch(6, 1), -1);
+    EXPECT_EQ(host.streamSwitch(0, 2), -1);
+    EXPECT_EQ(host.streamSwitch(17, 1, 1), 0);
+    EXPECT_EQ(host.streamSwitch(18, 1, 1), -1);
+}
+
+TEST(SimCard, NothingFlowsUntilStartedProgrammedAndSwitchedOn) {
+    SimDriver drv(twoBoards(), SimDriver::Clock::Manual);
+    SimHost host(drv, 0);
+    host.step(800);
+    EXPECT_EQ(host.dataFrames[0], 0u);
+    ASSERT_EQ(host.start(), 0);
+    host.step(800);
+    EXPECT_EQ(host.dataFrames[0], 0u) << "codec not programmed, stream off";
+    ASSERT_TRUE(host.programCodec(0));
+    host.step(800);
+    EXPECT_EQ(host.dataFrames[0], 0u) << "stream still off";
+    host.streamSwitch(0, 1);
+    host.step(800);
+    EXPECT_EQ(host.dataFrames[0], 800u);
+    EXPECT_EQ(host.garbage, 0u);
+}
+
+TEST(SimCard, OneDataFramePerUnitPerSampleAndNoneForEmptyUnits) {
+    SimDriver drv(twoBoards(), SimDriver::Clock::Manual);
+    SimHost host(drv, 0);
+    host.bringUp();
+    host.step(8000);
+    EXPECT_EQ(host.dataFrames[0], 8000u);
+    EXPECT_EQ(host.dataFrames[1], 0u);
+    EXPECT_EQ(host.dataFrames[2], 8000u);
+    EXPECT_EQ(host.garbage, 0u);
+    // Slots of absent channels carry 0; present ones carry line noise.
+    EXPECT_GT(rms(host.samples[12].data(), 8000), 1.0);
+    EXPECT_EQ(rms(host.samples[15].data(), 8000), 0.0);
+    EXPECT_TRUE(host.rx.wait(0) == driver::DeviceEvent::Signalled);
+}
+
+TEST(SimCard, CodecThatNeverFinishesKeepsTheBusyBit) {
+    SimConfig c = twoBoards();
+    c.boards[0].units[0].codecFailures = 2;
+    SimDriver drv(c, SimDriver::Clock::Manual);
+    SimHost host(drv, 0);
+    EXPECT_FALSE(host.programCodec(0));
+    EXPECT_FALSE(host.programCodec(0));
+    EXPECT_TRUE(host.programCodec(0));
+    EXPECT_TRUE(drv.card(0)->codecProgrammed(0));
+}
+
+TEST(SimCard, HungUnitShowsBusyAndTakesNoCommand) {
+    SimConfig c = twoBoards();
+    c.boards[0].units[2].hung = true;
+    SimDriver drv(c, SimDriver::Clock::Manual);
+    SimHost host(drv, 0);
+    host.bringUp();
+    EXPECT_EQ(host.regs->read(1) & 0x70u, 0x40u);
+    host.unitCommand(2, 0, 21, 0);
+    host.step(400);
+    EXPECT_TRUE(host.take(21).empty());
+    EXPECT_TRUE(drv.card(0)->unitCommands(2).empty());
+}
+
+struct AnswerCase {
+    const char* name;
+    int unit, local, code, value;
+    int answerCode, answerValue;
+};
+
+class UnitAnswers : public ::testing::TestWithParam<AnswerCase> {};
+
+TEST_P(UnitAnswers, AnswerWithinAFewMilliseconds) {
+    const AnswerCase& k = GetParam();
+    SimDriver drv(twoBoards(), SimDriver::Clock::Manual);
+    SimHost host(drv, 0);
+    host.bringUp();
+    host.unitCommand(k.unit, k.local, k.code, k.value);
+    host.step(40);  // 5 ms
+    auto got = host.take(k.answerCode);
+    ASSERT_EQ(got.size(), 1u) << k.name;
+    EXPECT_EQ(got[0].unit, k.unit);
+    EXPECT_EQ(got[0].local, k.local);
+    EXPECT_EQ(got[0].value, k.answerValue) << k.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sim, UnitAnswers,
+                         ::testing::Values(AnswerCase{"fail level", 0, 1, 1, 0, 1, 255},
+                                           AnswerCase{"max ring pause", 2, 2, 7, 0, 7, 200},
+                                           AnswerCase{"aon number", 2, 0, 11, 0, 11, 0},
+                                           AnswerCase{"min activate", 0, 0, 28, 0, 28, 254},
+                                           AnswerCase{"set activate", 0, 1, 4, 77, 4, 77},
+                                           AnswerCase{"set min activate", 2, 2, 29, 9, 29, 9},
+                                           AnswerCase{"polarity", 0, 0, 17, 1, 17, 1},
+                                           AnswerCase{"serial", 0, 0, 18, 0, 18, 42},
+                                           AnswerCase{"version", 0, 0, 21, 0, 21, 0x35},
+                                           AnswerCase{"unknown code", 0, 0, 40, 0, 25, 40},
+                                           AnswerCase{"absent channel", 2, 4, 3, 0, 25, 3}),
+                         [](const auto& info) {
+                             std::string n = info.param.name;
+                             for (auto& ch : n) {
+                                 ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             }
+                             return n;
+                         });
+
+TEST(SimCard, StuckParameterAnswersTheSameWrongValue) {
+    SimConfig c = twoBoards();
+    c.boards[0].units[0].stuck[0] = 77;
+    SimDriver drv(c, SimDriver::Clock::Manual);
+    SimHost host(drv, 0);
+    host.bringUp();
+    for (int i = 0; i < 5; ++i) {
+        host.unitCommand(0, 0, 2, 255);
+    }
+    host.step(80);
+    auto got = host.take(2);
+    ASSERT_EQ(got.size(), 5u);
+    for (const auto& f : got) {
+        EXPECT_EQ(f.value, 77);
+    }
+}
+
+TEST(SimCard, VoltageReadingsAtTheConfiguredRateFollowTheHook) {
+    SimConfig c = twoBoards();
+    c.adcRate = 250;
+    SimDriver drv(c, SimDriver::Clock::Manual);
+    SimHost host(drv, 0);
+    host.bringUp();
+    for (int k = 0; k < 3; ++k) {
+        host.unitCommand(2, k, 24, 1);
+    }
+    host.step(8000);
+    auto readings = host.take(24);
+    int line0 = 0, supply5 = 0, supply12 = 0;
+    for (const auto& f : readings) {
+        if (f.local == 0) {
+            ++line0;
+            EXPECT_NEAR(f.value, 96, 1);  // 48 V in half volts
+        }
+        supply5 += f.local == 6 && f.value == 128;
+        supply12 += f.local == 7 && f.value == 213;
+    }
+    EXPECT_NEAR(line0, 250, 3);
+    EXPECT_EQ(supply5, 1);
+    EXPECT_EQ(supply12, 1);
+    auto states = host.take(23);
+    ASSERT_EQ(states.size(), 5u);  // one report per line: free
+    for (const auto& f : states) {
+        EXPECT_EQ(f.value, 0);
+    }
+
+    host.unitCommand(2, 0, 26, 1);  // off hook
+    host.step(800);
+    readings = host.take(24);
+    int last0 = -1;
+    for (const auto& f : readings) {
+        last0 = f.local == 0 ? f.value : last0;
+    }
+    EXPECT_NEAR(last0, 16, 1);  // 8 V
+    states = host.take(23);
+    ASSERT_EQ(states.size(), 1u);
+    EXPECT_EQ(states[0].local, 0);
+    EXPECT_EQ(states[0].value, 3);
+
+    host.unitCommand(2, 0, 24, 0);
+    host.step(800);
+    for (const auto& f : host.take(24)) {
+        EXPECT_NE(f.local, 0);
+    }
+}
+
+TEST(SimCard, DefaultReadingRateIsAboutOneHundredPerLine) {
+    SimDriver drv(twoBoards(), SimDriver::Clock::Manual);
+    SimHost host(drv, 1);
+    host.bringUp();
+    for (int u = 0; u < 3; ++u) {
+        for (int k = 0; k < 6; ++k) {
+            host.unitCommand(u, k, 24, 1);
+        }
+    }
+    host.step(16000);
+    int perLine[3][6] = {};
+    for (const auto& f : host.take(24)) {
+        if (f.local < 6) {
+            ++perLine[f.unit][f.local];
+        }
+    }
+    for (auto& unit : perLine) {
+        for (int n : unit) {
+            EXPECT_NEAR(n, 200, 6);
+        }
+    }
+}
+
+TEST(SimCard, OutputIsTakenAtSixteenThousandFramesPerSecond) {
+    SimDriver drv(twoBoards(), SimDriver::Clock::Manual);
+    SimHost host(drv, 0);
+    uint8_t frames[64 * 1000] = {};
+    EXPECT_EQ(host.handle->write(frames, sizeof frames), 0) << "not started";
+    host.bringUp();
+    EXPECT_EQ(host.handle->write(frames, sizeof frames),
+              static_cast<ssize_t>(64 * kOutputFifoFrames));
+    EXPECT_EQ(host.handle->write(frames, 64), 0) << "full";
+    host.step(100);  // 12.5 ms: 200 frames go out
+    EXPECT_EQ(drv.card(0)->outputFramesPlayed(), 200u);
+    EXPECT_EQ(host.handle->write(frames, sizeof frames), 64 * 200);
+    host.step(1);
+    EXPECT_EQ(host.handle->write(frames, 100), 64) << "whole frames only";
+}
+
+TEST(SimCard, ClosingTheStartingHandleStopsTheCard) {
+    SimDriver drv(twoBoards(), SimDriver::Clock::Manual);
+    {
+        SimHost host(drv, 0);
+        host.bringUp();
+        EXPECT_TRUE(drv.card(0)->started());
+        SimHost other(drv, 0);  // the device search opens and closes too
+    }
+    EXPECT_FALSE(drv.card(0)->started());
+}
+
+TEST(SimCard, SlowReaderLosesTheOldestBytesOnly) {
+    SimDriver drv(twoBoards(), SimDriver::Clock::Manual);
+    SimHost host(drv, 1);
+    host.bringUp();
+    drv.step(8000 * 20);  // 20 s unread: more than the card holds
+    EXPECT_GT(drv.card(1)->inputBytesLost(), 0u);
+    uint8_t buf[64];
+    EXPECT_EQ(host.handle->read(buf, sizeof buf), 64);
+}
+
+}  // namespace
+}  // namespace orvel::sim::test
