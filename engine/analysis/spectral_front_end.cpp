@@ -1,0 +1,124 @@
+#include "analysis/spectral_front_end.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace orvel {
+
+namespace {
+
+constexpr int kLastBin = CSpectralFrontEnd::kBins - 1;  // 63: stands in when no peak is found
+constexpr int kNoSoundThreshold = INT16_MAX;
+
+}  // namespace
+
+bool CSpectralFrontEnd::setUp(int sampleRate, int bins) {
+    (void)bins;  // the transform is fixed at 128 points
+    binWidth_ = sampleRate > 0 ? sampleRate / (2 * kBins) : 62;
+    return transform_.init();
+}
+
+void CSpectralFrontEnd::analyse(const int16_t* frame) {
+    if (!transform_.init()) {
+        spectrum_.fill(0);
+    } else {
+        transform_.magnitudes(frame, spectrum_.data());
+    }
+    findPeaks();
+}
+
+void CSpectralFrontEnd::analyseSpectrum(const int16_t* magnitudes) {
+    std::copy(magnitudes, magnitudes + kBins, spectrum_.begin());
+    findPeaks();
+}
+
+void CSpectralFrontEnd::findPeaks() {
+    const auto& s = spectrum_;
+    peakCount_ = 0;
+    minimum_ = s[0];
+    for (int k = 1; k < kLastBin; ++k) {
+        minimum_ = std::min(minimum_, s[k]);
+        if (s[k] <= s[k - 1]) {
+            continue;  // a bin not above its left neighbour never starts a peak
+        }
+        int top = k;
+        if (s[k + 1] == s[k]) {
+            while (top < kLastBin && s[top + 1] == s[k]) {
+                ++top;  // a plateau: its last bin is the peak
+            }
+        } else if (s[k + 1] > s[k]) {
+            continue;
+        }
+        if (peakCount_ < static_cast<std::size_t>(kMaxPeaks)) {
+            peaks_[peakCount_++] = {top, s[top], top * binWidth_};
+        }
+        k = top;
+    }
+    foundPeak_ = peakCount_ > 0;
+    if (!foundPeak_) {
+        peaks_[peakCount_++] = {kLastBin, 1, kLastBin * binWidth_};
+    }
+    // Insertion sort, largest first; equal magnitudes keep bin order.
+    for (std::size_t i = 1; i < peakCount_; ++i) {
+        const SpectralPeak p = peaks_[i];
+        std::size_t j = i;
+        while (j > 0 && peaks_[j - 1].magnitude < p.magnitude) {
+            peaks_[j] = peaks_[j - 1];
+            --j;
+        }
+        peaks_[j] = p;
+    }
+}
+
+BandFeatures CSpectralFrontEnd::features(int bandLowHz, int bandHighHz) const {
+    const int width = binWidth_ > 0 ? binWidth_ : 1;
+    int lo = bandLowHz / width;
+    int hi = bandHighHz / width;
+    if (hi == 0) {
+        lo = 1;
+        hi = kLastBin;
+    }
+    lo = std::clamp(lo, 0, kBins);
+    hi = std::clamp(hi, 0, kBins);
+    BandFeatures f;
+    if (lo >= hi) {
+        return f;  // an empty band hears nothing
+    }
+    int best = lo;
+    for (int k = lo + 1; k < hi; ++k) {
+        if (spectrum_[k] > spectrum_[best]) {
+            best = k;
+        }
+    }
+    f.bin = best;
+    f.level = best <= 2 ? 0 : spectrum_[best];
+    f.frequency = best * binWidth_;
+    return f;
+}
+
+int CSpectralFrontEnd::meanMagnitude() const {
+    int sum = 0;
+    for (int k = 1; k < kLastBin; ++k) {
+        sum += spectrum_[k];
+    }
+    return sum / (kLastBin - 1);
+}
+
+int CSpectralFrontEnd::presenceThreshold() const {
+    if (!foundPeak_) {
+        // Without any local maximum the stand-in record has magnitude 1 and
+        // would make every level count as sound.
+        return kNoSoundThreshold;
+    }
+    const int m = peaks_[0].magnitude > 0 ? peaks_[0].magnitude : 1;
+    const int n = minimum_ > 0 ? minimum_ : 1;
+    const int q = m / n;
+    const double r = q > 0 ? 20.0 * std::log10(static_cast<double>(q)) : 0.0;
+    if (r > 10.0) {
+        return static_cast<int>((r + 1.0) * 2.5);
+    }
+    return 2 * m;
+}
+
+}  // namespace orvel
