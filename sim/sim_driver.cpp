@@ -1,6 +1,8 @@
 #include "sim_driver.h"
 
+#include <pthread.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -104,6 +106,18 @@ void SimDriver::step(uint64_t samples) {
 
 SimCard* SimDriver::card(int board) {
     return board >= 0 && board < kMaxBoards ? cards_[board].get() : nullptr;
+}
+
+double SimDriver::clockCpuSeconds() {
+    if (!clock_.joinable()) {
+        return 0;
+    }
+    clockid_t id{};
+    timespec ts{};
+    if (pthread_getcpuclockid(clock_.native_handle(), &id) != 0 || clock_gettime(id, &ts) != 0) {
+        return 0;
+    }
+    return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
 }
 
 void SimDriver::lineEvent(int board, int channel, const LineEvent& event) {

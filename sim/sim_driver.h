@@ -44,6 +44,9 @@ public:
     // The card behind device index `board`, or null.
     SimCard* card(int board);
     const SimConfig& config() const { return config_; }
+    // Processor time the clock thread has used (the simulator's own share of
+    // a benchmark), 0 with the manual clock.
+    double clockCpuSeconds();
 
 private:
     void lineEvent(int board, int channel, const LineEvent& event) override;

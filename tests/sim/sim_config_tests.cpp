@@ -12,6 +12,7 @@
 #include "number_plan.h"
 #include "sim_config.h"
 #include "sim_driver.h"
+#include "speech.h"
 
 namespace orvel::sim::test {
 namespace {
@@ -212,6 +213,28 @@ TEST(SimModule, BadConfigurationRefusesAndMissingOneHasNoCards) {
         EXPECT_NE(drv->open("/dev/OrvelPCIDevice2"), nullptr);
     }
     dlclose(module);
+}
+
+}  // namespace
+}  // namespace orvel::sim::test
+
+namespace orvel::sim::test {
+namespace {
+
+TEST(SimSpeech, SubscribersSpeakThroughTheSynthesiserAtTelephoneLevel) {
+    SpeechBank bank;
+    bool synthesised = false;
+    Speech s = bank.get("ru", kDefaultSpeech, &synthesised);
+    EXPECT_TRUE(synthesised);
+    ASSERT_NE(s, nullptr);
+    EXPECT_GT(s->size(), 8000u / 2);  // at 8 kHz, between half a second
+    EXPECT_LT(s->size(), 8000u * 5);  // and five
+    int peak = 0;
+    for (int16_t v : *s) {
+        peak = std::max(peak, std::abs(static_cast<int>(v)));
+    }
+    EXPECT_NEAR(peak, 12000, 10);
+    EXPECT_EQ(bank.get("ru", kDefaultSpeech).get(), s.get()) << "made once";
 }
 
 }  // namespace
