@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 namespace orvel {
 namespace {
@@ -12,16 +14,44 @@ namespace {
 constexpr uint32_t kRegCmdPrefix = 0x47470000;
 constexpr uint32_t kRegCmdStopped = kRegCmdPrefix | 0x05;
 constexpr uint32_t kRegCmdAttached = kRegCmdPrefix | 0x0B;
+constexpr uint32_t kRegCmdCodecWord = kRegCmdPrefix | 0x10;
+constexpr uint32_t kRegCmdCodecBegin = kRegCmdPrefix | 0x11;
+constexpr uint32_t kRegCmdSelectUnit = kRegCmdPrefix | 0x12;
 constexpr uint32_t kRegCmdUnitCommand = kRegCmdPrefix | 0x18;
+constexpr uint32_t kRegCmdUnitRelease = kRegCmdPrefix | 0x1B;
+constexpr uint32_t kStatusCodecBusy = 0x4000;
 constexpr uint32_t kNoCard = 0xFFFFFFFF;
+constexpr int kPollMs = 200;  // register polls give up after this
+constexpr int kPauseMs = 20;  // around codec programming
+constexpr int kCodecAttempts = 4;
+constexpr uint32_t kMaxSends = 5;  // a parameter answer may differ this often
+constexpr uint16_t kWatchOff = 0xFFFF;
+constexpr uint16_t kPulseBlock = 625;  // 5 s of 8 ms blocks
+constexpr uint16_t kResetBlock = 750;  // one more second of looking
+constexpr uint32_t kRailRun = 2;       // a run longer than this is a pulse
+
+constexpr std::array<uint32_t, kCodecWords> kCodecDefaults = {0x810C, 0x82E1, 0x8388, 0x8488,
+                                                              0x8588, 0x8600, 0x8700, 0x8001};
+constexpr std::array<uint32_t, kUnitParameters> kParameterDefaults = {255, 255, 255, 200, 250,
+                                                                      0,   250, 250, 254, 0};
 
 }  // namespace
 
 using Guard = ACE_Guard<ACE_Recursive_Thread_Mutex>;
 
-CK24Driver::CK24Driver(driver::Driver& drv) : driver_(drv) {}
+CK24Driver::CK24Driver(driver::Driver& drv) : driver_(drv) {
+    for (auto& words : codecWords_) {
+        words = kCodecDefaults;
+    }
+    for (auto& p : parameters_) {
+        p = kParameterDefaults;
+    }
+    polarityCounters_.fill(kWatchOff);
+}
 
-CK24Driver::~CK24Driver() { close(); }
+CK24Driver::~CK24Driver() {
+    CK24Driver::close();
+}
 
 int CK24Driver::open(const std::string& name, uint32_t number) {
     Guard guard(lock_);
@@ -33,6 +63,9 @@ int CK24Driver::open(const std::string& name, uint32_t number) {
         ACE_ERROR((LM_ERROR, ACE_TEXT("%p\n"), ACE_TEXT("")));
         return -1;
     }
+    polarityCounters_.fill(kWatchOff);
+    plusRuns_.fill(0);
+    minusRuns_.fill(0);
     driver::RegistersInfo info;
     if (handle_->ioctl(driver::IOCTL_GET_REGISTERS, nullptr, 0, &info, sizeof info) != 0) {
         ACE_ERROR((LM_ERROR, ACE_TEXT(" Device %C %u error ioctl:"), name.c_str(), number));
@@ -47,6 +80,8 @@ int CK24Driver::open(const std::string& name, uint32_t number) {
     registers_ = info.registers;
     registers_->write(driver::RegisterBlock::kCommand, kRegCmdAttached);
     configWord_ = registers_->read(driver::RegisterBlock::kConfig);
+    unitChannels_.fill(0);
+    unitOptions_.fill(0);
     if (configWord_ != kNoCard) {
         for (uint32_t u = 0; u < kUnitsPerBoard; ++u) {
             unitChannels_[u] = std::min<uint32_t>((configWord_ >> (4 * u)) & 7, kChannelsPerUnit);
@@ -61,7 +96,8 @@ int CK24Driver::open(const std::string& name, uint32_t number) {
         for (uint32_t k = 0; k < unitChannels_[u]; ++k) {
             unitOfChannel_[channel++] = u;
         }
-        unitStatus_[u][0] = unitStatus_[u][1] = unitStatus_[u][4] = unitStatus_[u][5] = 0;
+        unitStatus_[u][kStatusCodec] = unitStatus_[u][kStatusUnit] = 0;
+        unitStatus_[u][kStatusVersion] = unitStatus_[u][kStatusSerial] = 0;
     }
     return 0;
 }
@@ -69,24 +105,35 @@ int CK24Driver::open(const std::string& name, uint32_t number) {
 int CK24Driver::close() {
     Guard guard(lock_);
     registers_ = nullptr;
+    answers_.clear();
     handle_.reset();
     return 0;
 }
 
-int CK24Driver::start() { return -1; }
+int CK24Driver::start() {
+    Guard guard(lock_);
+    if (!handle_) {
+        return -1;
+    }
+    driver::StartRecord start;
+    start.startWord = startWord_;
+    start.receiveEvent = &receiveEvent_;
+    return handle_->ioctl(driver::IOCTL_START, &start, sizeof start, nullptr, 0) == 0 ? 0 : -1;
+}
 
 int CK24Driver::stop() {
     Guard guard(lock_);
-    if (registers_ == nullptr) {
+    if (!handle_) {
         return -1;
     }
-    registers_->write(driver::RegisterBlock::kCommand, kRegCmdStopped);
-    return 0;
+    int result = handle_->ioctl(driver::IOCTL_STOP, nullptr, 0, nullptr, 0) == 0 ? 0 : -1;
+    receiveEvent_.signal();
+    return result;
 }
 
-int CK24Driver::streamSwitch(uint32_t, uint32_t) { return -1; }
-
-int CK24Driver::processAnswer(uint32_t, uint32_t, uint32_t, uint32_t) { return 0; }
+int CK24Driver::streamSwitch(uint32_t, uint32_t) {
+    return -1;
+}
 
 uint32_t CK24Driver::channelCount() const {
     Guard guard(lock_);
@@ -98,10 +145,19 @@ uint32_t CK24Driver::unitChannelCount(uint32_t unit) const {
     return unit < kUnitsPerBoard ? unitChannels_[unit] : 0;
 }
 
+uint32_t CK24Driver::unitOption(uint32_t unit) const {
+    Guard guard(lock_);
+    return unit < kUnitsPerBoard ? unitOptions_[unit] : 0;
+}
+
 uint32_t CK24Driver::activeUnitCount() const {
     Guard guard(lock_);
-    return static_cast<uint32_t>(
-        std::count_if(unitChannels_.begin(), unitChannels_.end(), [](uint32_t n) { return n > 0; }));
+    return static_cast<uint32_t>(std::count_if(unitChannels_.begin(), unitChannels_.end(),
+                                               [](uint32_t n) { return n > 0; }));
+}
+
+bool CK24Driver::channelExists(uint32_t channel) const {
+    return channel < unitChannels_[0] + unitChannels_[1] + unitChannels_[2];
 }
 
 uint32_t CK24Driver::unitOfChannel(uint32_t channel) const {
@@ -129,22 +185,136 @@ void CK24Driver::unitStatus(uint32_t unit, uint32_t out[kUnitStatusWords]) const
     }
 }
 
+void CK24Driver::setUnitState(uint32_t unit, uint32_t state) {
+    if (unit < kUnitsPerBoard) {
+        unitStatus_[unit][kStatusUnit] = state;
+    }
+}
+
+void CK24Driver::writeRegisters(uint32_t data, uint32_t command) {
+    registers_->write(driver::RegisterBlock::kData, data);
+    registers_->write(driver::RegisterBlock::kCommand, command);
+}
+
+bool CK24Driver::waitStatusClear(uint32_t mask) {
+    // Measured on the system clock: the card answers in microseconds, a
+    // stuck bit is given the full 200 ms.
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPollMs);
+    do {
+        if ((registers_->read(driver::RegisterBlock::kCommand) & mask) == 0) {
+            return true;
+        }
+        std::this_thread::yield();
+    } while (std::chrono::steady_clock::now() < until);
+    return (registers_->read(driver::RegisterBlock::kCommand) & mask) == 0;
+}
+
+void CK24Driver::pause20ms() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
+}
+
+uint32_t CK24Driver::codecWord(uint32_t unit, uint32_t index) const {
+    Guard guard(lock_);
+    return unit < kUnitsPerBoard && index < kCodecWords ? codecWords_[unit][index] : 0;
+}
+
+int CK24Driver::programCodec(uint32_t unit) {
+    Guard guard(lock_);
+    if (registers_ == nullptr || unit >= kUnitsPerBoard) {
+        return -1;
+    }
+    auto& words = codecWords_[unit];
+    const auto& g = gains_[unit];
+    words[2] = 0x8388 | (g[1] << 4) | g[0];
+    words[3] = 0x8488 | (g[3] << 4) | g[2];
+    words[4] = 0x8588 | (g[5] << 4) | g[4];
+    writeRegisters(unit, kRegCmdSelectUnit);
+    writeRegisters(0, kRegCmdCodecBegin);
+    for (int attempt = 1;; ++attempt) {
+        for (uint32_t w : words) {
+            writeRegisters(w, kRegCmdCodecWord);
+        }
+        if (waitStatusClear(kStatusCodecBusy)) {
+            unitStatus_[unit][kStatusCodec] = 1;
+            return 0;
+        }
+        ACE_ERROR(
+            (LM_ERROR, ACE_TEXT(" ADC programming timeout device %u sogl %u\n"), number_, unit));
+        if (attempt == kCodecAttempts) {
+            unitStatus_[unit][kStatusCodec] = 2;
+            return -1;
+        }
+        writeRegisters(unit, kRegCmdSelectUnit);
+        writeRegisters(0, kRegCmdCodecBegin);
+    }
+}
+
+int CK24Driver::setUnitSampleRate(uint32_t unit, uint32_t rate, bool apply) {
+    Guard guard(lock_);
+    if (unit >= kUnitsPerBoard) {
+        return -1;
+    }
+    switch (rate) {
+        case 8000:
+            codecWords_[unit][0] = 0x810C;
+            break;
+        case 16000:
+            codecWords_[unit][0] = 0x810D;
+            break;
+        case 32000:
+            codecWords_[unit][0] = 0x810E;
+            break;
+        case 64000:
+            codecWords_[unit][0] = 0x810F;
+            break;
+        default:
+            break;
+    }
+    if (!apply) {
+        return 0;
+    }
+    streamSwitch(2 * unit, 0);
+    pause20ms();
+    if (programCodec(unit) != 0) {
+        return -1;
+    }
+    pause20ms();
+    streamSwitch(2 * unit, 1);
+    return 0;
+}
+
 int CK24Driver::setChannelGain(uint32_t channel, uint32_t gain, bool apply) {
     Guard guard(lock_);
-    if (gain >= 8 || channel >= channelCount()) {
+    if (gain >= 8 || !channelExists(channel)) {
         return -1;
     }
     uint32_t u = unitOfChannel(channel);
     gains_[u][channel - firstChannel_[u]] = gain;
-    return apply ? -1 : 0;  // codec programming comes with the register protocol
+    if (!apply) {
+        return 0;
+    }
+    streamSwitch(2 * u, 0);
+    pause20ms();
+    if (programCodec(u) != 0) {
+        streamSwitch(2 * u, 0);
+        streamSwitch(2 * u + 1, 0);
+        return -1;
+    }
+    pause20ms();
+    streamSwitch(2 * u, 1);
+    return 0;
 }
 
-int CK24Driver::setAdcData(uint32_t channel, uint32_t on) {
-    return writeUnitCommand(channel, 24, on);
-}
-
-int CK24Driver::setLineKey(uint32_t channel, uint32_t value) {
-    return writeUnitCommand(channel, 26, value);
+void CK24Driver::disableUnit(uint32_t unit) {
+    Guard guard(lock_);
+    if (registers_ == nullptr || unit >= kUnitsPerBoard) {
+        return;
+    }
+    streamSwitch(2 * unit, 0);
+    streamSwitch(2 * unit + 1, 0);
+    pause20ms();
+    writeRegisters(unit, kRegCmdSelectUnit);
+    writeRegisters(0, kRegCmdCodecBegin);
 }
 
 int CK24Driver::writeUnitCommand(uint32_t channel, uint32_t command, uint32_t value) {
@@ -155,36 +325,248 @@ int CK24Driver::writeUnitCommand(uint32_t channel, uint32_t command, uint32_t va
     uint32_t u = unitOfChannel(channel);
     uint32_t local = channel - firstChannel_[u];
     uint32_t word = ((local & 7) << 16) | ((command & 0xFF) << 8) | (value & 0xFF);
-    registers_->write(driver::RegisterBlock::kData, word);
-    registers_->write(driver::RegisterBlock::kCommand, kRegCmdUnitCommand + u);
-    return 0;
+    if (waitStatusClear(0x10u << u)) {
+        writeRegisters(word, kRegCmdUnitCommand + u);
+        return 0;
+    }
+    writeRegisters(0, kRegCmdUnitRelease + u);
+    ACE_ERROR((LM_ERROR, ACE_TEXT(" Write command %d to sogl %d timeout!\n"), command, u));
+    setUnitState(u, kUnitWriteFailed);
+    return -1;
 }
 
-int CK24Device::start() {
+int CK24Driver::queueUnitCommand(uint32_t channel, uint32_t command, uint32_t value) {
     Guard guard(lock_);
-    if (!handle_) {
-        return -1;
-    }
-    driver::StartRecord start;
-    start.receiveEvent = &receiveEvent_;
-    start.transmitEvent = &transmitEvent_;
-    return handle_->ioctl(driver::IOCTL_START, &start, sizeof start, nullptr, 0) == 0 ? 0 : -1;
+    answers_.add(channel, command, value);
+    return writeUnitCommand(channel, command, value);
 }
 
-int CK24Device::stop() {
-    Guard guard(lock_);
-    if (!handle_) {
+int CK24Driver::parameterIndex(uint32_t command) {
+    if (command >= 1 && command <= 16) {
+        return static_cast<int>((command - 1) / 2);
+    }
+    if (command == kUnitGetMinActivate || command == kUnitSetMinActivate) {
+        return 8;
+    }
+    if (command == kUnitSetPolarity) {
+        return 9;
+    }
+    return -1;
+}
+
+uint32_t CK24Driver::setCodeOf(uint32_t command) {
+    if (command == kUnitGetMinActivate || command == kUnitSetMinActivate) {
+        return kUnitSetMinActivate;
+    }
+    return command % 2 == 1 ? command + 1 : command;
+}
+
+int CK24Driver::readParameter(uint32_t channel, uint32_t code) {
+    int index = parameterIndex(code);
+    if (index < 0 || index > 8) {
         return -1;
     }
-    for (uint32_t u = 0; u < kUnitsPerBoard; ++u) {
-        if (unitChannels_[u] > 0) {
-            setLineKey(firstChannel_[u], 7);
+    uint32_t read = code == kUnitSetMinActivate || code == kUnitGetMinActivate
+                        ? kUnitGetMinActivate
+                        : static_cast<uint32_t>(2 * index + 1);
+    return queueUnitCommand(channel, read, 0);
+}
+
+int CK24Driver::setParameter(uint32_t channel, uint32_t code, uint32_t value) {
+    Guard guard(lock_);
+    int index = parameterIndex(code);
+    if (index < 0 || index > 8 || channel >= kChannelsPerBoard) {
+        return -1;
+    }
+    parameters_[channel][index] = value & 0xFF;
+    return queueUnitCommand(channel, setCodeOf(code), value);
+}
+
+int CK24Driver::setPolarity(uint32_t channel, uint32_t plus) {
+    Guard guard(lock_);
+    if (channel >= kChannelsPerBoard) {
+        return -1;
+    }
+    parameters_[channel][9] = plus;
+    return queueUnitCommand(channel, kUnitSetPolarity, plus);
+}
+
+int CK24Driver::requestVersion(uint32_t unit) {
+    return unit < kUnitsPerBoard ? queueUnitCommand(firstChannel_[unit], kUnitGetVersion, 0) : -1;
+}
+
+int CK24Driver::requestSerial(uint32_t unit) {
+    return unit < kUnitsPerBoard ? queueUnitCommand(firstChannel_[unit], kUnitGetSerial, 0) : -1;
+}
+
+int CK24Driver::setAdcData(uint32_t channel, uint32_t on) {
+    return writeUnitCommand(channel, kUnitAdcData, on);
+}
+
+int CK24Driver::setLineKey(uint32_t channel, uint32_t value) {
+    return writeUnitCommand(channel, kUnitLineKey, value);
+}
+
+uint32_t CK24Driver::wantedParameter(uint32_t channel, uint32_t index) const {
+    Guard guard(lock_);
+    return channel < kChannelsPerBoard && index < kUnitParameters ? parameters_[channel][index] : 0;
+}
+
+size_t CK24Driver::pendingCount() const {
+    Guard guard(lock_);
+    return answers_.size();
+}
+
+int CK24Driver::processAnswer(uint32_t unit, uint32_t localChannel, uint32_t command,
+                              uint32_t value) {
+    Guard guard(lock_);
+    if (unit >= kUnitsPerBoard) {
+        return kAnswerNothing;
+    }
+    // Supply readings come on local channels 6 and 7; every other answer
+    // names one of the unit's lines.
+    if (command == kUnitAdcData && (localChannel == 6 || localChannel == 7)) {
+        unitStatus_[unit][localChannel == 6 ? kStatusSupply5 : kStatusSupply12] = value & 0xFF;
+        return kAnswerNothing;
+    }
+    if (command == kUnitUnrecognised) {
+        ACE_DEBUG((LM_DEBUG,
+                   ACE_TEXT("CK24Driver::queueCmdsProcessed unrecognized command receiver %u\n"),
+                   value));
+        return kAnswerNothing;
+    }
+    if (localChannel >= unitChannels_[unit]) {
+        return kAnswerNothing;
+    }
+    uint32_t channel = firstChannel_[unit] + localChannel;
+    int index = parameterIndex(command);
+    if (index >= 0 && command != kUnitSetPolarity) {
+        // The read and the set of a parameter wait alike: the answer to a
+        // resent set still belongs to the read that found the wrong value.
+        uint32_t set = setCodeOf(command);
+        uint32_t read = set == kUnitSetMinActivate ? kUnitGetMinActivate : set - 1;
+        K24PendingEntry* entry = answers_.find(channel, command);
+        if (entry == nullptr) {
+            entry = answers_.find(channel, command == set ? read : set);
+        }
+        if (entry == nullptr) {
+            setUnitState(unit, kUnitAnswerUnexpected);
+            return kAnswerNothing;
+        }
+        uint32_t wanted = parameters_[channel][index];
+        if (value == wanted) {
+            answers_.remove(entry);
+            return kAnswerConfirmed;
+        }
+        setUnitState(unit, kUnitAnswerDiffers);
+        if (++entry->sends < kMaxSends) {
+            writeUnitCommand(channel, setCodeOf(command), wanted);
+            return kAnswerNothing;
+        }
+        setUnitState(unit, kUnitNotConfirmed);
+        answers_.remove(entry);
+        return kAnswerError;
+    }
+    switch (command) {
+        case kUnitSetPolarity: {
+            K24PendingEntry* entry = answers_.find(channel, command);
+            if (entry == nullptr) {
+                return kAnswerNothing;
+            }
+            ACE_DEBUG(
+                (LM_DEBUG, ACE_TEXT("Fact request SoglFrame processing. Channel:%d\n"), channel));
+            int result = kAnswerNothing;
+            uint32_t wanted = parameters_[channel][9];
+            if (value != wanted && value <= 1) {
+                setUnitState(unit, kUnitAnswerDiffers);
+                if (++entry->sends < kMaxSends) {
+                    writeUnitCommand(channel, kUnitSetPolarity, wanted);
+                    return kAnswerNothing;
+                }
+                setUnitState(unit, kUnitNotConfirmed);
+                result = kAnswerError;
+            }
+            answers_.remove(entry);
+            return result;
+        }
+        case kUnitGetSerial:
+        case kUnitGetVersion: {
+            K24PendingEntry* entry = answers_.find(channel, command);
+            if (entry == nullptr) {
+                setUnitState(unit, kUnitAnswerUnexpected);
+                return kAnswerNothing;
+            }
+            if (command == kUnitGetSerial) {
+                unitStatus_[unit][kStatusSerial] = value & 0xFF;
+            } else {
+                unitStatus_[unit][kStatusVersion] = (value & 0xF) | (((value >> 4) & 0xF) << 16);
+            }
+            answers_.remove(entry);
+            return kAnswerNothing;
+        }
+        case kUnitLineState:
+            return kAnswerLineState;
+        case kUnitAdcData:
+            return kAnswerVoltage;
+        default:
+            return kAnswerNothing;
+    }
+}
+
+int CK24Driver::checkAcknowledgeTimeouts(std::vector<K24PendingEntry>& expired) {
+    Guard guard(lock_);
+    size_t before = expired.size();
+    answers_.tick(expired);
+    for (size_t i = before; i < expired.size(); ++i) {
+        const K24PendingEntry& e = expired[i];
+        ACE_DEBUG((LM_DEBUG, ACE_TEXT("CK24Driver AcknowledgeTimeOut Channel:%u Command:%u\n"),
+                   e.channel, e.command));
+        setUnitState(unitOfChannel(e.channel), kUnitAnswerTimeout);
+    }
+    return expired.size() > before ? -1 : 0;
+}
+
+bool CK24Driver::polarityWatchOn(uint32_t channel) const {
+    Guard guard(lock_);
+    return channel < kChannelsPerBoard && polarityCounters_[channel] != kWatchOff;
+}
+
+void CK24Driver::polarityWatch(uint32_t channel, const int16_t* samples, size_t count) {
+    Guard guard(lock_);
+    if (channel >= kChannelsPerBoard || polarityCounters_[channel] == kWatchOff) {
+        return;
+    }
+    uint16_t n = ++polarityCounters_[channel];
+    if (n == kPulseBlock) {
+        ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Polarity pulse key channel %u\n"), channel));
+        plusRuns_[channel] = minusRuns_[channel] = 0;
+        setLineKey(channel, kKeyPolarityPulse);
+        return;
+    }
+    if (n >= kResetBlock) {
+        ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Polarity reset channel %u\n"), channel));
+        polarityCounters_[channel] = 0;
+        return;
+    }
+    if (n < kPulseBlock || samples == nullptr) {
+        return;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        plusRuns_[channel] = samples[i] == 32767 ? plusRuns_[channel] + 1 : 0;
+        minusRuns_[channel] = samples[i] == -32768 ? minusRuns_[channel] + 1 : 0;
+        if (plusRuns_[channel] > kRailRun) {
+            ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Polarity plus channel %u\n"), channel));
+            setPolarity(channel, 1);
+            polarityCounters_[channel] = 0;
+            return;
+        }
+        if (minusRuns_[channel] > kRailRun) {
+            ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Polarity minus channel %u\n"), channel));
+            setPolarity(channel, 0);
+            polarityCounters_[channel] = 0;
+            return;
         }
     }
-    int result = handle_->ioctl(driver::IOCTL_STOP, nullptr, 0, nullptr, 0) == 0 ? 0 : -1;
-    receiveEvent_.signal();
-    transmitEvent_.signal();
-    return result;
 }
 
 }  // namespace orvel

@@ -1,5 +1,8 @@
 // One telephony card: its register protocol, its line-interface units
 // ("sogl") and the bookkeeping of unit commands waiting for an answer.
+//
+// Every operation takes the device lock (recursive); the waits inside (200 ms
+// register polls, 20 ms pauses around codec programming) hold it.
 #pragma once
 
 #include <ace/Recursive_Thread_Mutex.h>
@@ -8,8 +11,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "board/driver.h"
+#include "board/k24_answer_list.h"
 
 namespace orvel {
 
@@ -17,6 +22,60 @@ inline constexpr uint32_t kUnitsPerBoard = 3;
 inline constexpr uint32_t kChannelsPerUnit = 6;
 inline constexpr uint32_t kChannelsPerBoard = kUnitsPerBoard * kChannelsPerUnit;
 inline constexpr uint32_t kUnitStatusWords = 6;
+inline constexpr uint32_t kCodecWords = 8;
+inline constexpr uint32_t kUnitParameters = 10;
+
+// Words of a unit status record.
+enum UnitStatusWord : uint32_t {
+    kStatusCodec = 0,     // 0 not programmed, 1 programmed, 2 programming failed
+    kStatusUnit = 1,      // UnitState
+    kStatusSupply5 = 2,   // raw 5 V reading
+    kStatusSupply12 = 3,  // raw 12 V reading
+    kStatusVersion = 4,   // low nibble | high nibble << 16
+    kStatusSerial = 5,
+};
+
+enum UnitState : uint32_t {
+    kUnitOk = 0,
+    kUnitWriteFailed = 1,    // a command word could not be written
+    kUnitNotConfirmed = 2,   // a parameter stayed wrong after 5 sends
+    kUnitAnswerDiffers = 3,  // being resent
+    kUnitAnswerTimeout = 4,
+    kUnitAnswerUnexpected = 5,  // an answer for a command that was not sent
+};
+
+// Unit command codes the device itself uses.
+enum UnitCommand : uint32_t {
+    kUnitSetPolarity = 17,
+    kUnitGetSerial = 18,
+    kUnitGetVersion = 21,
+    kUnitLineState = 23,
+    kUnitAdcData = 24,
+    kUnitUnrecognised = 25,
+    kUnitLineKey = 26,
+    kUnitPulseDigit = 27,
+    kUnitGetMinActivate = 28,
+    kUnitSetMinActivate = 29,
+};
+
+// Values of the line-key command.
+enum LineKey : uint32_t {
+    kKeyOnHook = 0,
+    kKeyOffHook = 1,
+    kKeyPolarityPulse = 2,
+    kKeyAssign = 3,
+    kKeyFree = 4,
+    kKeyReset = 7,
+};
+
+// Results of answer processing (what the receive task sends down).
+enum AnswerResult : int {
+    kAnswerNothing = 0,
+    kAnswerError = 1,
+    kAnswerVoltage = 2,
+    kAnswerConfirmed = 3,
+    kAnswerLineState = 5,
+};
 
 class CK24Driver {
 public:
@@ -41,6 +100,7 @@ public:
 
     uint32_t channelCount() const;
     uint32_t unitChannelCount(uint32_t unit) const;
+    uint32_t unitOption(uint32_t unit) const;
     // Units that have at least one channel.
     uint32_t activeUnitCount() const;
     uint32_t unitOfChannel(uint32_t channel) const;
@@ -50,10 +110,37 @@ public:
     uint32_t boardVersion() const;
     void unitStatus(uint32_t unit, uint32_t out[kUnitStatusWords]) const;
 
+    // Codec of a unit.
+    int programCodec(uint32_t unit);
+    int setUnitSampleRate(uint32_t unit, uint32_t rate, bool apply);
     int setChannelGain(uint32_t channel, uint32_t gain, bool apply);
+    void disableUnit(uint32_t unit);
+    uint32_t codecWord(uint32_t unit, uint32_t index) const;
+
+    // Unit commands: written directly, or queued to wait for their answer.
+    int writeUnitCommand(uint32_t channel, uint32_t command, uint32_t value);
+    int queueUnitCommand(uint32_t channel, uint32_t command, uint32_t value);
+    // Parameter shortcuts; `code` is the read (odd, or 28) or set (even, or
+    // 29) code of a parameter.
+    int readParameter(uint32_t channel, uint32_t code);
+    int setParameter(uint32_t channel, uint32_t code, uint32_t value);
+    int setPolarity(uint32_t channel, uint32_t plus);
+    int requestVersion(uint32_t unit);
+    int requestSerial(uint32_t unit);
     int setAdcData(uint32_t channel, uint32_t on);
     int setLineKey(uint32_t channel, uint32_t value);
-    int writeUnitCommand(uint32_t channel, uint32_t command, uint32_t value);
+    // Wanted value of parameter `index` (0..9) of a channel.
+    uint32_t wantedParameter(uint32_t channel, uint32_t index) const;
+    size_t pendingCount() const;
+
+    // Ages the answer list by one tick (once a second). Every entry that
+    // timed out is logged, marks its unit and is appended to `expired`;
+    // -1 when any did, else 0.
+    int checkAcknowledgeTimeouts(std::vector<K24PendingEntry>& expired);
+
+    // Runs on every block of input samples of a channel.
+    void polarityWatch(uint32_t channel, const int16_t* samples, size_t count);
+    bool polarityWatchOn(uint32_t channel) const;
 
     // Waits for the receive event; the driver signals it when input is ready.
     int waitForInput(int timeoutMs) { return receiveEvent_.wait(timeoutMs); }
@@ -62,38 +149,40 @@ public:
     ACE_Recursive_Thread_Mutex& lock() const { return lock_; }
 
 protected:
+    // Parameter index (0..9) of a unit command code, or -1.
+    static int parameterIndex(uint32_t command);
+    // Set code of the pair a parameter code belongs to.
+    static uint32_t setCodeOf(uint32_t command);
+    void setUnitState(uint32_t unit, uint32_t state);
+    bool channelExists(uint32_t channel) const;
+    // Polls the status word until `mask` clears, at most kPollMs.
+    bool waitStatusClear(uint32_t mask);
+    void writeRegisters(uint32_t data, uint32_t command);
+    void pause20ms();
+
     driver::Driver& driver_;
     std::unique_ptr<driver::DeviceHandle> handle_;
     driver::RegisterBlock* registers_ = nullptr;
     uint32_t number_ = 0;
     uint32_t configWord_ = 0;
+    uint32_t startWord_ = 5;
     mutable ACE_Recursive_Thread_Mutex lock_;
     std::array<uint32_t, kUnitsPerBoard> unitChannels_{};
     std::array<uint32_t, kUnitsPerBoard> unitOptions_{};
     std::array<uint32_t, kChannelsPerBoard> unitOfChannel_{};
     std::array<uint32_t, kUnitsPerBoard> firstChannel_{};
+    std::array<std::array<uint32_t, kCodecWords>, kUnitsPerBoard> codecWords_{};
     std::array<std::array<uint32_t, kChannelsPerUnit>, kUnitsPerBoard> gains_{};
+    std::array<std::array<uint32_t, kUnitParameters>, kChannelsPerBoard> parameters_{};
     std::array<std::array<uint32_t, kUnitStatusWords>, kUnitsPerBoard> unitStatus_{};
+    CK24AnswerList answers_;
+    std::array<uint16_t, kChannelsPerBoard> polarityCounters_{};
+    std::array<uint32_t, kChannelsPerBoard> plusRuns_{};
+    std::array<uint32_t, kChannelsPerBoard> minusRuns_{};
     driver::DeviceEvent receiveEvent_;
 };
 
-class CK24Device : public CK24Driver {
-public:
-    explicit CK24Device(driver::Driver& drv) : CK24Driver(drv) {}
-
-    int start() override;
-    int stop() override;
-
-    // Line-control interface.
-    int assign(uint32_t channel) { return setLineKey(channel, 3); }
-    int free(uint32_t channel) { return setLineKey(channel, 4); }
-
-    // Waits for the transmit event; the driver signals it when it can take output.
-    int waitForOutput(int timeoutMs) { return transmitEvent_.wait(timeoutMs); }
-    void wakeOutput() { transmitEvent_.signal(); }
-
-protected:
-    driver::DeviceEvent transmitEvent_;
-};
-
 }  // namespace orvel
+
+// Users of the board device include this header.
+#include "board/k24_device.h"
