@@ -319,7 +319,8 @@ void CK24Driver::disableUnit(uint32_t unit) {
 
 int CK24Driver::writeUnitCommand(uint32_t channel, uint32_t command, uint32_t value) {
     Guard guard(lock_);
-    if (registers_ == nullptr || channel >= kChannelsPerBoard) {
+    // A channel the card does not have would land on another unit's line.
+    if (registers_ == nullptr || !channelExists(channel)) {
         return -1;
     }
     uint32_t u = unitOfChannel(channel);
@@ -337,6 +338,9 @@ int CK24Driver::writeUnitCommand(uint32_t channel, uint32_t command, uint32_t va
 
 int CK24Driver::queueUnitCommand(uint32_t channel, uint32_t command, uint32_t value) {
     Guard guard(lock_);
+    if (registers_ == nullptr || !channelExists(channel)) {
+        return -1;
+    }
     answers_.add(channel, command, value);
     return writeUnitCommand(channel, command, value);
 }
@@ -392,11 +396,18 @@ int CK24Driver::setPolarity(uint32_t channel, uint32_t plus) {
 }
 
 int CK24Driver::requestVersion(uint32_t unit) {
-    return unit < kUnitsPerBoard ? queueUnitCommand(firstChannel_[unit], kUnitGetVersion, 0) : -1;
+    Guard guard(lock_);
+    // A unit without channels shares its first channel number with the next unit.
+    return unit < kUnitsPerBoard && unitChannels_[unit] > 0
+               ? queueUnitCommand(firstChannel_[unit], kUnitGetVersion, 0)
+               : -1;
 }
 
 int CK24Driver::requestSerial(uint32_t unit) {
-    return unit < kUnitsPerBoard ? queueUnitCommand(firstChannel_[unit], kUnitGetSerial, 0) : -1;
+    Guard guard(lock_);
+    return unit < kUnitsPerBoard && unitChannels_[unit] > 0
+               ? queueUnitCommand(firstChannel_[unit], kUnitGetSerial, 0)
+               : -1;
 }
 
 int CK24Driver::setAdcData(uint32_t channel, uint32_t on) {
@@ -435,6 +446,8 @@ int CK24Driver::processAnswer(uint32_t unit, uint32_t localChannel, uint32_t com
                    value));
         return kAnswerNothing;
     }
+    // The frame's unit and local channel come from the card: one that names
+    // no line of this unit is ignored rather than taken for another line.
     if (localChannel >= unitChannels_[unit]) {
         return kAnswerNothing;
     }
