@@ -1,0 +1,168 @@
+#include "ui/main_window.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "core/closing_sequence.h"
+#include "core/texts.h"
+#include "diag/system_log.h"
+#include "ui/language_apply.h"
+#include "ui/message_dialog.h"
+#include "ui/program_context.h"
+#include "ui/restructure_window.h"
+#include "ui/user_list_model.h"
+#include "ui/window_placement.h"
+
+namespace orvel {
+namespace {
+
+const QString kFormSizes = QStringLiteral("FORMSIZES");
+const QString kListName = QStringLiteral("ListView");
+
+QColor fromStored(uint32_t v) {
+    return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
+}
+
+}  // namespace
+
+TForm1::TForm1(ProgramContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(T(textAlarmSystem) + QStringLiteral(" ") + ctx_.names.word);
+    resize(1000, 640);
+
+    // Placement and the program-wide options.
+    RestoreFormPlacement(this, ctx_.settings, kFormSizes, kPlaceSize | kPlacePosition);
+    ctx_.options.load(ctx_.settings);
+    QDir::setCurrent(ctx_.executableDir);
+    // The confirmation-method table: default method, count, entries.
+    ctx_.confirmMethods.load(ctx_.settings);
+
+    panel_ = new QWidget(this);
+    panel_->setObjectName(QStringLiteral("RecordPanel"));
+    auto* panelLayout = new QVBoxLayout(panel_);
+    auto* start = new QPushButton(
+        QStringLiteral("     ") + T(textBegin) + QLatin1Char('\n') + T(textAlarm).toUpper(),
+        panel_);
+    start->setObjectName(QStringLiteral("StartButton"));
+    start->setMinimumHeight(56);
+    start->setEnabled(false);  // the run arrives with the line engine
+    panelLayout->addWidget(start);
+    for (TextId id : {textAbonent, textTime, textLine, textComment, textConfirmation}) {
+        panelLayout->addWidget(new QLabel(T(id), panel_));
+    }
+    panelLayout->addStretch();
+
+    model_ = new UserListModel(ctx_.users, this);
+    list_ = new QTableView(this);
+    list_->setObjectName(kListName);
+    list_->setModel(model_);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->verticalHeader()->hide();
+    list_->verticalHeader()->setDefaultSectionSize(20);
+    const ColourSet& background = ctx_.options.colours[3];
+    QPalette pal = list_->palette();
+    pal.setColor(QPalette::Base, fromStored(background.background));
+    list_->setPalette(pal);
+
+    splitter_ = new QSplitter(this);
+    splitter_->addWidget(panel_);
+    splitter_->addWidget(list_);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({ctx_.options.userPanelSplit, width() - ctx_.options.userPanelSplit});
+    setCentralWidget(splitter_);
+    counter_ = new QLabel(this);
+    statusBar()->addWidget(counter_);
+    buildMenus();
+
+    // The subscriber table in the program directory, in the stored mode.
+    ctx_.users.open(ctx_.dirs.program.isEmpty() ? QStringLiteral(".") : ctx_.dirs.program,
+                    ctx_.options.cryptMode);
+    model_->reload();
+    RestoreColumnWidths(list_->horizontalHeader(), kListName, ctx_.settings,
+                        objectName() + QLatin1Char('_') + kListName + QStringLiteral("_ColWidths"));
+    refreshCounters();
+}
+
+void TForm1::buildMenus() {
+    QMenu* base = menuBar()->addMenu(T(textBase));
+    QAction* restructure = base->addAction(T(textBaseChangeStruct) + QStringLiteral("..."));
+    connect(restructure, &QAction::triggered, this, &TForm1::openStructureEditor);
+    for (TextId id : {textSelectAllRecords, textImportRecords, textExportRecords, textPrint}) {
+        base->addAction(T(id))->setEnabled(false);
+    }
+    base->addSeparator();
+    connect(base->addAction(T(textCloseProgram) + QStringLiteral("...")), &QAction::triggered, this,
+            &QWidget::close);
+    QMenu* record = menuBar()->addMenu(T(textRecord));
+    for (TextId id :
+         {textFindRecord, textAddRecord, textDuplicateRecord, textChangeRecord, textDeleteRecord}) {
+        record->addAction(T(id))->setEnabled(false);
+    }
+    QMenu* messages = menuBar()->addMenu(T(textMessages));
+    for (TextId id :
+         {textSoundMessageAlarm, textConfirmMessage, textSyntezFromText, textDeleteMessage}) {
+        messages->addAction(T(id))->setEnabled(false);
+    }
+    QMenu* options = menuBar()->addMenu(T(textOptions));
+    for (TextId id : {textAlarmOptions, textAdvancedParam, textDeviceInfo}) {
+        options->addAction(T(id) + QStringLiteral("..."))->setEnabled(false);
+    }
+    QMenu* service = menuBar()->addMenu(T(textService));
+    for (TextId id : {textDeleteDuplicates, textReplaceNumbers, textMakeDevelopersReport}) {
+        service->addAction(T(id))->setEnabled(false);
+    }
+    QMenu* help = menuBar()->addMenu(T(textHelp));
+    for (TextId id : {textUserManual, textAbout})
+        help->addAction(T(id))->setEnabled(false);
+}
+
+void TForm1::refreshCounters() {
+    counter_->setText(T(textAllRecordsCount) + QStringLiteral(": ") +
+                      QString::number(ctx_.users.Count()));
+}
+
+void TForm1::openStructureEditor() {
+    TRestructure editor(ctx_.users, ctx_.settings, this);
+    editor.exec();
+    model_->reload();
+    refreshCounters();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    applyLanguage(this);
+    QMainWindow::showEvent(event);
+}
+
+void TForm1::saveState() {
+    SaveFormPlacement(this, ctx_.settings, kFormSizes, kPlaceSize | kPlacePosition);
+    ctx_.settings.WriteSetting(SID_USER_PANEL_SPLIT, splitter_->sizes().value(0));
+    ctx_.settings.WriteSetting(SID_MAIN_MAX_CALLS_COUNT, ctx_.options.maxCallsCount);
+    ctx_.settings.WriteSetting(SID_PANEL_FIELDLABELS_WIDTH, ctx_.options.fieldLabelsWidth);
+    ctx_.users.columns().saveCaptions(ctx_.settings);
+    SaveColumnWidths(list_->horizontalHeader(), kListName, ctx_.settings,
+                     objectName() + QLatin1Char('_') + kListName + QStringLiteral("_ColWidths"));
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    WidgetMessageDialog dialog;
+    ClosingHooks hooks;
+    hooks.runInProgress = runInProgress;
+    hooks.stopRun = stopRun;
+    hooks.writeClosingLog = [] { WriteSystemLog(T(textClosingProgram), 2); };
+    hooks.saveState = [this] { saveState(); };
+    if (runClosingSequence(dialog, hooks)) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+}  // namespace orvel

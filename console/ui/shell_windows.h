@@ -1,0 +1,50 @@
+#pragma once
+// Windows created at start whose contents arrive with later work: the run
+// status, the group save and load windows, the scheme editor and the input
+// gain window. Each is its own class so that the creation order and the
+// names stay as the program expects.
+
+#include <QDialog>
+
+namespace orvel {
+
+class TShellWindow : public QDialog {
+    Q_OBJECT
+public:
+    TShellWindow(const QString& objectName, const QString& caption, QWidget* parent);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};
+
+class TNotifyStatus : public TShellWindow {
+    Q_OBJECT
+public:
+    explicit TNotifyStatus(QWidget* parent = nullptr);
+};
+
+class TSaveAbonentsList : public TShellWindow {
+    Q_OBJECT
+public:
+    explicit TSaveAbonentsList(QWidget* parent = nullptr);
+};
+
+class TLoadAbonentsList : public TShellWindow {
+    Q_OBJECT
+public:
+    explicit TLoadAbonentsList(QWidget* parent = nullptr);
+};
+
+class TNotifyParam : public TShellWindow {
+    Q_OBJECT
+public:
+    explicit TNotifyParam(QWidget* parent = nullptr);
+};
+
+class TAru : public TShellWindow {
+    Q_OBJECT
+public:
+    explicit TAru(QWidget* parent = nullptr);
+};
+
+}  // namespace orvel
