@@ -10,6 +10,9 @@ namespace orvel {
 class CK24Device : public CK24Driver {
 public:
     explicit CK24Device(driver::Driver& drv) : CK24Driver(drv) {}
+    // The card may signal the transmit event until its handle is closed, so
+    // the handle goes before this object's event does.
+    ~CK24Device() override { CK24Driver::close(); }
 
     int start() override;
     int stop() override;
