@@ -18,17 +18,31 @@ struct PlanPair {
 
 // Plans live for the whole process; they are created on first set-up of a
 // size and only read afterwards (FFTW's new-array execute functions are
-// thread-safe on a shared plan).
-std::mutex& planLock() {
-    static std::mutex lock;
-    return lock;
+// thread-safe on a shared plan). They are freed at process exit, after the
+// engine has shut its threads down, so leak checkers stay quiet.
+struct PlanRegistry {
+    std::mutex lock;
+    std::map<std::size_t, PlanPair> plans;
+
+    ~PlanRegistry() {
+        for (auto& [n, p] : plans) {
+            fftwf_destroy_plan(p.forward);
+            fftwf_destroy_plan(p.inverse);
+        }
+        fftwf_cleanup();
+    }
+};
+
+PlanRegistry& registry() {
+    static PlanRegistry r;
+    return r;
 }
 
 const PlanPair* plansFor(std::size_t n) {
-    static std::map<std::size_t, PlanPair> plans;
-    std::lock_guard<std::mutex> guard(planLock());
-    auto it = plans.find(n);
-    if (it != plans.end()) {
+    PlanRegistry& r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    auto it = r.plans.find(n);
+    if (it != r.plans.end()) {
         return &it->second;
     }
     float* t = fftwf_alloc_real(n);
@@ -45,9 +59,15 @@ const PlanPair* plansFor(std::size_t n) {
     fftwf_free(t);
     fftwf_free(f);
     if (p.forward == nullptr || p.inverse == nullptr) {
+        if (p.forward != nullptr) {
+            fftwf_destroy_plan(p.forward);
+        }
+        if (p.inverse != nullptr) {
+            fftwf_destroy_plan(p.inverse);
+        }
         return nullptr;
     }
-    return &plans.emplace(n, p).first->second;
+    return &r.plans.emplace(n, p).first->second;
 }
 
 inline int16_t saturate16(float v) {
