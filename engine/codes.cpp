@@ -12,7 +12,7 @@ const char* lookup(const std::array<const char*, N>& names, uint32_t index, cons
 }
 
 constexpr std::array<const char*, 7> kCommandNames = {
-    "CMD_START_PLAY",       "CMD_STOP_PLAY",      "CMD_SEND_LINE_ASSIGN", "CMD_SEND_HANG_UP",
+    "CMD_START_PLAY",     "CMD_STOP_PLAY",      "CMD_SEND_LINE_ASSIGN", "CMD_SEND_HANG_UP",
     "CMD_SEND_HANG_DOWN", "CMD_SEND_LINE_FREE", "CMD_SOUND_PLAY",
 };
 
@@ -22,15 +22,15 @@ constexpr std::array<const char*, 5> kEventNames = {
 };
 
 constexpr std::array<const char*, 8> kLineStateClassNames = {
-    "LS_SILENCE",        "LS_VOICE",          "LS_DIAL_TONE",       "LS_TONE",
-    "LS_BUSY_TONE",      "LS_RING_BACK_TONE", "LS_RING_BACK_PAUSE", "LS_AON",
+    "LS_SILENCE",   "LS_VOICE",          "LS_DIAL_TONE",       "LS_TONE",
+    "LS_BUSY_TONE", "LS_RING_BACK_TONE", "LS_RING_BACK_PAUSE", "LS_AON",
 };
 
 constexpr std::array<const char*, 2> kAckTypeNames = {"ACKT_RECEIVE", "ACKT_EXECUTE"};
 
 constexpr std::array<const char*, 5> kAckStatusNames = {
-    "ACKS_OK", "ACKS_UNDEFINE_CMD_TYPE", "ACKS_INVALID_ADDR", "ACKS_INVALID_ARG",
-    "ACKS_HARDWARE_ERR",
+    "ACKS_OK",          "ACKS_UNDEFINE_CMD_TYPE", "ACKS_INVALID_ADDR",
+    "ACKS_INVALID_ARG", "ACKS_HARDWARE_ERR",
 };
 
 constexpr std::array<const char*, kAlgorithmStateCount> kAlgorithmStateNames = {
@@ -112,7 +112,9 @@ const char* lineStateClassName(uint32_t cls) {
     return lookup(kLineStateClassNames, cls, "UNKNOW_STATE");
 }
 
-const char* ackTypeName(uint32_t type) { return lookup(kAckTypeNames, type, "ACKT_UNKNOWN"); }
+const char* ackTypeName(uint32_t type) {
+    return lookup(kAckTypeNames, type, "ACKT_UNKNOWN");
+}
 
 const char* ackStatusName(uint32_t status) {
     return lookup(kAckStatusNames, status, "ACKT_UNKNOWN");
@@ -124,7 +126,7 @@ const char* algorithmStateName(uint32_t state) {
 
 const char* notifyResultName(uint32_t result) {
     return result < kNotifyResultNames.size() - 1 ? kNotifyResultNames[result]
-                                                   : kNotifyResultNames.back();
+                                                  : kNotifyResultNames.back();
 }
 
 const char* unitCommandName(uint32_t code) {

@@ -5,7 +5,9 @@
 
 namespace orvel {
 
-DumpFile::~DumpFile() { close(); }
+DumpFile::~DumpFile() {
+    close();
+}
 
 bool DumpFile::open(DumpBit bit, uint32_t mask, const std::string& channelDir,
                     const std::string& callPrefix) {

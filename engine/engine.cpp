@@ -164,8 +164,8 @@ bool COrvelEngine::bringUpBoard(uint32_t d, const std::string& name, const std::
         tasks_.logic->RegisterAlgorithm(address, alg);
         tasks_.analysis->RegisterAnalyzer(address, analyzer);
         if (analyzer->processing().loadFis(fisPath) != 0) {
-            ACE_ERROR((LM_ERROR, ACE_TEXT(" Device %u channel %u : error init fis subsystem\n"), d,
-                       k));
+            ACE_ERROR(
+                (LM_ERROR, ACE_TEXT(" Device %u channel %u : error init fis subsystem\n"), d, k));
             return false;
         }
         ensureDumpDirectory(deviceDir);
@@ -246,32 +246,49 @@ OrvelLogicProcessing* COrvelEngine::logicTask() const {
 
 uint32_t COrvelEngine::lineStateCode(uint32_t s) {
     switch (s) {
-        case READY_LINE: return 1;
-        case WAIT_ACKNOWLEDGE_HANG_UP: return 2;
-        case WAIT_EVENT_DIAL_TONE: return 3;
-        case WAIT_DIAL: return 7;
+        case READY_LINE:
+            return 1;
+        case WAIT_ACKNOWLEDGE_HANG_UP:
+            return 2;
+        case WAIT_EVENT_DIAL_TONE:
+            return 3;
+        case WAIT_DIAL:
+            return 7;
         case WAIT_EVENT_KPW:
-        case WAIT_ABONENT_HANG_UP: return 8;
-        case WAIT_PLAY_MSG: return 11;
-        case WAIT_PLAY_CONFIRM_MSG: return 12;
+        case WAIT_ABONENT_HANG_UP:
+            return 8;
+        case WAIT_PLAY_MSG:
+            return 11;
+        case WAIT_PLAY_CONFIRM_MSG:
+            return 12;
         case WAIT_TEST_PAUSE:
         case WAIT_PLAY_BEEP:
-        case WAIT_TEST_DTMF: return 13;
-        case WAIT_TEST_BUSY: return 17;
+        case WAIT_TEST_DTMF:
+            return 13;
+        case WAIT_TEST_BUSY:
+            return 17;
         case WAIT_ACKNOWLEDGE_HANG_DOWN:
-        case WAIT_ACKNOWLEDGE_FREE_LINE: return 4;
-        default: return 0;
+        case WAIT_ACKNOWLEDGE_FREE_LINE:
+            return 4;
+        default:
+            return 0;
     }
 }
 
 uint32_t COrvelEngine::resultCode(uint32_t r) {
     switch (r) {
-        case NR_NOT_NOTIFY: return 15;
-        case NR_NOTIFY_OK: return 14;
-        case NR_LINE_BUSY: return 9;
-        case NR_NOT_HANDUP: return 16;
-        case NR_LINE_DROP: return 6;
-        default: return 0;
+        case NR_NOT_NOTIFY:
+            return 15;
+        case NR_NOTIFY_OK:
+            return 14;
+        case NR_LINE_BUSY:
+            return 9;
+        case NR_NOT_HANDUP:
+            return 16;
+        case NR_LINE_DROP:
+            return 6;
+        default:
+            return 0;
     }
 }
 
@@ -337,8 +354,8 @@ int32_t COrvelEngine::CallAbonent(uint32_t dev, uint32_t ch, const char* number,
     }
     const std::string prefix = callPrefixNow(number);
     const std::string channelDir = channelDumpDir(dumpBase_, dev, ch);
-    analyzers_[dev * kChannelsPerBoard + ch]->processing().openDumps(
-        channelDir, prefix, DumpMask::instance().value());
+    analyzers_[dev * kChannelsPerBoard + ch]->processing().openDumps(channelDir, prefix,
+                                                                     DumpMask::instance().value());
     ACE_DEBUG((LM_DEBUG, ACE_TEXT(" CALL ABONENT")));
     CListenLineTest* alg = algorithm(dev, ch);
     // The call request joins the algorithm's other work under the logic lock.

@@ -76,7 +76,9 @@ void setUp() {
     });
 }
 
-bool fileIsOpen() { return backend().isOpen(); }
+bool fileIsOpen() {
+    return backend().isOpen();
+}
 
 int32_t enable(const char* path, int32_t on) {
     setUp();
@@ -96,8 +98,8 @@ int32_t enable(const char* path, int32_t on) {
     }
     ACE_Log_Msg* msg = ACE_LOG_MSG;
     msg->conditional_set(__FILE__, __LINE__, 0, errno);
-    return msg->log(LM_INFO,
-                    ACE_TEXT("=========================== Log begin ===========================\n"));
+    return msg->log(
+        LM_INFO, ACE_TEXT("=========================== Log begin ===========================\n"));
 }
 
 }  // namespace orvel::log

@@ -11,7 +11,8 @@ namespace {
 
 template <class Record>
 ACE_Message_Block* makeBlock(int type, const Record& record, std::size_t size) {
-    ACE_Message_Block* mb = new (std::nothrow) ACE_Message_Block(size, static_cast<ACE_Message_Block::ACE_Message_Type>(type));
+    ACE_Message_Block* mb = new (std::nothrow)
+        ACE_Message_Block(size, static_cast<ACE_Message_Block::ACE_Message_Type>(type));
     if (mb == nullptr || mb->base() == nullptr) {
         delete mb;
         errno = ENOMEM;
@@ -45,8 +46,8 @@ bool copyRecord(const ACE_Message_Block* mb, int type, std::size_t size, Record&
 
 }  // namespace
 
-ACE_Message_Block* makeCommandBlock(const Address& to, uint32_t code, uint32_t arg1,
-                                    uint32_t arg2, uint32_t arg3) {
+ACE_Message_Block* makeCommandBlock(const Address& to, uint32_t code, uint32_t arg1, uint32_t arg2,
+                                    uint32_t arg3) {
     CommandRecord r;
     r.address = to;
     r.code = code;
@@ -56,8 +57,8 @@ ACE_Message_Block* makeCommandBlock(const Address& to, uint32_t code, uint32_t a
     return makeBlock(MB_IOCTL, r, kCommandRecordSize);
 }
 
-ACE_Message_Block* makeAckBlock(const Address& to, uint32_t type, uint32_t status,
-                                uint32_t command, bool hasAnswer, uint32_t answer) {
+ACE_Message_Block* makeAckBlock(const Address& to, uint32_t type, uint32_t status, uint32_t command,
+                                bool hasAnswer, uint32_t answer) {
     AckRecord r;
     r.address = to;
     r.hasAnswer = hasAnswer ? 1 : 0;

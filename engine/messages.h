@@ -81,8 +81,8 @@ static_assert(std::is_trivially_copyable_v<ReadRecord>);
 // set to ENOMEM.
 ACE_Message_Block* makeCommandBlock(const Address& to, uint32_t code, uint32_t arg1 = 0,
                                     uint32_t arg2 = 0, uint32_t arg3 = 0);
-ACE_Message_Block* makeAckBlock(const Address& to, uint32_t type, uint32_t status,
-                                uint32_t command, bool hasAnswer = false, uint32_t answer = 0);
+ACE_Message_Block* makeAckBlock(const Address& to, uint32_t type, uint32_t status, uint32_t command,
+                                bool hasAnswer = false, uint32_t answer = 0);
 ACE_Message_Block* makeEventBlock(const Address& to, uint32_t type, uint32_t value = 0,
                                   uint32_t extra = 0);
 ACE_Message_Block* makeReadBlock(const Address& to, const void* data, uint32_t length,

@@ -17,7 +17,8 @@ namespace {
 
 Module* makeModule(const char* name, Task* down) {
     auto* up = new (std::nothrow) CPassThroughTask;
-    auto* module = up != nullptr ? new (std::nothrow) Module(name, down, up, nullptr, Module::M_DELETE)
+    auto* module = up != nullptr ? new (std::nothrow)
+                                       Module(name, down, up, nullptr, Module::M_DELETE)
                                  : nullptr;
     if (module == nullptr) {
         delete up;

@@ -7,12 +7,18 @@
 
 static const char* state_text(uint32_t state) {
     switch (state) {
-        case ORVEL_STATE_NOT_INITIALISED: return "not initialised";
-        case ORVEL_STATE_INITIALISED: return "initialised";
-        case ORVEL_STATE_STARTED: return "started";
-        case ORVEL_STATE_STOPPED: return "stopped";
-        case ORVEL_STATE_NO_BOARD: return "no working board";
-        default: return "unknown";
+        case ORVEL_STATE_NOT_INITIALISED:
+            return "not initialised";
+        case ORVEL_STATE_INITIALISED:
+            return "initialised";
+        case ORVEL_STATE_STARTED:
+            return "started";
+        case ORVEL_STATE_STOPPED:
+            return "stopped";
+        case ORVEL_STATE_NO_BOARD:
+            return "no working board";
+        default:
+            return "unknown";
     }
 }
 

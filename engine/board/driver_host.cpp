@@ -61,7 +61,9 @@ std::string configuredModule(const std::string& programDir) {
     return module != nullptr ? module : "";
 }
 
-DriverHost::~DriverHost() { unload(); }
+DriverHost::~DriverHost() {
+    unload();
+}
 
 bool DriverHost::load(const std::string& programDir, std::string& error) {
     unload();

@@ -76,6 +76,8 @@ int CK24ReadTask::svc() {
     return 0;
 }
 
-int CK24ReadTask::handle_timeout(const ACE_Time_Value&, const void*) { return 0; }
+int CK24ReadTask::handle_timeout(const ACE_Time_Value&, const void*) {
+    return 0;
+}
 
 }  // namespace orvel

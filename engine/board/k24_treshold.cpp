@@ -27,8 +27,8 @@ void CK24Treshold::AddDevice(uint32_t device, uint32_t channelCount, CK24Device*
     Board& b = boards_[device];
     b.device = board;
     b.channels.assign(channelCount, Channel{});
-    ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Add device number %d with %d channels\n"), device + 1,
-               channelCount));
+    ACE_DEBUG(
+        (LM_DEBUG, ACE_TEXT(" Add device number %d with %d channels\n"), device + 1, channelCount));
 }
 
 void CK24Treshold::PrepareDevice(uint32_t) {}

@@ -79,6 +79,8 @@ int COrvelWriteTask::svc() {
     return 0;
 }
 
-int COrvelWriteTask::loadSound(const char*, int) { return -1; }
+int COrvelWriteTask::loadSound(const char*, int) {
+    return -1;
+}
 
 }  // namespace orvel

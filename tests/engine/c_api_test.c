@@ -10,23 +10,25 @@
 
 static int passed, failed;
 
-#define CHECK(cond)                                                  \
-    do {                                                             \
-        if (cond) {                                                  \
-            ++passed;                                                \
-        } else {                                                     \
-            ++failed;                                                \
+#define CHECK(cond)                                                            \
+    do {                                                                       \
+        if (cond) {                                                            \
+            ++passed;                                                          \
+        } else {                                                               \
+            ++failed;                                                          \
             fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
-        }                                                            \
+        }                                                                      \
     } while (0)
 
 static int thread_count(void) {
     int n = 0;
     DIR* d = opendir("/proc/self/task");
     struct dirent* e;
-    if (!d) return -1;
+    if (!d)
+        return -1;
     while ((e = readdir(d)) != NULL) {
-        if (e->d_name[0] != '.') ++n;
+        if (e->d_name[0] != '.')
+            ++n;
     }
     closedir(d);
     return n;
@@ -49,7 +51,8 @@ int main(void) {
     int threads = thread_count();
 
     unsetenv("ORVEL_DRIVER_MODULE");
-    if (!mkdtemp(dir)) return 2;
+    if (!mkdtemp(dir))
+        return 2;
 
     /* Before InitDll. */
     memset(record, 0xAB, sizeof record);
@@ -85,7 +88,8 @@ int main(void) {
     /* With orvel.fis and no boards: 0, state 6. */
     snprintf(path, sizeof path, "%s/orvel.fis", dir);
     f = fopen(path, "w");
-    if (!f) return 2;
+    if (!f)
+        return 2;
     fputs("[System]\n", f);
     fclose(f);
     CHECK(InitDll(dir) == 0);

@@ -17,7 +17,8 @@ TEST(DumpNames, PrefixAndFileNamesHoldTwoUnderscoresAfterTheNumber) {
     EXPECT_EQ(prefix, "20240131120501_123_");
     EXPECT_EQ(dumpFileName(DUMP_PD_WAV, "/x/dump/Device0/Channel5", prefix),
               "/x/dump/Device0/Channel5/20240131120501_123__PD_wav.raw");
-    EXPECT_EQ(dumpFileName(DUMP_SD_THRESHOLD, "d", prefix), "d/20240131120501_123__SD_threshold.raw");
+    EXPECT_EQ(dumpFileName(DUMP_SD_THRESHOLD, "d", prefix),
+              "d/20240131120501_123__SD_threshold.raw");
     EXPECT_EQ(dumpFileName(static_cast<DumpBit>(0x80), "d", prefix), "");
     EXPECT_EQ(channelDumpDir("/x/dump/Device", 1, 17), "/x/dump/Device1/Channel17");
 }

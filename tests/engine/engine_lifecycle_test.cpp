@@ -89,10 +89,9 @@ TEST_F(EngineTest, TwoBoardsBuildTheStreamInOrderAndReportTheirUnits) {
     int before = testing::threadCount();
     ASSERT_EQ(InitDll(dir.path().c_str()), 0);
     EXPECT_EQ(COrvelEngine::instance().programState(), uint32_t(ORVEL_STATE_INITIALISED));
-    EXPECT_EQ(moduleNames(),
-              (std::vector<std::string>{"ACE_Stream_Head", "DeviceModule1", "DeviceModule0",
-                                        "WaveOutModule", "TresholdModule", "DspModule",
-                                        "LogicModule"}));
+    EXPECT_EQ(moduleNames(), (std::vector<std::string>{
+                                 "ACE_Stream_Head", "DeviceModule1", "DeviceModule0",
+                                 "WaveOutModule", "TresholdModule", "DspModule", "LogicModule"}));
     // Reactor, logic, and two threads per board.
     EXPECT_EQ(testing::threadCount(), before + 6);
 
@@ -155,15 +154,14 @@ TEST_F(EngineTest, CommandsTravelUpToTheirBoardAndAnswersComeDown) {
 }
 
 TEST_F(EngineTest, LineStateArrayIsNeverWrittenPastItsEnd) {
-    useBoards({configWord(6, 6, 6), configWord(6, 6, 6), configWord(6, 6, 6),
-               configWord(6, 6, 6)});
+    useBoards({configWord(6, 6, 6), configWord(6, 6, 6), configWord(6, 6, 6), configWord(6, 6, 6)});
     ASSERT_EQ(InitDll(dir.path().c_str()), 0);
     std::vector<uint32_t> words(ORVEL_LINE_STATE_WORDS + 16, 0xDEADBEEF);
     ASSERT_EQ(GetLineState(words.data()), 0);
     EXPECT_EQ(words[0], uint32_t(ORVEL_STATE_INITIALISED));
-    EXPECT_EQ(words[1], 0u);        // device 0 channel 0: stopped
-    EXPECT_EQ(words[37], 15u);      // last result: not notified
-    EXPECT_EQ(words[109 + 35], 0u); // device 2 channel 11
+    EXPECT_EQ(words[1], 0u);         // device 0 channel 0: stopped
+    EXPECT_EQ(words[37], 15u);       // last result: not notified
+    EXPECT_EQ(words[109 + 35], 0u);  // device 2 channel 11
     for (size_t i = 73; i <= 108; ++i) {
         EXPECT_EQ(words[i], 0xDEADBEEF) << i;
     }

@@ -93,10 +93,10 @@ TEST_F(LogicTaskTest, BlocksReachTheirChannelAndTicksEveryAlgorithm) {
     ASSERT_EQ(task.open(), 0);
     send(3, 1, 10);
     send(3, 0, 20);
-    send(4, 0, 30);   // unknown device: dropped
-    send(3, 7, 40);   // unknown channel: dropped
+    send(4, 0, 30);  // unknown device: dropped
+    send(3, 7, 40);  // unknown channel: dropped
     send(3, 0, RecordingAlgorithm::kThrow);
-    send(3, 0, 21);   // dispatch goes on after a failing algorithm
+    send(3, 0, 21);  // dispatch goes on after a failing algorithm
     ASSERT_TRUE(waitFor([&] { return a.seen().size() == 3; }));
     EXPECT_EQ(a.seen(), (std::vector<uint32_t>{20, RecordingAlgorithm::kThrow, 21}));
     EXPECT_EQ(b.seen(), (std::vector<uint32_t>{10}));
