@@ -65,6 +65,7 @@ public:
     // The unit's own view of the line (0 free, 3 active out, 4 busy).
     int unitLineState(uint64_t now) const;
 
+    void detachSink() { sink_ = nullptr; }
     bool offHook() const { return offHook_; }
     State state() const { return state_; }
     static const char* stateName(State s);

@@ -13,19 +13,19 @@ constexpr int kSlots = 32;          // samples in one output frame
 
 class SimHandle final : public driver::DeviceHandle {
 public:
-    explicit SimHandle(SimCard& card) : card_(card) {}
-    ~SimHandle() override { card_.handleClosed(this); }
+    explicit SimHandle(std::shared_ptr<SimCard> card) : card_(std::move(card)) {}
+    ~SimHandle() override { card_->handleClosed(this); }
     int ioctl(uint32_t code, const void* in, std::size_t inSize, void* out,
               std::size_t outSize) override {
-        return card_.control(this, code, in, inSize, out, outSize);
+        return card_->control(this, code, in, inSize, out, outSize);
     }
-    ssize_t read(void* buffer, std::size_t size) override { return card_.readInput(buffer, size); }
+    ssize_t read(void* buffer, std::size_t size) override { return card_->readInput(buffer, size); }
     ssize_t write(const void* data, std::size_t size) override {
-        return card_.writeOutput(data, size);
+        return card_->writeOutput(data, size);
     }
 
 private:
-    SimCard& card_;
+    std::shared_ptr<SimCard> card_;
 };
 
 }  // namespace
@@ -53,7 +53,15 @@ SimCard::SimCard(int index, const BoardConfig& board, const SimConfig& sim, cons
 }
 
 std::unique_ptr<driver::DeviceHandle> SimCard::open() {
-    return std::make_unique<SimHandle>(*this);
+    return std::make_unique<SimHandle>(shared_from_this());
+}
+
+void SimCard::orphan() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopLocked();
+    for (auto& line : lines_) {
+        line.detachSink();
+    }
 }
 
 uint64_t SimCard::now() const {

@@ -38,15 +38,18 @@ inline constexpr uint32_t kRegUnitCommand = 0x47470018;
 inline constexpr uint32_t kRegUnitRelease = 0x4747001B;
 inline constexpr uint32_t kStatusCodecBusy = 0x4000;
 
-class SimCard {
+class SimCard : public std::enable_shared_from_this<SimCard> {
 public:
     SimCard(int index, const BoardConfig& board, const SimConfig& sim, const NumberPlan* plan,
             SpeechBank* speech, EventSink* sink);
     SimCard(const SimCard&) = delete;
     SimCard& operator=(const SimCard&) = delete;
 
-    // Driver side: one handle per open().
+    // Driver side: one handle per open(). A handle keeps its card alive.
     std::unique_ptr<driver::DeviceHandle> open();
+    // The driver is going away while handles may remain: the card stops, its
+    // lines no longer report to the driver, and time no longer moves.
+    void orphan();
 
     // Moves the card `samples` input samples (1/8000 s each) forward.
     void advance(uint64_t samples);

@@ -67,6 +67,11 @@ SimDriver::~SimDriver() {
     if (clock_.joinable()) {
         clock_.join();
     }
+    for (auto& card : cards_) {
+        if (card) {
+            card->orphan();
+        }
+    }
     if (log_ != nullptr) {
         std::fclose(log_);
     }

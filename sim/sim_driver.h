@@ -55,7 +55,7 @@ private:
     SimConfig config_;
     NumberPlan plan_;
     SpeechBank speech_;
-    std::array<std::unique_ptr<SimCard>, kMaxBoards> cards_;
+    std::array<std::shared_ptr<SimCard>, kMaxBoards> cards_;
     std::mutex logMutex_;
     std::FILE* log_ = nullptr;
 

@@ -274,6 +274,29 @@ TEST(SimCard, ClosingTheStartingHandleStopsTheCard) {
     EXPECT_FALSE(drv.card(0)->started());
 }
 
+TEST(SimCard, HandleOutlivingTheDriverIsHarmless) {
+    driver::DeviceEvent rx, tx;  // outlive the card's use of them
+    std::unique_ptr<driver::DeviceHandle> handle;
+    driver::RegisterBlock* regs = nullptr;
+    {
+        SimDriver drv(twoBoards(), SimDriver::Clock::RealTime);
+        handle = drv.open("/dev/OrvelPCIDevice0");
+        driver::RegistersInfo info;
+        ASSERT_EQ(handle->ioctl(driver::IOCTL_GET_REGISTERS, nullptr, 0, &info, sizeof info), 0);
+        regs = info.registers;
+        driver::StartRecord start;
+        start.receiveEvent = &rx;
+        start.transmitEvent = &tx;
+        ASSERT_EQ(handle->ioctl(driver::IOCTL_START, &start, sizeof start, nullptr, 0), 0);
+    }
+    uint8_t buf[64];
+    EXPECT_EQ(handle->read(buf, sizeof buf), 0) << "stopped";
+    regs->write(0, (26u << 8) | 1u);  // off hook: the line no longer reports anywhere
+    regs->write(1, kRegUnitCommand);
+    EXPECT_EQ(handle->write(buf, sizeof buf), 0);
+    handle.reset();
+}
+
 TEST(SimCard, SlowReaderLosesTheOldestBytesOnly) {
     SimDriver drv(twoBoards(), SimDriver::Clock::Manual);
     SimHost host(drv, 1);
