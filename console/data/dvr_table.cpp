@@ -361,7 +361,10 @@ int TDVRTable::Append(const QStringList& texts, int lastIndex) {
     struct stat st {};
     if (::fstat(fd_, &st) != 0)
         return -1;
-    const int64_t end = st.st_size;
+    // A record cut short by an earlier crash is overwritten, so the new record
+    // starts on a record boundary and stays readable.
+    const int64_t whole = std::max<int64_t>(0, (st.st_size - firstOffset_) / recordLength_);
+    const int64_t end = firstOffset_ + whole * recordLength_;
     scramble(rec.data(), rec.size());
     if (!writeAt(end, rec.data(), rec.size()))
         return -1;

@@ -14,6 +14,7 @@
 #include "core/closing_sequence.h"
 #include "core/texts.h"
 #include "diag/system_log.h"
+#include "ui/font_settings.h"
 #include "ui/language_apply.h"
 #include "ui/message_dialog.h"
 #include "ui/program_context.h"
@@ -71,6 +72,12 @@ TForm1::TForm1(ProgramContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_
     QPalette pal = list_->palette();
     pal.setColor(QPalette::Base, fromStored(background.background));
     list_->setPalette(pal);
+    PropertyList fontProperties;
+    if (ctx_.settings.ReadObjectSettings(SID_MAIN_LISTVIEW_FONT, -1, fontProperties)) {
+        QFont font = list_->font();
+        applyFontProperties(fontProperties, font);
+        list_->setFont(font);
+    }
 
     splitter_ = new QSplitter(this);
     splitter_->addWidget(panel_);

@@ -1,7 +1,7 @@
 #include "ui/user_list_model.h"
 
-#include "core/confirm_methods.h"
 #include "data/user_list.h"
+#include "data/user_list_ops.h"
 
 namespace orvel {
 
@@ -22,22 +22,7 @@ QVariant UserListModel::data(const QModelIndex& index, int role) const {
     const TUserListItem* it = list_.Item(index.row());
     if (!it)
         return {};
-    switch (index.column()) {
-        case 0:
-            return it->name.toString();
-        case 1:
-            return it->phone.toString();
-        case 2:
-            return timeWindowText(it->time);
-        case 3:
-            return lineText(it->line);
-        case 4:
-            return it->comment.toString();
-        case 5:
-            return MethodName(it->confirmMethod);
-        default:
-            return it->extra.value(index.column() - 6);
-    }
+    return columnText(*it, index.column());
 }
 
 QVariant UserListModel::headerData(int section, Qt::Orientation o, int role) const {

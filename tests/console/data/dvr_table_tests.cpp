@@ -220,6 +220,12 @@ TEST_F(DvrTableTest, PartialTrailingRecordIsNotReturned) {
     ASSERT_EQ(table.OpenTable(0), 0);
     ASSERT_TRUE(table.First());
     EXPECT_FALSE(table.Next());
+    // The next record replaces the fragment and lands on a record boundary.
+    EXPECT_EQ(table.Append(row("3", "B"), 6), 2);
+    EXPECT_EQ(QFile(path()).size(), 185 + 2 * 158);
+    ASSERT_TRUE(table.First());
+    ASSERT_TRUE(table.Next());
+    EXPECT_EQ(table.Field(1)->AsString(), "B");
 }
 
 TEST_F(DvrTableTest, GoToBeyondTheEndNeverGrowsTheFile) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
+#include <thread>
+#include <vector>
 
 #include "diag/system_log.h"
 #include "test_support.h"
@@ -87,6 +89,25 @@ TEST_F(SystemLogTest, AHugeNewestEntryIsNeverCutAway) {
     const QByteArray after = test::readAll(path());
     EXPECT_EQ(after.size(), kSystemLogLimit + 47 + 6);
     EXPECT_TRUE(after.endsWith("newest\r"));
+}
+
+TEST_F(SystemLogTest, EntriesFromSeveralThreadsNeverInterleave) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([this, t] {
+            for (int i = 0; i < 100; ++i)
+                log.WriteSystemLog(QString("поток %1 запись %2").arg(t).arg(i, 3, 10, QChar('0')),
+                                   3);
+        });
+    }
+    for (auto& th : threads)
+        th.join();
+    const QList<QByteArray> entries = test::readAll(path()).split('\r');
+    ASSERT_EQ(entries.size(), 401);  // 400 entries and the empty rest after the last CR
+    for (int i = 0; i < 400; ++i) {
+        EXPECT_EQ(entries[i].size(), 46 + 18) << i;  // "поток N запись NNN"
+        EXPECT_TRUE(entries[i].startsWith("07.03.2026  09:05:03 2 3 "));
+    }
 }
 
 TEST_F(SystemLogTest, UnwritableLogIsSilent) {

@@ -9,6 +9,7 @@
 #include "core/texts.h"
 #include "diag/system_log.h"
 #include "test_support.h"
+#include "ui/font_settings.h"
 #include "ui/main_window.h"
 #include "ui/program_context.h"
 #include "ui/restructure_window.h"
@@ -113,6 +114,34 @@ TEST_F(WindowsTest, SeventeenthColumnIsRefused) {
     for (int i = 0; i < 12; ++i)
         editor.addButton()->click();
     EXPECT_EQ(editor.grid()->rowCount(), 16);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FontSettings, RoundTripAndBadPairsSkipped) {
+    app();
+    QFont f("DejaVu Sans");
+    f.setPointSize(11);
+    f.setBold(true);
+    const PropertyList p = fontToProperties(f, QColor(255, 0, 0));
+    QFont back;
+    QColor colour;
+    applyFontProperties(p, back, &colour);
+    EXPECT_EQ(back.family(), "DejaVu Sans");
+    EXPECT_EQ(back.pointSize(), 11);
+    EXPECT_TRUE(back.bold());
+    EXPECT_FALSE(back.italic());
+    EXPECT_EQ(colour, QColor(255, 0, 0));
+    EXPECT_TRUE(p.contains(std::pair<QString, QString>("Color", "255")));
+
+    QFont kept("DejaVu Sans");
+    kept.setPointSize(9);
+    applyFontProperties(
+        {{"Size", "huge"}, {"Style", "fsItalic"}, {"Unknown", "1"}, {"Style", "[fsItalic]"}}, kept);
+    EXPECT_EQ(kept.pointSize(), 9);
+    EXPECT_TRUE(kept.italic());
 }
 
 }  // namespace

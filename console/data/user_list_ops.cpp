@@ -1,0 +1,104 @@
+#include "data/user_list_ops.h"
+
+#include <QSet>
+#include <algorithm>
+
+#include "core/confirm_methods.h"
+#include "data/user_list.h"
+
+namespace orvel {
+
+namespace {
+constexpr int kPhoneLength = 30;
+}
+
+QString columnText(const TUserListItem& it, int column) {
+    switch (column) {
+        case 0:
+            return it.name.toString();
+        case 1:
+            return it.phone.toString();
+        case 2:
+            return timeWindowText(it.time);
+        case 3:
+            return lineText(it.line);
+        case 4:
+            return it.comment.toString();
+        case 5:
+            return MethodName(it.confirmMethod);
+        default:
+            return it.extra.value(column - 6);
+    }
+}
+
+int findSubscriber(const TUserList& list, int column, const QString& text) {
+    for (int i = 0; i < list.Count(); ++i) {
+        if (columnText(*list.Item(i), column).startsWith(text, Qt::CaseInsensitive))
+            return i;
+    }
+    return -1;
+}
+
+bool existsWithNameAndPhone(const TUserList& list, const QString& name, const QString& phone,
+                            int exceptIndex) {
+    TUserListItem probe;
+    probe.name.assign(name);
+    probe.phone.assign(phone);
+    for (int i = 0; i < list.Count(); ++i) {
+        const TUserListItem* it = list.Item(i);
+        if (i != exceptIndex && it->name == probe.name && it->phone == probe.phone)
+            return true;
+    }
+    return false;
+}
+
+QList<int> findDuplicates(const TUserList& list) {
+    QSet<QByteArray> later;
+    QList<int> out;
+    for (int i = list.Count() - 1; i >= 0; --i) {
+        const TUserListItem* it = list.Item(i);
+        QByteArray key(it->name.data, it->name.len);
+        key += '\0';
+        key.append(it->phone.data, it->phone.len);
+        if (later.contains(key))
+            out.prepend(i);
+        else
+            later.insert(key);
+    }
+    return out;
+}
+
+int removeDuplicates(TUserList& list, const ProgressFn& progress) {
+    const QList<int> dups = findDuplicates(list);
+    for (int k = int(dups.size()) - 1; k >= 0; --k) {
+        list.DeleteItem(dups[k]);
+        if (progress)
+            progress(int(dups.size()) - k, int(dups.size()));
+    }
+    return int(dups.size());
+}
+
+QString replaceNumberPrefix(const QString& phone, int digits, const QString& replacement) {
+    return (replacement + phone.mid(std::max(digits, 0))).left(kPhoneLength);
+}
+
+void replaceNumberPrefixes(TUserList& list, QList<int> positions, int digits,
+                           const QString& replacement, const ProgressFn& progress) {
+    if (positions.isEmpty()) {
+        for (int i = 0; i < list.Count(); ++i)
+            positions << i;
+    }
+    std::sort(positions.begin(), positions.end());
+    int done = 0;
+    for (int i : positions) {
+        TUserListItem* it = list.Item(i);
+        if (!it)
+            continue;
+        it->phone.assign(replaceNumberPrefix(it->phone.toString(), digits, replacement));
+        list.UpdateItem(i);
+        if (progress)
+            progress(++done, int(positions.size()));
+    }
+}
+
+}  // namespace orvel
