@@ -87,10 +87,9 @@ int runProgram(const StartOptions& options) {
     const QString schemeName = schemeNameFromCommandLine(options.parameters);
     ctx.dirs = loadProgramDirs(ctx.executableDir, ctx.names);
     ctx.settings.setPath(ctx.dirs.settingsFile);
-    const QString logDir =
-        ctx.dirs.program.isEmpty() ? QString() : ctx.dirs.program + QLatin1Char('/');
-    systemLog().setPath(findFileNoCase(logDir.isEmpty() ? QStringLiteral(".") : ctx.dirs.program,
-                                       ctx.names.systemLogFileName()));
+    // Without a program directory the log is the relative name, as the
+    // settings file is.
+    systemLog().setPath(findFileNoCase(ctx.dirs.program, ctx.names.systemLogFileName()));
     ctx.lineStateLog.setProgramDir(ctx.dirs.program);
 
     // 7. The start in the system log.

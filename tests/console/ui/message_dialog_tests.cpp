@@ -11,21 +11,12 @@
 #include "ui/language_apply.h"
 #include "ui/message_dialog.h"
 #include "ui/progress_window.h"
+#include "ui/ui_test_support.h"
 
 using namespace orvel;
+using orvel::test::app;
 
 namespace {
-
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "console_ui_tests";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Never destroyed: tearing Qt down after main() returns is not safe.
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
 
 class UiTest : public ::testing::Test {
 protected:

@@ -13,21 +13,12 @@
 #include "ui/main_window.h"
 #include "ui/program_context.h"
 #include "ui/restructure_window.h"
+#include "ui/ui_test_support.h"
 
 using namespace orvel;
+using orvel::test::app;
 
 namespace {
-
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "console_ui_tests";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Never destroyed: tearing Qt down after main() returns is not safe.
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
 
 class WindowsTest : public ::testing::Test {
 protected:
