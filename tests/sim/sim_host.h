@@ -149,9 +149,9 @@ public:
         }
     }
 
+    driver::DeviceEvent rx, tx;  // before the handle: they outlive it
     std::unique_ptr<driver::DeviceHandle> handle;
     driver::RegisterBlock* regs = nullptr;
-    driver::DeviceEvent rx, tx;
     std::vector<UnitFrame> units;
     uint64_t dataFrames[4] = {};
     std::vector<int16_t> samples[18];  // input samples by hardware channel
