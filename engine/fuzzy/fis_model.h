@@ -8,27 +8,27 @@
 
 namespace orvel::fuzzy {
 
-struct MfSpec {
+struct MfDescription {
     std::string label;
     std::string type;
     std::vector<double> params;
 };
 
-struct VariableSpec {
+struct VariableDescription {
     std::string name;
     double min = 0.0;
     double max = 0.0;
-    std::vector<MfSpec> mfs;
+    std::vector<MfDescription> mfs;
 };
 
-struct RuleSpec {
+struct RuleDescription {
     std::vector<int> antecedent;  // one index per input; 0 unused, < 0 NOT
     std::vector<int> consequent;  // one index per output
     double weight = 1.0;
     int connection = 1;  // 1 AND, 2 OR
 };
 
-struct FisSpec {
+struct FisDescription {
     std::string name;
     std::string type;
     std::string andMethod;
@@ -36,9 +36,9 @@ struct FisSpec {
     std::string impMethod;
     std::string aggMethod;
     std::string defuzzMethod;
-    std::vector<VariableSpec> inputs;
-    std::vector<VariableSpec> outputs;
-    std::vector<RuleSpec> rules;
+    std::vector<VariableDescription> inputs;
+    std::vector<VariableDescription> outputs;
+    std::vector<RuleDescription> rules;
 };
 
 // Where the reader and builder send their messages. The engine's default

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -19,9 +20,12 @@ namespace {
 // Larger files are not rule bases; refusing them keeps reading bounded.
 constexpr std::size_t kMaxFileBytes = 4u << 20;
 
-std::string format(const char* fmt, auto... args) {
+__attribute__((format(printf, 1, 2))) std::string format(const char* fmt, ...) {
     char buf[700];
-    std::snprintf(buf, sizeof buf, fmt, args...);
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, args);
+    va_end(args);
     return buf;
 }
 
@@ -80,7 +84,7 @@ class Parser {
 public:
     Parser(std::string_view text, const FisLog& log) : log_(log) { split(text); }
 
-    std::optional<FisSpec> run();
+    std::optional<FisDescription> run();
 
 private:
     void split(std::string_view text);
@@ -120,9 +124,9 @@ private:
     bool number(std::size_t line, double& out);
     bool string(std::size_t line, std::string& out);
     bool count(std::size_t line, int low, int high, int& out);
-    bool variable(bool input, int index, VariableSpec& var);
-    bool membership(std::size_t line, bool input, MfSpec& mf);
-    bool rules(FisSpec& fis, int count);
+    bool variable(bool input, int index, VariableDescription& var);
+    bool membership(std::size_t line, bool input, MfDescription& mf);
+    bool rules(FisDescription& fis, int count);
 
     const FisLog& log_;
     std::vector<std::string> lines_;
@@ -202,7 +206,7 @@ bool Parser::count(std::size_t line, int low, int high, int& out) {
     return true;
 }
 
-bool Parser::membership(std::size_t line, bool input, MfSpec& mf) {
+bool Parser::membership(std::size_t line, bool input, MfDescription& mf) {
     const char* paramError =
         input ? "Error in parsing input MF parameters." : "Error in parsing output MF parameters.";
     const std::string& s = lines_[line];
@@ -238,7 +242,7 @@ bool Parser::membership(std::size_t line, bool input, MfSpec& mf) {
     return true;
 }
 
-bool Parser::variable(bool input, int index, VariableSpec& var) {
+bool Parser::variable(bool input, int index, VariableDescription& var) {
     const std::size_t nameLine = findKey(cursor_, "Name");
     if (nameLine >= lines_.size()) {
         say(input && index == 0 ? "Cannot find the first Name in FIS file!"
@@ -293,7 +297,7 @@ bool Parser::variable(bool input, int index, VariableSpec& var) {
     return true;
 }
 
-bool Parser::rules(FisSpec& fis, int count) {
+bool Parser::rules(FisDescription& fis, int count) {
     const std::size_t header = findLine(cursor_, "[Rules]");
     if (header >= lines_.size()) {
         say("Cannot find [Rules] in FIS file!");
@@ -312,7 +316,7 @@ bool Parser::rules(FisSpec& fis, int count) {
             values.size() != in + out + 2) {
             return formatError(line, "Error in parsing rule list!");
         }
-        RuleSpec rule;
+        RuleDescription rule;
         for (std::size_t i = 0; i < in + out; ++i) {
             if (!isInteger(values[i], kMaxMfsPerVariable + 1)) {
                 return formatError(line, "Error in parsing rule list!");
@@ -330,7 +334,7 @@ bool Parser::rules(FisSpec& fis, int count) {
     return true;
 }
 
-std::optional<FisSpec> Parser::run() {
+std::optional<FisDescription> Parser::run() {
     if (tooLong_) {
         return std::nullopt;
     }
@@ -356,7 +360,7 @@ std::optional<FisSpec> Parser::run() {
         }
     }
     // The ten lines after [System] are positional, whatever their keys say.
-    FisSpec fis;
+    FisDescription fis;
     std::size_t line = system + 1;
     int inputs = 0, outputs = 0, rules = 0;
     if (!string(line++, fis.name) || !string(line++, fis.type) ||
@@ -387,11 +391,11 @@ std::optional<FisSpec> Parser::run() {
 
 }  // namespace
 
-std::optional<FisSpec> parseFisText(std::string_view text, const FisLog& log) {
+std::optional<FisDescription> parseFisText(std::string_view text, const FisLog& log) {
     return Parser(text, log).run();
 }
 
-std::optional<FisSpec> readFisFile(const std::string& path, const FisLog& log) {
+std::optional<FisDescription> readFisFile(const std::string& path, const FisLog& log) {
     std::ifstream file(path, std::ios::binary);
     std::string text;
     if (file) {

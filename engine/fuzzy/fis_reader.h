@@ -13,8 +13,10 @@
 
 namespace orvel::fuzzy {
 
-std::optional<FisSpec> parseFisText(std::string_view text, const FisLog& log = printFisMessage);
+std::optional<FisDescription> parseFisText(std::string_view text,
+                                           const FisLog& log = printFisMessage);
 // "The file %s cannot be opened." when the file cannot be read.
-std::optional<FisSpec> readFisFile(const std::string& path, const FisLog& log = printFisMessage);
+std::optional<FisDescription> readFisFile(const std::string& path,
+                                          const FisLog& log = printFisMessage);
 
 }  // namespace orvel::fuzzy

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 
 #include "fuzzy/fis_reader.h"
@@ -10,9 +11,12 @@ namespace orvel::fuzzy {
 
 namespace {
 
-std::string format(const char* fmt, auto... args) {
+__attribute__((format(printf, 1, 2))) std::string format(const char* fmt, ...) {
     char buf[700];
-    std::snprintf(buf, sizeof buf, fmt, args...);
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, args);
+    va_end(args);
     return buf;
 }
 
@@ -37,7 +41,7 @@ double FuzzySystem::outputMiddle(std::size_t j) const {
     return (outputs_.at(j).min + outputs_.at(j).max) / 2.0;
 }
 
-bool FuzzySystem::build(const FisSpec& spec, int points, const FisLog& log) {
+bool FuzzySystem::build(const FisDescription& desc, int points, const FisLog& log) {
     auto say = [&](const std::string& m) {
         if (log) {
             log(m);
@@ -45,22 +49,22 @@ bool FuzzySystem::build(const FisSpec& spec, int points, const FisLog& log) {
         return false;
     };
     *this = FuzzySystem();
-    name_ = spec.name;
-    if (spec.type == "mamdani") {
+    name_ = desc.name;
+    if (desc.type == "mamdani") {
         mamdani_ = true;
-    } else if (spec.type == "sugeno") {
+    } else if (desc.type == "sugeno") {
         mamdani_ = false;
     } else {
-        say(format("fis->type = %s\n", spec.type.c_str()));
+        say(format("fis->type = %s\n", desc.type.c_str()));
         return say("Unknown FIS type!");
     }
     if (points < 2 || points > kMaxPoints) {
         return say("Given size is zero!");
     }
     points_ = points;
-    if (spec.inputs.empty() || spec.outputs.empty() ||
-        spec.inputs.size() > static_cast<std::size_t>(kMaxVariables) ||
-        spec.outputs.size() > static_cast<std::size_t>(kMaxVariables)) {
+    if (desc.inputs.empty() || desc.outputs.empty() ||
+        desc.inputs.size() > static_cast<std::size_t>(kMaxVariables) ||
+        desc.outputs.size() > static_cast<std::size_t>(kMaxVariables)) {
         return say("Given size is zero!");
     }
 
@@ -72,22 +76,22 @@ bool FuzzySystem::build(const FisSpec& spec, int points, const FisLog& log) {
         Op* target;
     };
     Method methods[] = {
-        {spec.andMethod,
+        {desc.andMethod,
          "Given andMethod %s is unknown.\n",
          "Legal andMethod: min, prod",
          {{"min", Op::Min}, {"prod", Op::Prod}},
          &and_},
-        {spec.orMethod,
+        {desc.orMethod,
          "Given orMethod %s is unknown.\n",
          "Legal orMethod: max, probor",
          {{"max", Op::Max}, {"probor", Op::ProbOr}},
          &or_},
-        {spec.impMethod,
+        {desc.impMethod,
          "Given impMethod %s is unknown.\n",
          "Legal impMethod: min, prod",
          {{"min", Op::Min}, {"prod", Op::Prod}},
          &imp_},
-        {spec.aggMethod,
+        {desc.aggMethod,
          "Given aggMethod %s is unknown.\n",
          "Legal aggMethod: max, probor, sum",
          {{"max", Op::Max}, {"probor", Op::ProbOr}, {"sum", Op::Sum}},
@@ -110,40 +114,40 @@ bool FuzzySystem::build(const FisSpec& spec, int points, const FisLog& log) {
     bool defuzzKnown = false;
     for (const auto& [n, d] : defuzzNames) {
         const bool sugenoMethod = d == Defuzz::WtAver || d == Defuzz::WtSum;
-        if (spec.defuzzMethod == n && sugenoMethod != mamdani_) {
+        if (desc.defuzzMethod == n && sugenoMethod != mamdani_) {
             defuzz_ = d;
             defuzzKnown = true;
         }
     }
     if (!defuzzKnown) {
-        say(format("Given defuzzification method %s is unknown.\n", spec.defuzzMethod.c_str()));
+        say(format("Given defuzzification method %s is unknown.\n", desc.defuzzMethod.c_str()));
         say("Legal defuzzification methods: centroid, bisector, mom, som, lom, wtaver, wtsum");
         return say("Exiting ...");
     }
 
-    const std::size_t inCount = spec.inputs.size();
-    auto buildVariable = [&](const VariableSpec& vs, bool input, int index, Variable& var) {
-        if (!(vs.min < vs.max) || !std::isfinite(vs.min) || !std::isfinite(vs.max)) {
+    const std::size_t inCount = desc.inputs.size();
+    auto buildVariable = [&](const VariableDescription& vd, bool input, int index, Variable& var) {
+        if (!(vd.min < vd.max) || !std::isfinite(vd.min) || !std::isfinite(vd.max)) {
             return say("Error in parsing I/O ranges.");
         }
-        if (vs.mfs.size() > static_cast<std::size_t>(kMaxMfsPerVariable)) {
+        if (vd.mfs.size() > static_cast<std::size_t>(kMaxMfsPerVariable)) {
             return say("Given size is zero!");
         }
-        var.min = vs.min;
-        var.max = vs.max;
-        for (const MfSpec& ms : vs.mfs) {
+        var.min = vd.min;
+        var.max = vd.max;
+        for (const MfDescription& md : vd.mfs) {
             Mf mf;
-            const bool known = mfTypeOf(ms.type, mf.type);
+            const bool known = mfTypeOf(md.type, mf.type);
             if (!input && !mamdani_) {
                 if (!known || isShapeType(mf.type)) {
                     return say("Unknown output MF type for Sugeno system.");
                 }
-                if (mf.type == MfType::Linear && ms.params.size() != inCount + 1) {
+                if (mf.type == MfType::Linear && md.params.size() != inCount + 1) {
                     return say(
                         "First-order Sugeno system does not has the right number of output MF "
                         "parameters.");
                 }
-                if (mf.type == MfType::Constant && ms.params.size() != 1) {
+                if (mf.type == MfType::Constant && md.params.size() != 1) {
                     return say(
                         "Zero-order Sugeno system does not has the right number of output MF "
                         "parameters.");
@@ -151,18 +155,18 @@ bool FuzzySystem::build(const FisSpec& spec, int points, const FisLog& log) {
             } else if (!known || !isShapeType(mf.type)) {
                 say(format(input ? "MF type '%s' for input %d is unknown.\n"
                                  : "MF type '%s' for output %d is unknown.\n",
-                           ms.type.c_str(), index + 1));
+                           md.type.c_str(), index + 1));
                 say(std::string(input ? "Legal input MF types: " : "Legal output MF types: ") +
                     kLegalShapeTypes);
                 return false;
-            } else if (ms.params.size() != static_cast<std::size_t>(mfParamCount(mf.type))) {
+            } else if (md.params.size() != static_cast<std::size_t>(mfParamCount(mf.type))) {
                 return say(input ? "Error in parsing input MF parameters."
                                  : "Error in parsing output MF parameters.");
             }
-            if (!checkMfParams(mf.type, ms.params, log)) {
+            if (!checkMfParams(mf.type, md.params, log)) {
                 return false;
             }
-            mf.params = ms.params;
+            mf.params = md.params;
             if (!input && mamdani_) {
                 mf.samples.resize(static_cast<std::size_t>(points_));
                 const double step = (var.max - var.min) / (points_ - 1);
@@ -175,41 +179,41 @@ bool FuzzySystem::build(const FisSpec& spec, int points, const FisLog& log) {
         }
         return true;
     };
-    inputs_.resize(spec.inputs.size());
-    outputs_.resize(spec.outputs.size());
-    for (std::size_t i = 0; i < spec.inputs.size(); ++i) {
-        if (!buildVariable(spec.inputs[i], true, static_cast<int>(i), inputs_[i])) {
+    inputs_.resize(desc.inputs.size());
+    outputs_.resize(desc.outputs.size());
+    for (std::size_t i = 0; i < desc.inputs.size(); ++i) {
+        if (!buildVariable(desc.inputs[i], true, static_cast<int>(i), inputs_[i])) {
             return false;
         }
     }
-    for (std::size_t j = 0; j < spec.outputs.size(); ++j) {
-        if (!buildVariable(spec.outputs[j], false, static_cast<int>(j), outputs_[j])) {
+    for (std::size_t j = 0; j < desc.outputs.size(); ++j) {
+        if (!buildVariable(desc.outputs[j], false, static_cast<int>(j), outputs_[j])) {
             return false;
         }
     }
-    return checkRules(spec, log);
+    return checkRules(desc, log);
 }
 
-bool FuzzySystem::checkRules(const FisSpec& spec, const FisLog& log) {
+bool FuzzySystem::checkRules(const FisDescription& desc, const FisLog& log) {
     auto say = [&](const std::string& m) {
         if (log) {
             log(m);
         }
         return false;
     };
-    if (spec.rules.empty() || spec.rules.size() > static_cast<std::size_t>(kMaxRules)) {
+    if (desc.rules.empty() || desc.rules.size() > static_cast<std::size_t>(kMaxRules)) {
         return say("Given size is zero!");
     }
-    for (std::size_t r = 0; r < spec.rules.size(); ++r) {
-        const RuleSpec& rs = spec.rules[r];
+    for (std::size_t r = 0; r < desc.rules.size(); ++r) {
+        const RuleDescription& rd = desc.rules[r];
         const int ruleNo = static_cast<int>(r) + 1;
-        if (rs.antecedent.size() != inputs_.size() || rs.consequent.size() != outputs_.size() ||
-            !std::isfinite(rs.weight) || (rs.connection != 1 && rs.connection != 2)) {
+        if (rd.antecedent.size() != inputs_.size() || rd.consequent.size() != outputs_.size() ||
+            !std::isfinite(rd.weight) || (rd.connection != 1 && rd.connection != 2)) {
             return say("Error in parsing rule list!");
         }
         bool premise = false;
         for (std::size_t i = 0; i < inputs_.size(); ++i) {
-            const int idx = rs.antecedent[i];
+            const int idx = rd.antecedent[i];
             if (std::abs(idx) > static_cast<int>(inputs_[i].mfs.size())) {
                 return say(format("MF index for input %d in rule %d is out of bound.\n",
                                   static_cast<int>(i) + 1, ruleNo));
@@ -217,7 +221,7 @@ bool FuzzySystem::checkRules(const FisSpec& spec, const FisLog& log) {
             premise = premise || idx != 0;
         }
         for (std::size_t j = 0; j < outputs_.size(); ++j) {
-            const int idx = rs.consequent[j];
+            const int idx = rd.consequent[j];
             if (std::abs(idx) > static_cast<int>(outputs_[j].mfs.size())) {
                 return say(format("MF index for output %d in rule %d is out of bound.\n",
                                   static_cast<int>(j) + 1, ruleNo));
@@ -235,7 +239,7 @@ bool FuzzySystem::checkRules(const FisSpec& spec, const FisLog& log) {
         if (!premise) {
             return say(format("Rule %d has no premise part.\n", ruleNo));
         }
-        rules_.push_back(Rule{rs.antecedent, rs.consequent, rs.weight, rs.connection == 2});
+        rules_.push_back(Rule{rd.antecedent, rd.consequent, rd.weight, rd.connection == 2});
     }
     return true;
 }
@@ -407,12 +411,12 @@ double FuzzyEvaluator::defuzzify(std::size_t j, const std::vector<double>& mf) {
 
 std::shared_ptr<const FuzzySystem> loadFuzzySystem(const std::string& path, int points,
                                                    const FisLog& log) {
-    auto spec = readFisFile(path, log);
-    if (!spec) {
+    auto desc = readFisFile(path, log);
+    if (!desc) {
         return nullptr;
     }
     auto system = std::make_shared<FuzzySystem>();
-    if (!system->build(*spec, points, log)) {
+    if (!system->build(*desc, points, log)) {
         return nullptr;
     }
     return system;

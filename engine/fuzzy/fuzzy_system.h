@@ -19,7 +19,7 @@ public:
 
     // Checks the read system and builds it; false (after logging) on any
     // unknown name, bad parameter or bad rule.
-    bool build(const FisSpec& spec, int points = kDefaultPoints,
+    bool build(const FisDescription& desc, int points = kDefaultPoints,
                const FisLog& log = printFisMessage);
 
     bool isMamdani() const { return mamdani_; }
@@ -54,7 +54,7 @@ private:
         bool useOr = false;
     };
 
-    bool checkRules(const FisSpec& spec, const FisLog& log);
+    bool checkRules(const FisDescription& desc, const FisLog& log);
 
     std::string name_;
     bool mamdani_ = true;

@@ -79,7 +79,7 @@ int CSdlAudio::Open(uint32_t format, uint32_t channels, uint32_t rate, uint32_t 
         conversionSize_ = 0;
         conversion_.reset();
     }
-    // No 'obtained' spec: SDL converts to what was asked for, so the format
+    // No 'obtained' format: SDL converts to what was asked for, so the format
     // and rate the callback sees are exactly the requested ones; SDL fills in
     // the period size in bytes.
     if (SDL_OpenAudio(&requested, nullptr) < 0) {

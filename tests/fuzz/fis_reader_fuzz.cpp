@@ -14,12 +14,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace orvel::fuzzy;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    auto spec = parseFisText(text, nullptr);
-    if (!spec) {
+    auto desc = parseFisText(text, nullptr);
+    if (!desc) {
         return 0;
     }
     auto system = std::make_shared<FuzzySystem>();
-    if (!system->build(*spec, FuzzySystem::kDefaultPoints, nullptr)) {
+    if (!system->build(*desc, FuzzySystem::kDefaultPoints, nullptr)) {
         return 0;
     }
     FuzzyEvaluator evaluator(system, nullptr);

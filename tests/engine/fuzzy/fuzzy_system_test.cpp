@@ -15,12 +15,12 @@ using orvel::test::replaced;
 namespace {
 
 std::shared_ptr<const FuzzySystem> build(const std::string& text, Messages* m = nullptr) {
-    auto spec = parseFisText(text, m ? m->sink() : FisLog());
-    if (!spec) {
+    auto desc = parseFisText(text, m ? m->sink() : FisLog());
+    if (!desc) {
         return nullptr;
     }
     auto s = std::make_shared<FuzzySystem>();
-    if (!s->build(*spec, FuzzySystem::kDefaultPoints, m ? m->sink() : FisLog())) {
+    if (!s->build(*desc, FuzzySystem::kDefaultPoints, m ? m->sink() : FisLog())) {
         return nullptr;
     }
     return s;
