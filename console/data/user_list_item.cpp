@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "core/cp1251.h"
+#include "core/texts.h"
 
 namespace orvel {
 
@@ -114,6 +115,16 @@ QString joinPhone(int prefix, const QString& number) {
 bool isPhoneChar(QChar c) {
     return c.isDigit() || c == QLatin1Char('-') || c == QLatin1Char(',') || c == QLatin1Char('w') ||
            c == QLatin1Char('*');
+}
+
+std::optional<QChar> acceptPhoneKey(QChar typed) {
+    const QChar c = typed.toLower();
+    return isPhoneChar(c) ? std::optional<QChar>(c) : std::nullopt;
+}
+
+QString phoneCharHint() {
+    return T(textNotAllowedSymbol) + QStringLiteral(".\n") + T(textAllowedSymbolsList) +
+           QStringLiteral(": \"0\"-\"9\", \"-\", \",\", \"w\", \"*\".");
 }
 
 QStringList TUserListItem::toFieldTexts(int fieldCount) const {

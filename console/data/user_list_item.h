@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 namespace orvel {
@@ -68,6 +69,11 @@ PhoneText splitPhone(const QString& stored);
 QString joinPhone(int prefix, const QString& number);
 // Digits, "-", ",", "w" and "*".
 bool isPhoneChar(QChar c);
+// A key typed into a telephone field: turned to lower case first; nothing
+// when it is refused (the caller then shows phoneCharHint()).
+std::optional<QChar> acceptPhoneKey(QChar typed);
+// "Недопустимый символ." + line break + the list of allowed characters.
+QString phoneCharHint();
 
 struct TUserListItem {
     uint8_t mark = 0;

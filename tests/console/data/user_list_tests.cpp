@@ -194,6 +194,13 @@ TEST(SubscriberTexts, LinesAndTelephones) {
     EXPECT_TRUE(isPhoneChar('w'));
     EXPECT_FALSE(isPhoneChar('W'));
     EXPECT_FALSE(isPhoneChar('#'));
+    EXPECT_EQ(acceptPhoneKey('W'), QChar('w'));
+    EXPECT_EQ(acceptPhoneKey('5'), QChar('5'));
+    EXPECT_FALSE(acceptPhoneKey('+').has_value());
+    resetTexts();
+    EXPECT_EQ(phoneCharHint(),
+              "Недопустимый символ.\nСписок допустимых символов: \"0\"-\"9\", \"-\", \",\", "
+              "\"w\", \"*\".");
 }
 
 }  // namespace
