@@ -129,6 +129,7 @@ void ExchangeLine::setState(State s, uint64_t now, const char* why) {
     tone_.reset();
     switch (s) {
         case State::OnHook:
+            dropped_ = false;
             digits_.clear();
             numberStart_ = 0;
             subscriber_ = nullptr;
@@ -251,6 +252,10 @@ void ExchangeLine::connecting(Event e, uint64_t now) {
             break;
         case Behaviour::Unobtainable:
             setState(State::Info, now, "number unobtainable");
+            break;
+        case Behaviour::Drop:
+            dropped_ = true;
+            setState(State::Dead, now, "line dropped");
             break;
         default:
             setState(State::Ringing, now);
@@ -430,7 +435,7 @@ void ExchangeLine::render(int16_t* out, int n, uint64_t now) {
     if (pauseLeft_ > 0) {
         pauseLeft_ = std::max<int64_t>(0, pauseLeft_ - n);
     }
-    if (isCut) {
+    if (isCut || dropped_) {
         std::fill(out, out + n, 0);
         return;
     }
@@ -519,7 +524,7 @@ void ExchangeLine::hear(const int16_t* samples, int n, uint64_t now) {
 int ExchangeLine::voltageReading(uint64_t now) {
     double volts = config_.idleVolts;
     bool breaking = pulsesLeft_ > 0 && pulsePhase_ < kPulseBreakSamples;
-    if (cut(now)) {
+    if (cut(now) || dropped_) {
         volts = 0;
     } else if (offHook_ && !breaking) {
         volts = config_.offHookVolts;
@@ -532,7 +537,7 @@ int ExchangeLine::voltageReading(uint64_t now) {
 }
 
 int ExchangeLine::unitLineState(uint64_t now) const {
-    if (cut(now)) {
+    if (cut(now) || dropped_) {
         return 4;
     }
     if (offHook_) {

@@ -109,6 +109,7 @@ private:
     State state_ = State::OnHook;
     bool offHook_ = false;
     bool wasCut_ = false;
+    bool dropped_ = false;            // the network dropped the line until it is released
     uint64_t deadline_ = UINT64_MAX;  // next Timeout
     uint64_t stateDeadline_ = UINT64_MAX;
     std::string digits_;      // collected for the current number

@@ -263,6 +263,7 @@ bool parseSubscriber(const std::string& text, Subscriber& out, std::string& erro
         {"busy", Behaviour::Busy},
         {"unobtainable", Behaviour::Unobtainable},
         {"dialtone", Behaviour::DialTone},
+        {"drop", Behaviour::Drop},
     };
     auto kind = kinds.find(parts[0]);
     if (kind == kinds.end()) {

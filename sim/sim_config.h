@@ -33,6 +33,7 @@ enum class Behaviour {
     Busy,          // busy tone at once
     Unobtainable,  // information tones, then busy
     DialTone,      // a prefix: the exchange gives a new dial tone
+    Drop,          // the line loses its voltage while connecting
 };
 
 // A moment in a connected call: seconds after the answer, or the end of the

@@ -33,6 +33,7 @@ SimConfig planConfig() {
               entry("101", "answer rings=1 hangup=end1"),
               entry("105", "busy"),
               entry("108", "unobtainable"),
+              entry("109", "drop"),
               entry("9", "dialtone"),
               entry("2XX", "silent rings=0")};
     c.fallback = entry("+", "unobtainable");
@@ -201,6 +202,23 @@ TEST_F(Exchange, BusyAndUnobtainableNumbers) {
     EXPECT_GT(toneShare(&x[from + 5680], 2000, 1800), 0.8);
     host.step(8000 * 2);
     EXPECT_EQ(state(), ExchangeLine::State::Busy);
+}
+
+TEST_F(Exchange, DroppedLineLosesItsVoltageUntilReleased) {
+    host.unitCommand(0, 0, 24, 1);
+    seize();
+    dial("109");
+    ASSERT_TRUE(waitFor(ExchangeLine::State::Dead, 2.0));
+    host.step(800);
+    host.take(24);
+    host.step(800);
+    auto readings = host.take(24);
+    ASSERT_FALSE(readings.empty());
+    EXPECT_EQ(readings.back().value, 0);
+    EXPECT_EQ(host.take(23).back().value, 4);
+    host.unitCommand(0, 0, 26, 0);
+    host.step(800);
+    EXPECT_NEAR(host.take(24).back().value, 96, 1);
 }
 
 TEST_F(Exchange, NumberOutsideThePlanIsTakenAfterTheDigitTimeout) {
