@@ -41,19 +41,20 @@ SimConfig planConfig() {
     return c;
 }
 
-// DTMF digit tones at 16 kHz, 100 ms on and 100 ms off, about -16 dBm0.
-std::vector<int16_t> dtmf16k(const std::string& digits) {
+// DTMF digit tones at 16 kHz, `onMs` on and as long off; 4000 is about
+// -15 dBm0 per tone.
+std::vector<int16_t> dtmf16k(const std::string& digits, double amplitude = 4000, int onMs = 100) {
     static const char* keys = "123A456B789C*0#D";
     static const double low[] = {697, 770, 852, 941}, high[] = {1209, 1336, 1477, 1633};
     std::vector<int16_t> out;
     for (char d : digits) {
         int i = static_cast<int>(std::string(keys).find(d));
-        for (int n = 0; n < 1600; ++n) {
+        for (int n = 0; n < onMs * 16; ++n) {
             double t = n / 16000.0;
-            out.push_back(static_cast<int16_t>(4000 * std::sin(2 * M_PI * low[i / 4] * t) +
-                                               4000 * std::sin(2 * M_PI * high[i % 4] * t)));
+            out.push_back(static_cast<int16_t>(amplitude * std::sin(2 * M_PI * low[i / 4] * t) +
+                                               amplitude * std::sin(2 * M_PI * high[i % 4] * t)));
         }
-        out.insert(out.end(), 1600, 0);
+        out.insert(out.end(), onMs * 16, 0);
     }
     return out;
 }
@@ -135,6 +136,16 @@ TEST_F(Exchange, ToneDigitsReachTheNumberAndRingBackCadence) {
     EXPECT_NEAR(runs[0], 1000, 30);
     EXPECT_NEAR(runs[1], 4000, 30);
     EXPECT_EQ(drv.card(0)->record(0).number, "100");
+}
+
+TEST_F(Exchange, EveryKeyIsHeardAtTheEnginesWeakestAndStrongestLevels) {
+    seize();
+    // The engine's DTMF levels run from 2000 to 8000 per tone.
+    host.play(kHw, dtmf16k("9", 2000, 60));
+    host.play(kHw, dtmf16k("1234567890*#ABCD", 2000, 60));
+    host.play(kHw, dtmf16k("1234567890*#ABCD", 8000, 60));
+    host.step(800);
+    EXPECT_EQ(drv.card(0)->record(0).dtmfDigits, "91234567890*#ABCD1234567890*#ABCD");
 }
 
 TEST_F(Exchange, SubscriberSpeaksThenPressesNineAfterTheMessage) {
