@@ -26,9 +26,13 @@ OrvelLogicProcessing::LockGuard::~LockGuard() {
     task_.lock_.release();
 }
 
-bool OrvelLogicProcessing::heldByThisThread() { return t_logicLockDepth > 0; }
+bool OrvelLogicProcessing::heldByThisThread() {
+    return t_logicLockDepth > 0;
+}
 
-OrvelLogicProcessing::OrvelLogicProcessing(ACE_Reactor* reactor) { this->reactor(reactor); }
+OrvelLogicProcessing::OrvelLogicProcessing(ACE_Reactor* reactor) {
+    this->reactor(reactor);
+}
 
 OrvelLogicProcessing::~OrvelLogicProcessing() {
     Guard guard(*this);
@@ -45,8 +49,7 @@ bool OrvelLogicProcessing::AddDevice(uint32_t device, uint32_t channelCount) {
     if (table_.count(device) != 0) {
         return true;
     }
-    return table_.emplace(device, std::vector<CProcessingAlgorithm*>(channelCount, nullptr))
-        .second;
+    return table_.emplace(device, std::vector<CProcessingAlgorithm*>(channelCount, nullptr)).second;
 }
 
 CProcessingAlgorithm* OrvelLogicProcessing::RegisterAlgorithm(const Address& address,
@@ -111,9 +114,10 @@ void OrvelLogicProcessing::Quiesce() {
 
 int OrvelLogicProcessing::open(void*) {
     ACE_Reactor* r = reactor();
-    timerId_ = r != nullptr ? r->schedule_timer(this, nullptr, ACE_Time_Value(0, kFirstTickMs * 1000),
-                                                ACE_Time_Value(0, kTickMs * 1000))
-                            : -1;
+    timerId_ = r != nullptr
+                   ? r->schedule_timer(this, nullptr, ACE_Time_Value(0, kFirstTickMs * 1000),
+                                       ACE_Time_Value(0, kTickMs * 1000))
+                   : -1;
     if (timerId_ == -1) {
         ACE_ERROR((LM_EMERGENCY, ACE_TEXT("%p\n"),
                    ACE_TEXT(" OrvelLogicProcessing error shedule timer:")));

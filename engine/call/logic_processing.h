@@ -62,7 +62,6 @@ public:
     int svc() override;
     int handle_timeout(const ACE_Time_Value& now, const void* arg) override;
 
-
     // How long after open the first tick comes, and how often after that.
     static constexpr long kFirstTickMs = 1000;
     static constexpr long kTickMs = 100;

@@ -1,4 +1,6 @@
-// The abstract per-channel call algorithm driven by the logic task.
+// The abstract per-channel algorithm driven by the logic task: it receives
+// acknowledgements and events, runs its timeouts on the task's timer and
+// sends its commands up the stream through the task.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +34,11 @@ public:
     virtual void SetAddress(const Address& address) { address_ = address; }
 
     const Address& address() const { return address_; }
+
+    // Builds a command record for this channel and sends it up the stream
+    // through the owning task. -1 when no block can be made or the send
+    // fails; a failed send also logs and sets last error 6.
+    int SendCommand(uint32_t code, uint32_t a1 = 0, uint32_t a2 = 0, uint32_t a3 = 0);
 
 protected:
     OrvelLogicProcessing* task_ = nullptr;

@@ -1,0 +1,327 @@
+// How a call ends: the ring-back decision, the message plays, the
+// confirmation paths and the notify result each reports.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "call_harness.h"
+
+namespace orvel {
+namespace {
+
+using testing::CallHarness;
+using Results = std::vector<uint32_t>;
+
+TEST(CallOutcome, BusyReportsCountOnlyInARow) {
+    CallHarness h;
+    h.assign();
+    h.seize("12");
+    h.dialAll();
+    ASSERT_EQ(h.alg.GetState(), WAIT_EVENT_KPW);
+    h.report(LS_BUSY_TONE);
+    h.report(LS_BUSY_TONE);
+    h.report(LS_TONE);
+    h.report(LS_BUSY_TONE);
+    EXPECT_EQ(h.alg.GetState(), WAIT_EVENT_KPW);
+    EXPECT_TRUE(h.results.empty());
+    h.report(LS_BUSY_TONE);
+    h.report(LS_BUSY_TONE);
+    EXPECT_EQ(h.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
+    EXPECT_EQ(h.results, Results{NR_LINE_BUSY});
+
+    // The same while it rings.
+    CallHarness r;
+    r.assign();
+    r.seize("1");
+    r.dialAll();
+    r.report(LS_RING_BACK_TONE);
+    ASSERT_EQ(r.alg.GetState(), WAIT_ABONENT_HANG_UP);
+    for (int i = 0; i < 3; ++i) {
+        r.report(LS_BUSY_TONE);
+    }
+    EXPECT_EQ(r.results, Results{NR_LINE_BUSY});
+}
+
+TEST(CallOutcome, NoAnswerReportsNotHandUp) {
+    {  // silent after dialling: NoToneTime
+        CallHarness h;
+        h.assign();
+        h.seize("1");
+        h.dialAll();
+        h.wait(24.9);
+        EXPECT_TRUE(h.results.empty());
+        h.wait(0.2);
+        EXPECT_EQ(h.results, Results{NR_NOT_HANDUP});
+        h.hungDown();
+        EXPECT_EQ(h.alg.GetState(), READY_LINE);
+        EXPECT_EQ(h.alg.GetNotifyResult(), NR_NOT_HANDUP);  // kept for GetLineState
+    }
+    {  // rings forever: KpwWait from the first ring-back report
+        CallHarness h;
+        h.assign();
+        h.seize("1");
+        h.dialAll();
+        h.wait(20);
+        h.report(LS_RING_BACK_TONE);
+        for (int i = 0; i < 12; ++i) {
+            h.wait(2);
+            h.report(i % 2 ? LS_RING_BACK_TONE : LS_RING_BACK_PAUSE);
+        }
+        EXPECT_TRUE(h.results.empty());
+        h.wait(1.1);
+        EXPECT_EQ(h.results, Results{NR_NOT_HANDUP});
+    }
+}
+
+TEST(CallOutcome, AnswerWithoutRingBack) {
+    {  // four voice or silence reports in a row; the first only remembers
+        CallHarness h;
+        h.assign();
+        h.seize("1");
+        h.dialAll();
+        h.report(LS_VOICE);
+        h.report(LS_SILENCE);
+        h.report(LS_VOICE);
+        EXPECT_EQ(h.alg.GetState(), WAIT_EVENT_KPW);
+        h.report(LS_VOICE);
+        EXPECT_EQ(h.alg.GetState(), WAIT_PLAY_MSG);
+        EXPECT_EQ(h.codes().back(), CMD_START_PLAY);
+        EXPECT_EQ(h.commands().back().arg1, 1u);  // the main message
+    }
+    {  // one after a tone
+        CallHarness h;
+        h.assign();
+        h.seize("1");
+        h.dialAll();
+        h.report(LS_TONE);
+        h.report(LS_SILENCE);
+        EXPECT_EQ(h.alg.GetState(), WAIT_PLAY_MSG);
+    }
+    {  // one after a caller-identification request, which is remembered
+        CallHarness h;
+        h.assign();
+        h.seize("1");
+        h.dialAll();
+        h.report(LS_AON);
+        EXPECT_EQ(h.alg.GetAonFlag(), 1u);
+        h.report(LS_VOICE);
+        EXPECT_EQ(h.alg.GetState(), WAIT_PLAY_MSG);
+        // The next call starts without it.
+        h.alg.callAbonent("2", 1, 2, true, 3);
+        EXPECT_EQ(h.alg.GetAonFlag(), 0u);
+    }
+}
+
+TEST(CallOutcome, ConfirmationByDigitInThePauseOrAfterTheBeep) {
+    {  // 9 in the pause after the confirm message
+        CallHarness h;
+        h.assign();
+        h.answeredAndPlayed("1");
+        h.wait(2.1);
+        ASSERT_EQ(h.alg.GetState(), WAIT_PLAY_CONFIRM_MSG);
+        EXPECT_EQ(h.commands().back().arg1, 2u);  // the confirm message
+        h.done(CMD_START_PLAY);
+        ASSERT_EQ(h.alg.GetState(), WAIT_TEST_PAUSE);
+        h.digit('5');  // other digits are ignored
+        EXPECT_TRUE(h.results.empty());
+        h.digit('9');
+        EXPECT_EQ(h.results, Results{NR_NOTIFY_OK});
+        h.hungDown();
+        EXPECT_EQ(h.alg.GetState(), READY_LINE);
+    }
+    {  // 9 after the beep
+        CallHarness h;
+        h.assign();
+        h.answeredAndPlayed("1", 1);
+        h.wait(2.1);
+        h.done(CMD_START_PLAY);
+        h.wait(5.1);
+        ASSERT_EQ(h.alg.GetState(), WAIT_PLAY_BEEP);
+        EXPECT_EQ(h.codes().back(), CMD_SOUND_PLAY);
+        EXPECT_EQ(h.commands().back().arg1, 500u);
+        h.ack(CMD_SOUND_PLAY, ACKT_RECEIVE);
+        h.ack(CMD_START_PLAY, ACKT_EXECUTE);  // the board's word for the end of the beep
+        ASSERT_EQ(h.alg.GetState(), WAIT_TEST_DTMF);
+        h.digit('9');
+        EXPECT_EQ(h.results, Results{NR_NOTIFY_OK});
+    }
+    {  // mode 2 does not take a digit; nothing after the beep ends unconfirmed
+        CallHarness h;
+        h.assign();
+        h.answeredAndPlayed("1", 2);
+        h.wait(2.1);
+        h.done(CMD_START_PLAY);
+        h.digit('9');
+        h.wait(5.1);
+        h.done(CMD_SOUND_PLAY);
+        h.digit('9');
+        EXPECT_EQ(h.alg.GetState(), WAIT_TEST_DTMF);
+        h.wait(15.1);
+        EXPECT_EQ(h.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
+        EXPECT_TRUE(h.results.empty());
+    }
+}
+
+TEST(CallOutcome, HangingUpAfterTheBeepConfirmsInModesTwoAndThree) {
+    for (uint32_t mode : {1u, 2u, 3u, 0u, 9u}) {
+        SCOPED_TRACE(mode);
+        CallHarness h;
+        h.assign();
+        h.answeredAndPlayed("1", mode);
+        h.wait(2.1);
+        h.done(CMD_START_PLAY);
+        h.wait(5.1);
+        h.done(CMD_SOUND_PLAY);
+        h.report(LS_BUSY_TONE);
+        h.report(LS_BUSY_TONE);
+        EXPECT_EQ(h.alg.GetState(), WAIT_TEST_DTMF);
+        h.report(LS_BUSY_TONE);
+        EXPECT_EQ(h.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
+        EXPECT_EQ(h.results, mode == 1 ? Results{} : Results{NR_NOTIFY_OK});
+    }
+}
+
+TEST(CallOutcome, ConfirmOffPlaysTheMessageUpToMessagesCount) {
+    CallHarness h;
+    h.alg.SetConfirmOn(false);
+    h.assign();
+    h.answeredAndPlayed("1");
+    for (int play = 2; play <= 3; ++play) {
+        h.wait(2.1);
+        ASSERT_EQ(h.alg.GetState(), WAIT_PLAY_MSG);
+        EXPECT_EQ(h.commands().back().arg1, 1u);
+        h.done(CMD_START_PLAY);
+    }
+    EXPECT_TRUE(h.results.empty());
+    h.wait(2.1);
+    EXPECT_EQ(h.results, Results{NR_NOTIFY_OK});
+    EXPECT_EQ(h.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
+
+    // Hanging up after a play is a confirmation too, even while playing again.
+    CallHarness b;
+    b.alg.SetConfirmOn(false);
+    b.assign();
+    b.answeredAndPlayed("1");
+    b.wait(2.1);
+    ASSERT_EQ(b.alg.GetState(), WAIT_PLAY_MSG);
+    b.report(LS_BUSY_TONE);  // only moves to the busy test
+    EXPECT_EQ(b.alg.GetState(), WAIT_TEST_BUSY);
+    b.report(LS_BUSY_TONE);
+    b.report(LS_BUSY_TONE);
+    EXPECT_TRUE(b.results.empty());
+    b.report(LS_BUSY_TONE);
+    EXPECT_EQ(b.results, Results{NR_NOTIFY_OK});
+}
+
+TEST(CallOutcome, BusyAfterTheMessageWithConfirmOnEndsUnconfirmed) {
+    CallHarness h;
+    h.assign();
+    h.answeredAndPlayed("1");
+    EXPECT_EQ(h.alg.stateTimeout(), 2u);
+    h.report(LS_BUSY_TONE);
+    EXPECT_EQ(h.alg.stateTimeout(), 5u);  // the window grows once: 2 becomes 5
+    h.report(LS_BUSY_TONE);
+    EXPECT_EQ(h.alg.stateTimeout(), 5u);
+    h.report(LS_BUSY_TONE);
+    EXPECT_EQ(h.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
+    EXPECT_TRUE(h.results.empty());
+
+    // A busy report in the pause lengthens it by a second.
+    CallHarness p;
+    p.assign();
+    p.answeredAndPlayed("1");
+    p.wait(2.1);
+    p.done(CMD_START_PLAY);
+    p.report(LS_BUSY_TONE);
+    EXPECT_EQ(p.alg.stateTimeout(), 6u);
+    p.wait(5.1);
+    EXPECT_EQ(p.alg.GetState(), WAIT_TEST_PAUSE);
+    p.wait(1.0);
+    EXPECT_EQ(p.alg.GetState(), WAIT_PLAY_BEEP);
+
+    // Busy while the message plays ends the call without a result.
+    CallHarness m;
+    m.assign();
+    m.seize("1");
+    m.dialAll();
+    m.report(LS_TONE);
+    m.report(LS_VOICE);
+    m.ack(CMD_START_PLAY, ACKT_RECEIVE);
+    EXPECT_EQ(m.alg.stateTimeout(), 0u);  // a play may take as long as it takes
+    for (int i = 0; i < 3; ++i) {
+        m.report(LS_BUSY_TONE);
+    }
+    EXPECT_EQ(m.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
+    EXPECT_TRUE(m.results.empty());
+}
+
+TEST(CallOutcome, AdvancedDigitConfirmation) {
+    {  // off: a 9 during the confirm message is ignored
+        CallHarness h;
+        h.assign();
+        h.answeredAndPlayed("1");
+        h.digit('9');
+        h.wait(2.1);
+        h.digit('9');
+        EXPECT_TRUE(h.results.empty());
+    }
+    for (uint32_t mode : {1u, 2u}) {
+        SCOPED_TRACE(mode);
+        CallHarness h;
+        h.alg.SetAdvancedDtmfConfirm(true);
+        h.assign();
+        h.answeredAndPlayed("1", mode);
+        h.wait(2.1);
+        h.ack(CMD_START_PLAY, ACKT_RECEIVE);
+        h.digit('9');
+        EXPECT_EQ(h.results, mode == 1 ? Results{NR_NOTIFY_OK} : Results{});
+    }
+    {  // already in the window after the main message
+        CallHarness h;
+        h.alg.SetAdvancedDtmfConfirm(true);
+        h.assign();
+        h.answeredAndPlayed("1");
+        h.digit('9');
+        EXPECT_EQ(h.results, Results{NR_NOTIFY_OK});
+    }
+}
+
+TEST(CallOutcome, PlayFailuresHangDown) {
+    CallHarness h;
+    h.assign();
+    h.answeredAndPlayed("1");
+    h.wait(2.1);
+    h.ack(CMD_START_PLAY, ACKT_RECEIVE, ACKS_INVALID_ARG);  // confirm message not loaded
+    EXPECT_EQ(h.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
+
+    CallHarness t;
+    t.assign();
+    t.seize("1");
+    t.dialAll();
+    t.report(LS_TONE);
+    t.report(LS_VOICE);
+    t.wait(3.1);  // no answer to the play command
+    EXPECT_EQ(t.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
+    EXPECT_EQ(t.alg.GetLastError(), 2);
+}
+
+void throwingCallback(uint32_t, uint32_t, uint32_t) {
+    throw std::runtime_error("program failure");
+}
+
+TEST(CallOutcome, ACallbackThatThrowsDoesNotStopTheCall) {
+    CallHarness h;
+    h.assign();
+    h.seize("1");
+    h.dialAll();
+    h.alg.SetNotifyResultCallback(&throwingCallback);
+    EXPECT_NO_THROW(h.wait(25.1));
+    EXPECT_EQ(h.alg.GetNotifyResult(), NR_NOT_HANDUP);
+    EXPECT_EQ(h.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
+    h.alg.SetNotifyResultCallback(nullptr);
+    h.hungDown();
+    EXPECT_EQ(h.alg.GetState(), READY_LINE);
+}
+
+}  // namespace
+}  // namespace orvel
