@@ -75,6 +75,7 @@ void ExchangeLine::init(int board, int channel, const LineConfig& line, const Si
     toneLevel_ = toneAmplitude(sim.toneDbm0);
     noise_.init(sim.seed + static_cast<uint32_t>(board * 100 + channel), sim.noiseDbm0);
     audioCap_ = static_cast<size_t>(sim.recordSeconds * 2 * kSampleRate);
+    echoGain_ = line.echoDb <= -100 ? 0.0f : static_cast<float>(std::pow(10.0, line.echoDb / 20));
     if (dtmfTx_ != nullptr) {
         dtmf_tx_set_level(dtmfTx_, static_cast<int>(sim.toneDbm0), 0);
         dtmf_tx_set_timing(dtmfTx_, 100, 100);
@@ -437,6 +438,7 @@ void ExchangeLine::render(int16_t* out, int n, uint64_t now) {
     }
     if (isCut || dropped_) {
         std::fill(out, out + n, 0);
+        rendered_ += n;
         return;
     }
     float buf[256];
@@ -464,6 +466,15 @@ void ExchangeLine::render(int16_t* out, int n, uint64_t now) {
             }
         }
     }
+    if (echoGain_ > 0 && offHook_) {
+        for (int i = 0; i < n; ++i) {
+            uint64_t at = rendered_ + i;
+            if (at >= kEchoDelay && at - kEchoDelay < echoWritten_) {
+                buf[i] += echoGain_ * echo_[(at - kEchoDelay) % kEchoRing];
+            }
+        }
+    }
+    rendered_ += n;
     for (int i = 0; i < n; ++i) {
         if (polarityLeft_ > 0) {
             // The reversal swings the input from one rail to the other: first
@@ -509,8 +520,9 @@ void ExchangeLine::hear(const int16_t* samples, int n, uint64_t now) {
             }
         }
         if ((i & 1) != 0) {
-            decimated_[decimatedFill_++] =
-                static_cast<int16_t>((static_cast<int>(samples[i - 1]) + s) / 2);
+            int16_t d = static_cast<int16_t>((static_cast<int>(samples[i - 1]) + s) / 2);
+            decimated_[decimatedFill_++] = d;
+            echo_[echoWritten_++ % kEchoRing] = d;
             if (decimatedFill_ == static_cast<int>(std::size(decimated_))) {
                 if (offHook_ && dtmfRx_ != nullptr) {
                     dtmf_rx(dtmfRx_, decimated_, decimatedFill_);

@@ -151,6 +151,14 @@ private:
     int decimatedFill_ = 0;
     uint64_t hearNow_ = 0;
 
+    // Hybrid echo: the engine's output (8 kHz) fed back into the input.
+    static constexpr size_t kEchoRing = 1024;
+    static constexpr uint64_t kEchoDelay = 264;  // samples, more than one batch of the card
+    float echoGain_ = 0;
+    std::array<int16_t, kEchoRing> echo_{};
+    uint64_t echoWritten_ = 0;
+    uint64_t rendered_ = 0;
+
     LineRecord record_;
     size_t audioCap_ = 0;
 };

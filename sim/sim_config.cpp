@@ -180,6 +180,7 @@ void readLine(Reader& r, LineConfig& line) {
     r.real("CutFor", line.cutFor, -1, 1e7);
     r.real("ParallelAt", line.parallelAt, -1, 1e7);
     r.real("ParallelFor", line.parallelFor, 0, 1e7);
+    r.real("EchoDb", line.echoDb, -100, 0);
     std::string pol = r.text("Polarity");
     if (pol == "minus") {
         line.polarityPlus = false;

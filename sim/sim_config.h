@@ -66,6 +66,7 @@ struct LineConfig {
     double parallelAt = -1.0;  // a parallel phone goes off hook then
     double parallelFor = 10.0;
     bool polarityPlus = true;
+    double echoDb = -100.0;  // the engine's own output heard back (hybrid echo); -100: none
 };
 
 struct UnitConfig {

@@ -279,6 +279,34 @@ TEST_F(Exchange, LineWithoutDialToneStaysSilent) {
     EXPECT_EQ(drv.card(0)->lineState(1), ExchangeLine::State::Dead);
 }
 
+TEST(ExchangeLines, HybridEchoReturnsTheEnginesOutputAttenuated) {
+    SimConfig c = planConfig();
+    c.boards[0].lines[0].echoDb = -20;
+    SimDriver drv(c, SimDriver::Clock::Manual);
+    SimHost host(drv, 0);
+    host.bringUp();
+    host.unitCommand(0, 0, 26, 1);
+    host.step(8000);                // dial tone
+    host.unitCommand(0, 0, 26, 0);  // on hook: no echo, no tone
+    host.step(80);
+    host.play(0, tone16k(1000, 0.5));
+    size_t quietFrom = host.samples[0].size();
+    host.step(4000);
+    EXPECT_LT(rms(&host.samples[0][quietFrom], 2000), 50) << "no echo on hook";
+
+    host.unitCommand(0, 0, 26, 1);
+    host.step(8);
+    host.play(0, dtmf16k("5"));  // leaves the dial tone
+    host.step(800);
+    size_t from = host.samples[0].size();
+    host.play(0, tone16k(1000, 1.0));
+    const auto& x = host.samples[0];
+    ASSERT_GT(x.size(), from + 6000);
+    double level = rms(&x[from + 2000], 4000);
+    EXPECT_NEAR(level, 6000 / std::sqrt(2.0) / 10, 60);  // -20 dB of the output
+    EXPECT_GT(toneShare(&x[from + 2000], 4000, 1000), 0.9);
+}
+
 TEST(ExchangeLines, CutLineShowsNoVoltageAndBusyState) {
     SimConfig c = planConfig();
     c.boards[0].lines[0].cutAt = 1.0;
