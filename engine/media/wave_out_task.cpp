@@ -2,7 +2,24 @@
 
 namespace orvel {
 
+int CWaveOutTask::open(void*) {
+    // Without a sound device only listening fails; the engine carries on.
+    output_.open();
+    return 0;
+}
+
+int CWaveOutTask::close(u_long flags) {
+    if (flags == kCloseFromModule) {
+        output_.close();
+    }
+    return 0;
+}
+
 int CWaveOutTask::put(ACE_Message_Block* mb, ACE_Time_Value* tv) {
+    ReadRecord record;
+    if (readRecord(mb, record)) {
+        output_.onRead(record);
+    }
     Task* next = this->next();
     if (isStreamEnd(next)) {
         releaseBlock(mb);
@@ -11,11 +28,5 @@ int CWaveOutTask::put(ACE_Message_Block* mb, ACE_Time_Value* tv) {
     next->put(mb, tv);
     return 0;
 }
-
-int CWaveOutTask::startListening(const Address&) {
-    return -1;
-}
-
-void CWaveOutTask::stopListening() {}
 
 }  // namespace orvel

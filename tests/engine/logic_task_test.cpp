@@ -102,6 +102,7 @@ TEST_F(LogicTaskTest, BlocksReachTheirChannelAndTicksEveryAlgorithm) {
     EXPECT_EQ(b.seen(), (std::vector<uint32_t>{10}));
     // Ticks start after a second and come every 100 ms.
     ASSERT_TRUE(waitFor([&] { return a.ticks >= 3 && b.ticks >= 3; }));
+    task.close(kCloseFromModule);  // before the algorithms go out of scope
 }
 
 TEST_F(LogicTaskTest, CloseEndsTheThreadAndDropsWhatIsQueued) {
@@ -148,6 +149,7 @@ TEST_F(LogicTaskTest, AnswersToItsOwnCommandsNeverBlockOnAFullQueue) {
     ASSERT_EQ(task.open(), 0);
     send(0, 0, 1);
     ASSERT_TRUE(waitFor([&] { return a.seen().size() == 2001; }, std::chrono::seconds(30)));
+    task.close(kCloseFromModule);  // before the algorithm goes out of scope
 }
 
 }  // namespace
