@@ -59,16 +59,32 @@ void CSpectralFrontEnd::findPeaks() {
     if (!foundPeak_) {
         peaks_[peakCount_++] = {kLastBin, 1, kLastBin * binWidth_};
     }
-    // Insertion sort, largest first; equal magnitudes keep bin order.
+    // The first peak of the sorted list: the largest, the lowest bin among
+    // equals. The full list is sorted only when someone asks for it.
+    first_ = peaks_[0];
     for (std::size_t i = 1; i < peakCount_; ++i) {
-        const SpectralPeak p = peaks_[i];
-        std::size_t j = i;
-        while (j > 0 && peaks_[j - 1].magnitude < p.magnitude) {
-            peaks_[j] = peaks_[j - 1];
-            --j;
+        if (peaks_[i].magnitude > first_.magnitude) {
+            first_ = peaks_[i];
         }
-        peaks_[j] = p;
     }
+    sorted_ = peakCount_ < 2;
+}
+
+const SpectralPeak& CSpectralFrontEnd::peak(std::size_t i) const {
+    if (!sorted_) {
+        // Insertion sort, largest first; equal magnitudes keep bin order.
+        for (std::size_t k = 1; k < peakCount_; ++k) {
+            const SpectralPeak p = peaks_[k];
+            std::size_t j = k;
+            while (j > 0 && peaks_[j - 1].magnitude < p.magnitude) {
+                peaks_[j] = peaks_[j - 1];
+                --j;
+            }
+            peaks_[j] = p;
+        }
+        sorted_ = true;
+    }
+    return peaks_[i];
 }
 
 BandFeatures CSpectralFrontEnd::features(int bandLowHz, int bandHighHz) const {
@@ -111,7 +127,7 @@ int CSpectralFrontEnd::presenceThreshold() const {
         // would make every level count as sound.
         return kNoSoundThreshold;
     }
-    const int m = peaks_[0].magnitude > 0 ? peaks_[0].magnitude : 1;
+    const int m = first_.magnitude > 0 ? first_.magnitude : 1;
     const int n = minimum_ > 0 ? minimum_ : 1;
     const int q = m / n;
     const double r = q > 0 ? 20.0 * std::log10(static_cast<double>(q)) : 0.0;

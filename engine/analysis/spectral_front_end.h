@@ -47,9 +47,13 @@ public:
     // peak one that no level can exceed.
     int presenceThreshold() const;
 
-    const SpectralPeak& firstPeak() const { return peaks_[0]; }
+    // The strongest peak (the first of the sorted list), kept at hand: it is
+    // all the per-frame analysis needs.
+    const SpectralPeak& firstPeak() const { return first_; }
     std::size_t peakCount() const { return peakCount_; }
-    const SpectralPeak& peak(std::size_t i) const { return peaks_[i]; }
+    // The peak list sorted by magnitude, largest first (equal magnitudes in
+    // bin order); sorted when first asked for after a frame.
+    const SpectralPeak& peak(std::size_t i) const;
     bool foundPeak() const { return foundPeak_; }
     int16_t spectralMinimum() const { return minimum_; }
     const int16_t* spectrum() const { return spectrum_.data(); }
@@ -61,8 +65,10 @@ private:
     dsp::FixedSpectrum128 transform_;
     int binWidth_ = 62;
     std::array<int16_t, kBins> spectrum_{};
-    std::array<SpectralPeak, kMaxPeaks + 1> peaks_{};
+    mutable std::array<SpectralPeak, kMaxPeaks + 1> peaks_{};
+    SpectralPeak first_{};
     std::size_t peakCount_ = 1;
+    mutable bool sorted_ = true;
     bool foundPeak_ = false;
     int16_t minimum_ = 0;
 };

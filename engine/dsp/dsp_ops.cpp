@@ -7,20 +7,6 @@
 
 namespace orvel::dsp {
 
-int16_t saturateToInt16(float v) {
-    if (!(v == v)) {  // NaN
-        return 0;
-    }
-    const float r = std::nearbyint(v);
-    if (r >= 32767.0f) {
-        return 32767;
-    }
-    if (r <= -32768.0f) {
-        return -32768;
-    }
-    return static_cast<int16_t>(r);
-}
-
 void intToFloat(const int16_t* src, float* dst, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
         dst[i] = static_cast<float>(src[i]);

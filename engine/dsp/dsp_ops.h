@@ -15,7 +15,20 @@ namespace orvel::dsp {
 void intToFloat(const int16_t* src, float* dst, std::size_t n);
 // Floats to 16-bit samples, rounded to nearest and saturated at the limits.
 void floatToInt(const float* src, int16_t* dst, std::size_t n);
-int16_t saturateToInt16(float v);
+// Half away from zero; NaN gives 0. Inline, and a plain conversion rather
+// than a rounding-mode aware library call: it runs 192 times per frame.
+inline int16_t saturateToInt16(float v) {
+    if (!(v == v)) {
+        return 0;
+    }
+    if (v >= 32767.0f) {
+        return 32767;
+    }
+    if (v <= -32768.0f) {
+        return -32768;
+    }
+    return static_cast<int16_t>(v >= 0.0f ? v + 0.5f : v - 0.5f);
+}
 
 // dst[i] += src[i].
 void add2(const float* src, float* dst, std::size_t n);

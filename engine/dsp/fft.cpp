@@ -1,5 +1,7 @@
 #include "dsp/fft.h"
 
+#include "dsp/dsp_ops.h"
+
 #include <fftw3.h>
 
 #include <algorithm>
@@ -70,17 +72,6 @@ const PlanPair* plansFor(std::size_t n) {
     return &r.plans.emplace(n, p).first->second;
 }
 
-inline int16_t saturate16(float v) {
-    const float r = std::nearbyint(v);
-    if (r >= 32767.0f) {
-        return 32767;
-    }
-    if (r <= -32768.0f) {
-        return -32768;
-    }
-    return static_cast<int16_t>(r);
-}
-
 }  // namespace
 
 RealFft::~RealFft() {
@@ -138,20 +129,32 @@ bool FixedSpectrum128::init() {
     return fft_.ready() || fft_.init(7);
 }
 
+namespace {
+
+// Rounds half away from zero and holds the value within 16 bits, without
+// branches so that the magnitude loop vectorises.
+inline float roundTo16(float v) {
+    v = std::clamp(v, -32768.0f, 32767.0f);
+    return static_cast<float>(static_cast<int>(v + (v >= 0.0f ? 0.5f : -0.5f)));
+}
+
+}  // namespace
+
 void FixedSpectrum128::magnitudes(const int16_t* frame, int16_t* out) {
     float* t = fft_.time();
     for (int i = 0; i < kPoints; ++i) {
         t[i] = static_cast<float>(frame[i]);
     }
     fft_.forward();
-    const Complex* s = fft_.spectrum();
+    const float* s = reinterpret_cast<const float*>(fft_.spectrum());
     constexpr float kScale = 1.0f / static_cast<float>(1 << kScaleShift);
     for (int k = 0; k < kBins; ++k) {
         // The scaled complex value is held as two 16-bit numbers first, as a
         // fixed-point transform would leave it.
-        const float re = saturate16(s[k].real() * kScale);
-        const float im = saturate16(s[k].imag() * kScale);
-        out[k] = saturate16(std::sqrt(re * re + im * im));
+        const float re = roundTo16(s[2 * k] * kScale);
+        const float im = roundTo16(s[2 * k + 1] * kScale);
+        const float m = std::sqrt(re * re + im * im);  // never negative
+        out[k] = static_cast<int16_t>(std::min(m + 0.5f, 32767.0f));
     }
 }
 
