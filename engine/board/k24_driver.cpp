@@ -324,6 +324,13 @@ void CK24Driver::disableUnit(uint32_t unit) {
     writeRegisters(0, kRegCmdCodecBegin);
 }
 
+void CK24Driver::writeStopWord() {
+    Guard guard(lock_);
+    if (registers_ != nullptr) {
+        writeRegisters(0, kRegCmdStopped);
+    }
+}
+
 int CK24Driver::writeUnitCommand(uint32_t channel, uint32_t command, uint32_t value) {
     Guard guard(lock_);
     // A channel the card does not have would land on another unit's line.

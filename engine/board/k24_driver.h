@@ -115,6 +115,9 @@ public:
     int setUnitSampleRate(uint32_t unit, uint32_t rate, bool apply);
     int setChannelGain(uint32_t channel, uint32_t gain, bool apply);
     void disableUnit(uint32_t unit);
+    // Register command 0x47470005: written before the card is started and
+    // after it is stopped.
+    void writeStopWord();
     uint32_t codecWord(uint32_t unit, uint32_t index) const;
 
     // Unit commands: written directly, or queued to wait for their answer.
