@@ -88,7 +88,9 @@ void TRPDialog::setup(const QString& text, const QString& caption, uint16_t flag
 
     setFixedSize(l.client);
     picture_->setGeometry(l.picture);
-    picture_->setPixmap(style()->standardIcon(pictureFor(kind)).pixmap(l.picture.size()));
+    if (kind <= kKindMessage) {
+        picture_->setPixmap(style()->standardIcon(pictureFor(kind)).pixmap(l.picture.size()));
+    }
     message_->setGeometry(l.message);
     QPalette mp = message_->palette();
     const bool alarming = kind == kKindWarning || kind == kKindError;

@@ -181,6 +181,27 @@ TEST_F(DvrTableTest, ScrambledRecordsAreXoredAndUnreadableWhenOpenedPlain) {
     EXPECT_EQ(table.Field(1)->AsString(), "A");
 }
 
+TEST_F(DvrTableTest, UnreadableRecordsAreSkippedWithTheirOwnCodes) {
+    createStandard();
+    ASSERT_EQ(table.OpenTable(0), 0);
+    for (const char* n : {"A", "B", "C", "D"})
+        table.Append(row("2", n), 6);
+    table.CloseTable();
+    QByteArray f = test::readAll(path());
+    f[185 + 158] = 'Z';      // record 1
+    f[185 + 2 * 158] = 'Z';  // record 2
+    ASSERT_TRUE(test::writeAll(path(), f));
+    QList<uint8_t> codes;
+    table.onError = [&](TDVRTable& t) { codes << t.LastError(); };
+    ASSERT_EQ(table.OpenTable(0), 0);
+    ASSERT_TRUE(table.First());
+    EXPECT_TRUE(codes.isEmpty());
+    ASSERT_TRUE(table.Next());  // two bad records skipped, reported once
+    EXPECT_EQ(table.Field(1)->AsString(), "D");
+    EXPECT_EQ(table.CurrentRecord(), 4);
+    EXPECT_EQ(codes, QList<uint8_t>({kDvrErrNextRecord}));
+}
+
 TEST_F(DvrTableTest, HeaderLimitsAreTwentyTwoFieldsAnd10240Bytes) {
     struct Case {
         int fields, length, recordLength;
