@@ -15,6 +15,7 @@
 #include "ui/main_window.h"
 #include "ui/message_dialog.h"
 #include "ui/program_context.h"
+#include "ui/restructure_window.h"
 #include "ui/shell_windows.h"
 #include "ui/start_window.h"
 
@@ -136,7 +137,9 @@ int runProgram(const StartOptions& options) {
             dialog.setup(T(textCloseProgram) + QLatin1Char('?'), T(textConfirmation),
                          mb::kYes | mb::kNo, kKindConfirmation);
             password.adjustSize();
-            saveScreenshots(options.screenshotDir, {&mainWindow, &splash, &dialog, &password});
+            TRestructure editor(ctx.users, ctx.settings, &mainWindow);
+            saveScreenshots(options.screenshotDir,
+                            {&mainWindow, &splash, &dialog, &password, &editor});
         });
     }
     if (options.exitAfterMs >= 0) {
