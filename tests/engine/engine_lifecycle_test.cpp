@@ -142,9 +142,16 @@ TEST_F(EngineTest, CommandsTravelUpToTheirBoardAndAnswersComeDown) {
     // the top board.
     logic->SendCommand(makeCommandBlock({0, 1, 1}, CMD_SEND_HANG_UP));
     logic->SendCommand(makeCommandBlock({0, 7, 0}, CMD_SEND_HANG_UP));
-    ASSERT_TRUE(waitFor([&] { return !onBoard1.received().empty(); }));
-    EXPECT_EQ(onBoard1.received()[0].command, uint32_t(CMD_SEND_HANG_UP));
-    EXPECT_EQ(onBoard1.received()[0].address.device, 1u);
+    // (Replacing the channel's own algorithm may have sent its own command too.)
+    auto answered = [&] {
+        for (const AckRecord& ack : onBoard1.received()) {
+            if (ack.command == CMD_SEND_HANG_UP && ack.address.device == 1) {
+                return true;
+            }
+        }
+        return false;
+    };
+    ASSERT_TRUE(waitFor(answered));
     ASSERT_TRUE(waitFor([&] { return !onMissingBoard.received().empty(); }));
     EXPECT_EQ(onMissingBoard.received()[0].status, uint32_t(ACKS_INVALID_ADDR));
     EXPECT_EQ(onMissingBoard.received()[0].type, uint32_t(ACKT_RECEIVE));
