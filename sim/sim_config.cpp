@@ -286,7 +286,11 @@ bool parseSubscriber(const std::string& text, Subscriber& out, std::string& erro
         } else if (key == "say") {
             s.speech = toUtf8(value);
         } else if (key == "voice") {
-            ok = !value.empty();
+            // Passed to the synthesiser's command line: a plain voice name only.
+            ok = !value.empty() && value[0] != '-' &&
+                 value.find_first_not_of(
+                     "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                     "0123456789-_+") == std::string::npos;
             s.voice = value;
         } else if (key == "key") {
             ok = value.size() == 1 && std::strchr("0123456789*#ABCD", value[0]) != nullptr;

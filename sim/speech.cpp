@@ -1,11 +1,16 @@
 #include "speech.h"
 
-#include <espeak-ng/speak_lib.h>
+#include <fcntl.h>
 #include <soxr.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "sim_config.h"
 
@@ -14,42 +19,88 @@ namespace {
 
 constexpr int kSpeechPeak = 12000;  // about -15 dBm0 average: a voice on a line
 
-// The synthesiser is one per process and not reentrant: one lock for all.
-std::mutex g_synthMutex;
-int g_synthRate = 0;  // 0 not tried, < 0 unusable, else its sample rate
+// The synthesiser runs as its own process: the speech library keeps one
+// global state per process (callback, voice), which the operator program's
+// own speech synthesis uses, and a driver module must not take it over.
+constexpr const char* kSynthesiser = "espeak-ng";
+constexpr const char* kSpeechRate = "150";  // words per minute
 
-int collect(short* wav, int count, espeak_EVENT* events) {
-    if (wav != nullptr && count > 0 && events != nullptr && events->user_data != nullptr) {
-        auto* out = static_cast<std::vector<int16_t>*>(events->user_data);
-        out->insert(out->end(), wav, wav + count);
+// 16-bit mono samples and the rate of a WAV stream as the synthesiser
+// writes it (its data length may be left open).
+bool parseWav(const std::vector<uint8_t>& wav, std::vector<int16_t>& out, int& rate) {
+    auto u32 = [&](size_t p) {
+        return static_cast<uint32_t>(wav[p] | (wav[p + 1] << 8) | (wav[p + 2] << 16) |
+                                     (static_cast<uint32_t>(wav[p + 3]) << 24));
+    };
+    if (wav.size() < 12 || std::memcmp(wav.data(), "RIFF", 4) != 0 ||
+        std::memcmp(wav.data() + 8, "WAVE", 4) != 0) {
+        return false;
     }
-    return 0;
+    rate = 0;
+    size_t p = 12;
+    while (p + 8 <= wav.size()) {
+        uint32_t size = u32(p + 4);
+        if (std::memcmp(wav.data() + p, "fmt ", 4) == 0 && p + 24 <= wav.size()) {
+            uint16_t format = static_cast<uint16_t>(wav[p + 8] | (wav[p + 9] << 8));
+            uint16_t channels = static_cast<uint16_t>(wav[p + 10] | (wav[p + 11] << 8));
+            uint16_t bits = static_cast<uint16_t>(wav[p + 22] | (wav[p + 23] << 8));
+            if (format != 1 || channels != 1 || bits != 16) {
+                return false;
+            }
+            rate = static_cast<int>(u32(p + 12));
+        } else if (std::memcmp(wav.data() + p, "data", 4) == 0) {
+            size_t begin = p + 8;
+            size_t n = std::min<size_t>(size, wav.size() - begin) / 2;
+            out.resize(n);
+            for (size_t i = 0; i < n; ++i) {
+                out[i] = static_cast<int16_t>(wav[begin + 2 * i] | (wav[begin + 2 * i + 1] << 8));
+            }
+            return rate > 0 && !out.empty();
+        }
+        p += 8 + size + (size & 1);
+    }
+    return false;
 }
 
 bool synthesise(const std::string& voice, const std::string& text, std::vector<int16_t>& out,
                 int& rate) {
-    std::lock_guard<std::mutex> lock(g_synthMutex);
-    if (g_synthRate == 0) {
-        g_synthRate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, 0);
-        if (g_synthRate > 0) {
-            espeak_SetSynthCallback(collect);
-        } else {
-            g_synthRate = -1;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    // A leading space keeps a text that starts with '-' from being read as an option.
+    std::string spoken = " " + text;
+    const char* argv[] = {kSynthesiser, "-v",       voice.c_str(),  "-s",
+                          kSpeechRate,  "--stdout", spoken.c_str(), nullptr};
+    pid_t pid = -1;
+    int rc = posix_spawnp(&pid, kSynthesiser, &actions, nullptr, const_cast<char* const*>(argv),
+                          environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (rc != 0) {
+        ::close(fds[0]);
+        return false;
+    }
+    std::vector<uint8_t> wav;
+    uint8_t buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fds[0], buf, sizeof buf);
+        if (n > 0) {
+            wav.insert(wav.end(), buf, buf + n);
+        } else if (n == 0 || errno != EINTR) {
+            break;
         }
     }
-    if (g_synthRate < 0) {
-        return false;
+    ::close(fds[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (espeak_SetVoiceByName(voice.c_str()) != EE_OK) {
-        return false;
-    }
-    espeak_SetParameter(espeakRATE, 150, 0);
-    out.clear();
-    espeak_ERROR rc = espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0,
-                                   espeakCHARS_UTF8, nullptr, &out);
-    espeak_Synchronize();
-    rate = g_synthRate;
-    return rc == EE_OK && !out.empty();
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && parseWav(wav, out, rate);
 }
 
 // Used only when no synthesiser voice is available: a 140 Hz voiced sound

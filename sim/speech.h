@@ -1,5 +1,6 @@
-// What subscribers say: texts spoken by the speech synthesiser, resampled to
-// the line's 8 kHz and levelled like a voice on a telephone line.
+// What subscribers say: texts spoken by the speech synthesiser (the
+// espeak-ng program), resampled to the line's 8 kHz and levelled like a voice
+// on a telephone line.
 #pragma once
 
 #include <cstdint>

@@ -106,6 +106,7 @@ TEST(SimConfigFile, BadValuesAreRefusedWithTheirPlace) {
         {"[Plan]\n100=ring\n", "unknown behaviour"},
         {"[Plan]\n100=answer keyat=soon\n", "keyat"},
         {"[Plan]\n1A0=busy\n", "bad number pattern"},
+        {"[Plan]\n100=answer voice=--help\n", "voice"},
     };
     for (const auto& k : cases) {
         TempDir dir;
