@@ -1,6 +1,7 @@
 #include "analysis/spectral_front_end.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -36,24 +37,34 @@ void CSpectralFrontEnd::analyseSpectrum(const int16_t* magnitudes) {
 void CSpectralFrontEnd::findPeaks() {
     const auto& s = spectrum_;
     peakCount_ = 0;
-    minimum_ = s[0];
+    int16_t minimum = s[0];
+    // Bit k: bin k rises above bin k-1; bin k+1 falls below bin k; bin k+1
+    // equals bin k. Built without branches: on a noisy line the comparisons
+    // are random and would be mispredicted.
+    uint64_t rises = 0, falls = 0, flat = 0;
     for (int k = 1; k < kLastBin; ++k) {
-        minimum_ = std::min(minimum_, s[k]);
-        if (s[k] <= s[k - 1]) {
-            continue;  // a bin not above its left neighbour never starts a peak
-        }
+        minimum = s[k] < minimum ? s[k] : minimum;
+        rises |= static_cast<uint64_t>(s[k] > s[k - 1]) << k;
+        falls |= static_cast<uint64_t>(s[k + 1] < s[k]) << k;
+        flat |= static_cast<uint64_t>(s[k + 1] == s[k]) << k;
+    }
+    minimum_ = minimum;
+    // A bin not above its left neighbour never starts a peak; a rising bin
+    // followed by equal ones is a plateau whose last bin is the peak.
+    uint64_t candidates = rises & (falls | flat);
+    while (candidates != 0) {
+        const int k = std::countr_zero(candidates);
+        candidates &= candidates - 1;
         int top = k;
-        if (s[k + 1] == s[k]) {
+        if ((flat >> k) & 1u) {
             while (top < kLastBin && s[top + 1] == s[k]) {
-                ++top;  // a plateau: its last bin is the peak
+                ++top;
             }
-        } else if (s[k + 1] > s[k]) {
-            continue;
+            // Bins inside the plateau are not rising, so none is a candidate.
         }
         if (peakCount_ < static_cast<std::size_t>(kMaxPeaks)) {
             peaks_[peakCount_++] = {top, s[top], top * binWidth_};
         }
-        k = top;
     }
     foundPeak_ = peakCount_ > 0;
     if (!foundPeak_) {

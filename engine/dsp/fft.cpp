@@ -134,8 +134,11 @@ namespace {
 // Rounds half away from zero and holds the value within 16 bits, without
 // branches so that the magnitude loop vectorises.
 inline float roundTo16(float v) {
-    v = std::clamp(v, -32768.0f, 32767.0f);
-    return static_cast<float>(static_cast<int>(v + (v >= 0.0f ? 0.5f : -0.5f)));
+    v = v < -32768.0f ? -32768.0f : v;  // maxss / minss, no branch
+    v = v > 32767.0f ? 32767.0f : v;
+    // The sign of the FFT outputs is random: copysign instead of a branch
+    // that the processor would mispredict half the time.
+    return static_cast<float>(static_cast<int>(v + std::copysign(0.5f, v)));
 }
 
 }  // namespace
@@ -154,7 +157,8 @@ void FixedSpectrum128::magnitudes(const int16_t* frame, int16_t* out) {
         const float re = roundTo16(s[2 * k] * kScale);
         const float im = roundTo16(s[2 * k + 1] * kScale);
         const float m = std::sqrt(re * re + im * im);  // never negative
-        out[k] = static_cast<int16_t>(std::min(m + 0.5f, 32767.0f));
+        const float r = m + 0.5f;
+        out[k] = static_cast<int16_t>(r > 32767.0f ? 32767.0f : r);
     }
 }
 

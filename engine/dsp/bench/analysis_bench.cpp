@@ -18,6 +18,7 @@
 
 #include "analysis/dtmf_detector.h"
 #include "analysis/vad.h"
+#include "dsp/fft.h"
 
 namespace {
 
@@ -99,6 +100,21 @@ void BM_FrontEndAndVad(benchmark::State& state) {
     setRate(state);
 }
 BENCHMARK(BM_FrontEndAndVad);
+
+void BM_Spectrum(benchmark::State& state) {
+    const auto& s = signal();
+    orvel::dsp::FixedSpectrum128 spectrum;
+    spectrum.init();
+    int16_t mags[64];
+    std::size_t pos = 0;
+    for (auto _ : state) {
+        spectrum.magnitudes(s.data() + pos, mags);
+        benchmark::DoNotOptimize(mags[10]);
+        pos = (pos + kFrame) % (s.size() - 2 * kFrame);
+    }
+    setRate(state);
+}
+BENCHMARK(BM_Spectrum);
 
 void BM_DtmfOurs(benchmark::State& state) {
     const auto& s = signal();
