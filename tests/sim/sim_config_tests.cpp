@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 
 #include "number_plan.h"
@@ -236,6 +237,42 @@ TEST(SimSpeech, SubscribersSpeakThroughTheSynthesiserAtTelephoneLevel) {
     }
     EXPECT_NEAR(peak, 12000, 10);
     EXPECT_EQ(bank.get("ru", kDefaultSpeech).get(), s.get()) << "made once";
+}
+
+}  // namespace
+}  // namespace orvel::sim::test
+
+namespace orvel::sim::test {
+namespace {
+
+TEST(SimDemoConfiguration, ShippedFileDescribesTheTwoDemoBoardsAndEveryOutcome) {
+    SimConfig c;
+    std::string error;
+    ASSERT_TRUE(loadConfig(std::string(ORVEL_DATA_DIR) + "/orvelsim.ini", c, error)) << error;
+    EXPECT_EQ(c.boards[0].units[0].channels, 2);
+    EXPECT_EQ(c.boards[0].units[1].channels, 0);
+    EXPECT_EQ(c.boards[0].units[2].channels, 3);
+    EXPECT_EQ(c.boards[1].channelCount(), 18);
+    EXPECT_FALSE(c.boards[2].present);
+    std::set<Behaviour> kinds;
+    bool key = false, hangUpAfterMessage = false, aon = false;
+    for (const auto& s : c.plan) {
+        kinds.insert(s.behaviour);
+        key |= s.key != 0;
+        hangUpAfterMessage |= s.hangUpAt.afterSound > 0;
+        aon |= s.aonRequests > 0;
+    }
+    for (Behaviour b : {Behaviour::Answer, Behaviour::Silent, Behaviour::NoAnswer, Behaviour::Busy,
+                        Behaviour::Unobtainable, Behaviour::Drop, Behaviour::DialTone}) {
+        EXPECT_EQ(kinds.count(b), 1u) << static_cast<int>(b);
+    }
+    EXPECT_TRUE(key && hangUpAfterMessage && aon);
+    bool noDialTone = false, cut = false;
+    for (int ch = 0; ch < 5; ++ch) {
+        noDialTone |= !c.boards[0].lines[ch].dialTone;
+        cut |= c.boards[0].lines[ch].cutAt >= 0;
+    }
+    EXPECT_TRUE(noDialTone && cut);
 }
 
 }  // namespace
