@@ -34,21 +34,30 @@ CRawAnalyzer* CSignalAnalysisTask::RegisterAnalyzer(const Address& address,
     return previous;
 }
 
+CRawAnalyzer* CSignalAnalysisTask::find(const ACE_Message_Block* mb) {
+    if (mb->length() < 3 * sizeof(uint32_t)) {
+        return nullptr;
+    }
+    uint32_t words[3];
+    std::memcpy(words, mb->rd_ptr(), sizeof words);
+    Guard guard(lock_);
+    auto it = table_.find(words[1]);
+    if (it == table_.end() || words[2] >= it->second.size()) {
+        return nullptr;
+    }
+    return it->second[words[2]];
+}
+
 int CSignalAnalysisTask::put(ACE_Message_Block* mb, ACE_Time_Value* tv) {
     if (mb == nullptr) {
         return -1;
     }
-    {
-        Guard guard(lock_);
-        if (mb->length() >= 3 * sizeof(uint32_t)) {
-            uint32_t words[3];
-            std::memcpy(words, mb->rd_ptr(), sizeof words);
-            auto it = table_.find(words[1]);
-            if (it != table_.end() && words[2] < it->second.size() &&
-                it->second[words[2]] != nullptr) {
-                it->second[words[2]]->process(mb);
-            }
-        }
+    // The table only changes while the stream is built; each analyzer
+    // serialises its own work, so boards do not wait for each other here.
+    if (CRawAnalyzer* analyzer = find(mb)) {
+        AnalyzerEvents events;
+        analyzer->process(mb, events);
+        analyzer->send(events);
     }
     if (mb->msg_type() == MB_READ) {
         releaseBlock(mb);
@@ -60,6 +69,20 @@ int CSignalAnalysisTask::put(ACE_Message_Block* mb, ACE_Time_Value* tv) {
         return -1;
     }
     return next->put(mb, tv);
+}
+
+int CSignalAnalysisTask::close(u_long flags) {
+    if (flags == kCloseFromModule) {
+        Guard guard(lock_);
+        for (auto& [device, analyzers] : table_) {
+            for (CRawAnalyzer* analyzer : analyzers) {
+                if (analyzer != nullptr) {
+                    analyzer->stop();
+                }
+            }
+        }
+    }
+    return 0;
 }
 
 }  // namespace orvel

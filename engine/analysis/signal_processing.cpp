@@ -2,20 +2,23 @@
 
 #include <ace/Guard_T.h>
 
-#include <fstream>
+#include <algorithm>
 
 namespace orvel {
 
 using Guard = ACE_Guard<ACE_Recursive_Thread_Mutex>;
 
+namespace {
+constexpr int16_t kMarker = -1000;
+}
+
+CSignalProcessing::CSignalProcessing() {
+    voice_.setUp(static_cast<int>(sampleRate_));
+}
+
 int CSignalProcessing::loadFis(const std::string& path) {
-    std::ifstream file(path);
-    if (!file) {
-        return -1;
-    }
     Guard guard(lock_);
-    fisPath_ = path;
-    return 0;
+    return detector_.loadFuzzySystem(path);
 }
 
 void CSignalProcessing::openDumps(const std::string& channelDir, const std::string& callPrefix,
@@ -23,14 +26,89 @@ void CSignalProcessing::openDumps(const std::string& channelDir, const std::stri
     Guard guard(lock_);
     stateDump_.open(DUMP_PD_STATE, mask, channelDir, callPrefix);
     waveDump_.open(DUMP_PD_WAV, mask, channelDir, callPrefix);
+    voice_.openDumps(channelDir, callPrefix, mask);
+    detector_.openDumps(channelDir, callPrefix, mask);
 }
 
-void CRawAnalyzer::initialise(const Address& address, CSignalAnalysisTask* task) {
-    address_ = address;
-    task_ = task;
-    state_ = 0;
+void CSignalProcessing::startCalibration() {
+    Guard guard(lock_);
+    filter_.reset();
+    voice_.enable(true);
+    voice_.setUp(static_cast<int>(sampleRate_), static_cast<int>(kFrameSamples));
+    detector_.reset();
+    voice_.clearFloor();
+    frameCounter_ = 0;
 }
 
-int CRawAnalyzer::process(const ACE_Message_Block*) { return 0; }
+void CSignalProcessing::seize() {
+    Guard guard(lock_);
+    voice_.resetThreshold();
+    bandLow_ = 0;
+    bandHigh_ = 0;
+}
+
+void CSignalProcessing::playOn() {
+    Guard guard(lock_);
+    voice_.enable(false);
+    bandLow_ = kPlayBandLowHz;
+    bandHigh_ = kPlayBandHighHz;
+}
+
+void CSignalProcessing::playOff() {
+    Guard guard(lock_);
+    voice_.enable(true);
+    bandLow_ = 0;
+    bandHigh_ = 0;
+}
+
+void CSignalProcessing::setFilterMode(uint32_t mode) {
+    Guard guard(lock_);
+    filter_.setMode(mode);
+}
+
+void CSignalProcessing::pushWindow(const int16_t* samples, std::size_t count) {
+    if (count >= kWindowSamples) {
+        std::copy(samples + count - kWindowSamples, samples + count, window_.begin());
+        return;
+    }
+    std::copy(window_.begin() + static_cast<std::ptrdiff_t>(count), window_.end(), window_.begin());
+    std::copy(samples, samples + count, window_.end() - static_cast<std::ptrdiff_t>(count));
+}
+
+bool CSignalProcessing::calibrationFrame(const int16_t* samples, std::size_t count) {
+    Guard guard(lock_);
+    waveDump_.write(samples, count * sizeof(int16_t));
+    stateDump_.writePair(kMarker, kMarker);
+    ++frameCounter_;
+    pushWindow(samples, count);
+    voice_.calibrationStep(window_.data());
+    detector_.calibrationFrame();
+    return frameCounter_ >= kCalibrationFrames;
+}
+
+bool CSignalProcessing::activeFrame(const int16_t* samples, std::size_t count, uint32_t& reported) {
+    Guard guard(lock_);
+    waveDump_.write(samples, count * sizeof(int16_t));
+    ++frameCounter_;
+    pushWindow(samples, count);
+
+    DetectorFrame frame;
+    frame.voice = voice_.step(window_.data());
+    const BandFeatures band = voice_.features(bandLow_, bandHigh_);
+    frame.bin = band.bin;
+    frame.level = band.level;
+    frame.frequency = band.frequency;
+    frame.meanMagnitude = voice_.meanMagnitude();
+    frame.presenceThreshold = voice_.presenceThreshold();
+
+    const uint32_t rawClass = detector_.classify(frame);
+    const bool ready = detector_.decisionReady();
+    if (ready) {
+        reported_ = filter_.filter(rawClass);
+    }
+    stateDump_.writePair(frame.level, static_cast<int16_t>(reported_ * 1000));
+    reported = reported_;
+    return ready;
+}
 
 }  // namespace orvel

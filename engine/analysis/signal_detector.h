@@ -1,0 +1,131 @@
+// CSignalDetector: the call-progress detector of one channel. Frame by frame
+// (8 ms) it follows when sound is present and when it is absent, judges
+// whether a sound is a stable tone of the 350..500 Hz call-progress band, and
+// classifies each finished sound: dial tone, tone, busy, ring-back, the
+// 500 Hz caller-identification request, voice or silence. Busy and ring-back
+// are told apart by the fuzzy rule base from the tone's length and the pause
+// before it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "dump_file.h"
+#include "fuzzy/fuzzy_system.h"
+
+namespace orvel {
+
+// One frame as the spectral front end and the voice detector see it.
+struct DetectorFrame {
+    int bin = 0;
+    int16_t level = 0;
+    int frequency = 0;  // Hz
+    int meanMagnitude = 0;
+    int presenceThreshold = 0;
+    int voice = 0;  // the voice detector's decision, 0 or 1
+};
+
+class CSignalDetector {
+public:
+    enum RawClass : uint32_t {
+        kSilence = 0,
+        kVoice = 1,
+        kDialTone = 2,
+        kTone = 3,
+        kBusy = 4,
+        kRingBack = 5,
+        kAon = 7,
+    };
+    enum Decision : uint32_t { kNoDecision = 0, kStartOrLongSilence = 1, kReady = 2, kPending = 3 };
+
+    // Frame counts (8 ms each): a tone starts after 64 ms of sound, ends
+    // after 24 ms of silence, is continuous after 2.008 s; a silence is long
+    // after 16.008 s.
+    static constexpr uint32_t kToneStartFrames = 7;
+    static constexpr uint32_t kToneMaxFrames = 250;
+    static constexpr uint32_t kPauseEndFrames = 2;
+    static constexpr uint32_t kPauseMaxFrames = 2000;
+    static constexpr double kFrameSeconds = 0.008;
+    static constexpr int kBandLowHz = 350;
+    static constexpr int kBandHighHz = 500;
+    static constexpr int kFrequencyJumpHz = 60;
+    static constexpr uint32_t kJumpFrames = 3;
+    static constexpr std::size_t kHistory = 7;
+
+    // Reads the rule base at `path` (shared between channels that load the
+    // same unchanged file); -1 when it cannot be read or built.
+    int loadFuzzySystem(const std::string& path);
+    void setFuzzySystem(std::shared_ptr<const fuzzy::FuzzySystem> system);
+    bool hasFuzzySystem() const { return evaluator_ != nullptr; }
+
+    // A new listening period: the statistics start again, the cadence goes on.
+    void reset();
+    uint32_t classify(const DetectorFrame& frame);
+    // True when the last frame's class is to be reported.
+    bool decisionReady() const;
+    void calibrationFrame();
+    void openDumps(const std::string& channelDir, const std::string& callPrefix, uint32_t mask);
+
+    // The rule base's answer for a tone of t frames after a pause of p frames:
+    // kBusy, kRingBack or 0.
+    uint32_t fuzzyDecision(uint32_t toneFrames, uint32_t pauseFrames);
+
+    uint32_t decision() const { return decision_; }
+    uint32_t cadenceState() const { return cadence_; }
+    uint32_t toneLength() const { return toneLength_; }
+    uint32_t previousPauseLength() const { return previousPauseLength_; }
+    uint32_t aonScore() const { return aonScore_; }
+    bool toneIsStable() const;
+
+private:
+    enum class Cadence { kNone, kToneStarted, kContinuous, kToneEnded, kLongSilence };
+    struct HistoryEntry {
+        int bin = 0;
+        int16_t level = 0;
+        int frequency = 0;
+    };
+
+    Cadence cadenceStep(bool sound);
+    void clearStatistics();
+    void amplitudeCheck(int16_t level);
+    void bandCheck(int frequency);
+    void trackFrequency(int frequency);
+
+    std::unique_ptr<fuzzy::FuzzyEvaluator> evaluator_;
+
+    uint32_t cadence_ = 0;  // 0 initial, 1 pause, 2 tone
+    uint32_t toneRun_ = 0;
+    uint32_t pauseRun_ = 0;
+    uint32_t toneLength_ = 0;
+    uint32_t previousToneLength_ = 0;
+    uint32_t pauseLength_ = 0;
+    uint32_t previousPauseLength_ = 0;
+
+    int startLevel_ = 0;
+    int referenceLevel_ = 0;
+    uint32_t amplitudeStable_ = 0;
+    uint32_t amplitudeUnstable_ = 0;
+    int bandLow_ = kBandLowHz;
+    int bandHigh_ = kBandHighHz;
+    uint32_t inBand_ = 0;
+    uint32_t outOfBand_ = 0;
+    int referenceFrequency_ = 0;
+    uint32_t jumpRun_ = 0;
+    bool referenceSet_ = false;
+    uint32_t frequencyStable_ = 0;
+    uint32_t frequencyUnstable_ = 0;
+    bool voiceSeen_ = false;
+
+    uint32_t previousClass_ = kSilence;
+    uint32_t decision_ = kNoDecision;
+    uint32_t aonScore_ = 0;
+    std::array<HistoryEntry, kHistory> history_{};  // oldest first
+
+    DumpFile meandrDump_;
+    DumpFile signalDump_;
+    DumpFile thresholdDump_;
+};
+
+}  // namespace orvel

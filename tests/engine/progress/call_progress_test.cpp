@@ -1,0 +1,140 @@
+// The call-progress chain of one channel (spectral front end, voice
+// detector, call-progress detector with the shipped rule base, line-state
+// filter) on generated signals, as the analyzer drives it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "analysis/signal_processing.h"
+#include "line_signals.h"
+
+namespace orvel {
+namespace {
+
+using testing::LineSignal;
+
+struct Report {
+    double atS;  // end of the reporting frame, seconds after the signal began
+    uint32_t state;
+};
+
+class Channel {
+public:
+    explicit Channel(uint32_t mode, bool withRuleBase = true) {
+        if (withRuleBase) {
+            EXPECT_EQ(sp.loadFis(ORVEL_DATA_DIR "/orvel.fis"), 0);
+        }
+        sp.startCalibration();
+        LineSignal quiet;
+        quiet.noise(2.0);
+        bool done = false;
+        for (std::size_t f = 0; f < quiet.frames(); ++f) {
+            done = sp.calibrationFrame(quiet.frame(f), testing::kFrame);
+        }
+        EXPECT_TRUE(done);
+        sp.seize();
+        sp.setFilterMode(mode);
+    }
+    std::vector<Report> listen(const LineSignal& s) {
+        std::vector<Report> out;
+        for (std::size_t f = 0; f < s.frames(); ++f) {
+            uint32_t state = 0;
+            if (sp.activeFrame(s.frame(f), testing::kFrame, state)) {
+                out.push_back({static_cast<double>(f + 1) * 0.008, state});
+            }
+        }
+        return out;
+    }
+    static std::vector<uint32_t> states(const std::vector<Report>& r) {
+        std::vector<uint32_t> out;
+        for (const auto& x : r) {
+            out.push_back(x.state);
+        }
+        return out;
+    }
+    CSignalProcessing sp;
+};
+
+TEST(CallProgress, ContinuousToneIsOneDialToneAfterTwoSeconds) {
+    Channel ch(CLineStateFilter::kAwaitDialTone);
+    LineSignal s;
+    s.tone(6.0, 425);
+    const auto reports = ch.listen(s);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].state, LS_DIAL_TONE);
+    // Continuous after 251 frames of sound: 2.008 s.
+    EXPECT_NEAR(reports[0].atS, 2.008, 0.017);
+}
+
+TEST(CallProgress, BusyCadenceIsBusy) {
+    Channel ch(CLineStateFilter::kDialled);
+    LineSignal s;
+    s.noise(1.0).cadence(0.35, 0.35, 6);
+    const auto states = Channel::states(ch.listen(s));
+    ASSERT_GE(states.size(), 5u);
+    // The first burst has no short pause before it: a tone; then busy.
+    EXPECT_EQ(states[0], LS_TONE);
+    for (std::size_t i = 1; i < states.size(); ++i) {
+        EXPECT_EQ(states[i], LS_BUSY_TONE) << i;
+    }
+}
+
+TEST(CallProgress, RingBackCadenceAlternatesToneAndPause) {
+    Channel ch(CLineStateFilter::kDialled);
+    LineSignal s;
+    s.noise(1.0).cadence(1.0, 4.0, 4);
+    const auto states = Channel::states(ch.listen(s));
+    EXPECT_EQ(states, (std::vector<uint32_t>{LS_TONE, LS_RING_BACK_TONE, LS_RING_BACK_PAUSE,
+                                             LS_RING_BACK_TONE}));
+}
+
+TEST(CallProgress, WithoutRuleBaseEveryStableToneIsATone) {
+    Channel ch(CLineStateFilter::kDialled, false);
+    LineSignal s;
+    s.noise(1.0).cadence(0.35, 0.35, 4);
+    for (uint32_t state : Channel::states(ch.listen(s))) {
+        EXPECT_EQ(state, LS_TONE);
+    }
+}
+
+TEST(CallProgress, CallerIdentificationRequestAt500Hz) {
+    Channel ch(CLineStateFilter::kDialled);
+    LineSignal s;
+    s.noise(0.5).tone(0.5, 500).noise(0.5);
+    EXPECT_EQ(Channel::states(ch.listen(s)), (std::vector<uint32_t>{LS_AON}));
+}
+
+TEST(CallProgress, UnstableSoundIsVoiceOrSilence) {
+    {  // frequency wandering by far more than 60 Hz
+        Channel ch(CLineStateFilter::kDialled);
+        LineSignal s;
+        s.noise(0.5).wandering(0.6, {400, 1200, 700}).noise(0.5);
+        const auto states = Channel::states(ch.listen(s));
+        ASSERT_FALSE(states.empty());
+        for (uint32_t state : states) {
+            EXPECT_TRUE(state == LS_VOICE || state == LS_SILENCE) << state;
+        }
+    }
+    {  // a steady tone outside the call-progress band
+        Channel ch(CLineStateFilter::kDialled);
+        LineSignal s;
+        s.noise(0.5).tone(0.6, 1000).noise(0.5);
+        const auto states = Channel::states(ch.listen(s));
+        ASSERT_FALSE(states.empty());
+        for (uint32_t state : states) {
+            EXPECT_TRUE(state == LS_VOICE || state == LS_SILENCE) << state;
+        }
+    }
+}
+
+TEST(CallProgress, AwaitingADialToneVoiceDoesNotPass) {
+    Channel ch(CLineStateFilter::kAwaitDialTone);
+    LineSignal s;
+    s.noise(0.5).wandering(0.6, {400, 1200, 700}).noise(0.5).cadence(0.35, 0.35, 3);
+    for (uint32_t state : Channel::states(ch.listen(s))) {
+        EXPECT_EQ(state, LS_SILENCE);
+    }
+}
+
+}  // namespace
+}  // namespace orvel
