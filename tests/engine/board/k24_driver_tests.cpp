@@ -341,6 +341,8 @@ TEST(K24LineControl, StopResetsEveryUnitWithChannelsAndWakesBothThreads) {
     EXPECT_EQ(o.card().started.secondStartWord, 5u);
     EXPECT_NE(o.card().started.transmitEvent, nullptr);
     EXPECT_EQ(o.dev.stop(), 0);
+    o.dev.writeStopWord();
+    EXPECT_EQ(o.card().writes.back(), std::make_pair(1u, 0x47470005u));
     EXPECT_EQ(o.card().unitWords(0).back(), (26u << 8) | 7u);
     EXPECT_EQ(o.card().unitWords(2).back(), (26u << 8) | 7u);
     EXPECT_TRUE(o.card().unitWords(1).empty());
