@@ -4,9 +4,11 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "analysis/dtmf_detector.h"
+#include "dsp/dtmf_tone_generator.h"
 
 using orvel::CDtmfDetector;
 
@@ -163,4 +165,26 @@ TEST(DtmfDetector, LargeCallsJudgeEveryBlock) {
     d.init(8000);
     EXPECT_TRUE(d.process(s.data(), s.size()));
     EXPECT_STREQ(d.digits(), "9");
+}
+
+TEST(DtmfDetector, RecognisesTheEnginesOwnDialTones) {
+    // Every key the engine can dial, at every sending level, generated at
+    // 8000 Hz: one 125-ms buffer followed by silence gives that key (twice:
+    // after the first report the detector starts afresh and the tone still
+    // fills two more blocks).
+    orvel::dsp::CDtmfToneBank bank;
+    ASSERT_EQ(bank.build(8000), 0);
+    for (int level = 0; level < orvel::dsp::CDtmfToneBank::kLevels; ++level) {
+        for (char key : std::string("0123456789*#")) {
+            const auto& g = bank.level(level);
+            const int16_t* tone = g.keyBuffer(key);
+            ASSERT_NE(tone, nullptr);
+            std::vector<int16_t> s(tone, tone + g.keyLength());
+            s.resize(s.size() + ms(200), 0);
+            auto r = feed(s);
+            ASSERT_EQ(r.size(), 2u) << key << " at level " << level;
+            EXPECT_EQ(r[0].key, key == '*' ? 'x' : key);
+            EXPECT_EQ(r[1].key, r[0].key);
+        }
+    }
 }
