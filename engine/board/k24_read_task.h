@@ -1,15 +1,26 @@
 // CK24ReadTask: the receive side of one board ("DeviceModule"+d, down side).
 //
-// Active task: its thread starts the board, waits for the board's input and
-// turns it into read records, acknowledgements and events sent down the
-// stream. A reactor timer checks the units' acknowledge timeouts once a
-// second. put() only passes on what comes from above (the traffic of higher
-// boards); blocks are consumed as everywhere in the engine.
+// Active task. open() starts the board and one thread; the thread waits for
+// the board's input, splits it into frames, runs each line's samples through
+// the DC-blocking filter and hands every 64-sample block down the stream as a
+// read record that points into this task's own unit buffers (no copy: the
+// data is valid only inside the receivers' put()). Unit answers become
+// acknowledgements, line-voltage read records and line-state events. A
+// reactor timer checks the units' acknowledge timeouts once a second.
+//
+// Blocks: put() consumes what it is given — it passes every block from above
+// (the traffic of higher boards) on to its next, which consumes it in turn.
+// Every block this task makes is handed on and never touched again.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "board/dc_block_filter.h"
+#include "board/k24_frame_parser.h"
 #include "task_base.h"
 
 class ACE_Reactor;
@@ -18,9 +29,19 @@ namespace orvel {
 
 class CK24Device;
 
-class CK24ReadTask : public Task {
+// Status of an acknowledgement whose unit never answered (after the codes of
+// AckStatus).
+inline constexpr uint32_t kAckStatusTimeout = 5;
+
+class CK24ReadTask : public Task, private CK24FrameParser::Sink {
 public:
+    static constexpr size_t kReadBufferBytes = 1 << 20;  // one read of the card
+    static constexpr uint32_t kUnitRate = 8000;
+    static constexpr uint32_t kMaxBlock = 512;  // samples per column, 64000 Hz
+    static constexpr int kInputWaitMs = 10000;
+
     CK24ReadTask(CK24Device* device, ACE_Reactor* reactor);
+    ~CK24ReadTask() override;
 
     int open(void* args = nullptr) override;
     int close(u_long flags = 0) override;
@@ -28,11 +49,40 @@ public:
     int svc() override;
     int handle_timeout(const ACE_Time_Value& now, const void* arg) override;
 
+    // Samples per block for a unit rate: 8 ms worth.
+    static uint32_t blockLength(uint32_t rate);
+    const CK24FrameParser* parser() const { return parser_.get(); }
+
 private:
+    struct UnitBuffer {
+        uint32_t count = 0;
+        uint32_t blockLength = 64;
+        uint32_t rate = kUnitRate;
+        std::array<std::array<int16_t, kMaxBlock>, CK24FrameParser::kLocalChannels> columns{};
+    };
+
+    void dataFrame(uint32_t unit, const uint8_t* samples) override;
+    void unitFrame(uint32_t unit, uint32_t local, uint8_t value, uint8_t command) override;
+
+    // Fills a duplicate of the read template and hands it down.
+    void sendRead(uint32_t channel, const void* data, uint32_t length, uint32_t kind);
+    void sendDownBlock(ACE_Message_Block* mb);
+    // One read of the card and everything in it.
+    void readInput();
+    void stopDevice();
+    void freeBuffers();
+
     CK24Device* device_;
+    std::atomic<bool> stop_{false};
     long timerId_ = -1;
-    std::atomic<bool> stopping_{false};
-    std::vector<unsigned char> input_;
+    uint32_t board_ = 0;
+    std::array<uint32_t, CK24FrameParser::kUnits> unitChannels_{};
+    std::array<uint32_t, CK24FrameParser::kUnits> firstChannel_{};
+    std::vector<std::unique_ptr<UnitBuffer>> units_;  // by unit number; null when absent
+    std::vector<CDcBlockingFilter> filters_;          // by channel
+    std::array<uint8_t, CK24FrameParser::kUnits * CK24FrameParser::kLocalChannels> voltages_{};
+    std::unique_ptr<CK24FrameParser> parser_;
+    ACE_Message_Block* readTemplate_ = nullptr;
 };
 
 }  // namespace orvel

@@ -1,14 +1,39 @@
 #include "board/orvel_write_task.h"
 
+#include <ace/Guard_T.h>
 #include <ace/Log_Msg.h>
+#include <ace/Message_Block.h>
 
+#include <new>
+
+#include "board/dtmf_tone_set.h"
 #include "board/k24_driver.h"
+#include "dsp/dsp_ops.h"
+#include "media/message_file.h"
 
 namespace orvel {
-
 namespace {
-constexpr int kOutputWaitMs = 1000;
+
+using Guard = ACE_Guard<ACE_Recursive_Thread_Mutex>;
+
+constexpr uint32_t kTelNumPulse = 1;  // argument 2 of CMD_SEND_TEL_NUM
+constexpr uint32_t kTelNumTone = 0;
+constexpr uint32_t kUnitMinActivateRead = 28;
+constexpr uint32_t kUnitMinActivateSet = 29;
+
+bool isUnitParameterCommand(uint32_t code) {
+    return (code >= 1 && code <= 8) || code == kUnitMinActivateRead || code == kUnitMinActivateSet;
 }
+
+bool isReadCommand(uint32_t code) {
+    return code == kUnitMinActivateRead || (code != kUnitMinActivateSet && code % 2 == 1);
+}
+
+bool isPulseDigit(uint32_t c) {
+    return (c >= '0' && c <= '9') || c == ',';
+}
+
+}  // namespace
 
 COrvelWriteTask::COrvelWriteTask(CK24Device* device, ACE_Reactor* reactor) : device_(device) {
     this->reactor(reactor);
@@ -16,71 +41,370 @@ COrvelWriteTask::COrvelWriteTask(CK24Device* device, ACE_Reactor* reactor) : dev
     msg_queue()->low_water_mark(kTaskQueueWaterMark);
 }
 
+COrvelWriteTask::~COrvelWriteTask() = default;
+
 int COrvelWriteTask::open(void*) {
-    stopping_ = false;
+    if (device_ == nullptr) {
+        return -1;
+    }
+    channels_ = device_->channelCount();
+    try {
+        playback_.assign(kChannelsPerBoard, Playback{});
+        finished_.reserve(kChannelsPerBoard);
+        beep_.assign(kBeepSamples, 0);
+    } catch (const std::bad_alloc&) {
+        ACE_ERROR((LM_ERROR, ACE_TEXT(" Error generate 500 Hz tone\n")));
+        return -1;
+    }
+    dsp::tone(beep_.data(), beep_.size(),
+              static_cast<float>(kBeepHz) / static_cast<float>(kPlayRate), 0.0f,
+              static_cast<float>(kBeepMagnitude));
+    tones_ = sharedDtmfToneSet();
+    if (!tones_) {
+        return -1;
+    }
+    frames_.clear();
+    sentBytes_ = 0;
+    stop_ = false;
     return activate(THR_NEW_LWP | THR_JOINABLE, 1, 0, ACE_DEFAULT_THREAD_PRIORITY, -1);
 }
 
 int COrvelWriteTask::close(u_long flags) {
-    if (flags != kCloseFromModule) {
+    if (flags == kCloseFromModule) {
+        ACE_DEBUG((LM_DEBUG, ACE_TEXT("CloseBoard\n")));
+        stop_ = true;
+        if (device_ != nullptr) {
+            device_->wakeOutput();
+        }
+        wait();
+        {
+            Guard guard(lock_);
+            for (uint32_t ch = 0; ch < playback_.size(); ++ch) {
+                playback_[ch] = Playback{};
+            }
+            frames_.clear();
+        }
+        ACE_DEBUG((LM_DEBUG, ACE_TEXT("DestroyBoard\n")));
         return 0;
     }
-    stopping_ = true;
-    if (device_ != nullptr) {
-        device_->wakeOutput();
+    // The thread has ended: every output falls silent.
+    if (device_ == nullptr || !device_->isOpen()) {
+        return -1;
     }
-    wait();
+    ACE_DEBUG((LM_DEBUG, ACE_TEXT("StopDevice\n")));
+    silenceOutputs();
     return 0;
+}
+
+void COrvelWriteTask::silenceOutputs() {
+    for (uint32_t ch = 0; ch < channels_; ++ch) {
+        device_->outputSwitch(device_->hardwareChannel(ch), false);
+    }
+    for (uint32_t u = 0; u < kUnitsPerBoard; ++u) {
+        if (device_->unitChannelCount(u) > 0) {
+            device_->setLineKey(device_->firstChannelOfUnit(u), kKeyReset);
+        }
+    }
 }
 
 int COrvelWriteTask::put(ACE_Message_Block* mb, ACE_Time_Value* tv) {
     if (mb == nullptr) {
-        return 0;
+        return -1;
     }
     CommandRecord cmd;
-    if (mb->msg_type() == MB_IOCTL && readRecord(mb, cmd) && device_ != nullptr &&
-        cmd.address.device == device_->deviceNumber()) {
-        handleCommand(mb);
-        return 0;
-    }
-    Task* next = this->next();
-    if (isStreamEnd(next)) {
-        if (mb->msg_type() == MB_IOCTL) {
-            answerInvalidAddress(this, mb);
-        }
+    if (mb->msg_type() != MB_IOCTL || !readRecord(mb, cmd)) {
         releaseBlock(mb);
         return 0;
     }
-    next->put(mb, tv);
+    if (device_ == nullptr || cmd.address.device != device_->deviceNumber()) {
+        Task* next = this->next();
+        if (isStreamEnd(next)) {
+            answerInvalidAddress(this, mb);
+            releaseBlock(mb);
+            return 0;
+        }
+        return next->put(mb, tv);
+    }
+    releaseBlock(mb);
+    handleCommand(cmd);
     return 0;
 }
 
-int COrvelWriteTask::handleCommand(ACE_Message_Block* mb) {
-    CommandRecord cmd;
-    readRecord(mb, cmd);
-    releaseBlock(mb);
-    // Commands are carried out once the board's transmit side exists; until
-    // then each is refused so that no algorithm waits for an answer.
-    ACE_Message_Block* ack =
-        makeAckBlock(cmd.address, ACKT_RECEIVE, ACKS_UNDEFINE_CMD_TYPE, cmd.code);
-    if (ack == nullptr) {
-        return -1;
+void COrvelWriteTask::answer(const Address& address, uint32_t type, uint32_t status,
+                             uint32_t command) {
+    ACE_Message_Block* ack = makeAckBlock(address, type, status, command);
+    if (ack != nullptr) {
+        sendDown(this, ack);
     }
-    return sendDown(this, ack);
+}
+
+void COrvelWriteTask::handleCommand(const CommandRecord& cmd) {
+    const Address& a = cmd.address;
+    const uint32_t ch = a.channel;
+    const uint32_t code = cmd.code;
+    if (ch >= channels_) {
+        answer(a, ACKT_RECEIVE, ACKS_INVALID_ADDR, code);
+        return;
+    }
+    const uint32_t slot = device_->hardwareChannel(ch);
+    if (isUnitParameterCommand(code)) {
+        answer(a, ACKT_RECEIVE, ACKS_OK, code);
+        const int written = isReadCommand(code) ? device_->readParameter(ch, code)
+                                                : device_->setParameter(ch, code, cmd.arg1);
+        if (written != 0) {
+            answer(a, ACKT_EXECUTE, ACKS_HARDWARE_ERR, code);
+        }
+        return;
+    }
+    switch (code) {
+        case CMD_SEND_TEL_NUM:
+            answer(a, ACKT_RECEIVE, dial(ch, cmd), code);
+            return;
+        case CMD_START_PLAY: {
+            uint32_t status = ACKS_INVALID_ARG;
+            {
+                Guard guard(lock_);
+                CSoundTable::Sound sound;
+                if (sounds_.find(cmd.arg1, sound)) {
+                    status = startPlayback(ch, sound.samples, sound.count, kPlayTail);
+                }
+            }
+            answer(a, ACKT_RECEIVE, status, code);
+            return;
+        }
+        case CMD_STOP_PLAY: {
+            {
+                Guard guard(lock_);
+                clearPlayback(ch);
+            }
+            answer(a, ACKT_RECEIVE, ACKS_OK, code);
+            const int off = device_->outputSwitch(slot, false);
+            answer(a, ACKT_EXECUTE, off == 0 ? ACKS_OK : ACKS_HARDWARE_ERR, code);
+            return;
+        }
+        case CMD_SEND_LINE_ASSIGN:
+        case CMD_SEND_HANG_UP:
+        case CMD_SEND_LINE_FREE: {
+            answer(a, ACKT_RECEIVE, ACKS_OK, code);
+            const int done = code == CMD_SEND_LINE_ASSIGN ? device_->assign(ch)
+                             : code == CMD_SEND_HANG_UP   ? device_->offHook(ch)
+                                                          : device_->free(ch);
+            answer(a, ACKT_EXECUTE, done == 0 ? ACKS_OK : ACKS_HARDWARE_ERR, code);
+            return;
+        }
+        case CMD_SEND_HANG_DOWN: {
+            answer(a, ACKT_RECEIVE, ACKS_OK, code);
+            {
+                Guard guard(lock_);
+                clearPlayback(ch);
+                frames_.setFillPosition(slot, 0);
+            }
+            answer(a, ACKT_RECEIVE, ACKS_OK, code);
+            device_->outputSwitch(slot, false);
+            const int done = device_->onHook(ch);
+            answer(a, ACKT_EXECUTE, done == 0 ? ACKS_OK : ACKS_HARDWARE_ERR, code);
+            return;
+        }
+        case CMD_SOUND_PLAY: {
+            uint32_t status = ACKS_OK;
+            {
+                Guard guard(lock_);
+                status =
+                    startPlayback(ch, beep_.data(), static_cast<uint32_t>(beep_.size()), kPlayTail);
+            }
+            answer(a, ACKT_RECEIVE, status, code);
+            return;
+        }
+        case CMD_WAIT_DIAL_TONE:
+            answer(a, ACKT_RECEIVE, ACKS_OK, code);
+            return;
+        default:
+            answer(a, ACKT_RECEIVE, ACKS_UNDEFINE_CMD_TYPE, code);
+            return;
+    }
+}
+
+uint32_t COrvelWriteTask::dial(uint32_t channel, const CommandRecord& cmd) {
+    Guard guard(lock_);
+    const uint32_t c = cmd.arg1;
+    if (cmd.arg2 == kTelNumPulse || c == ',') {
+        // Only digits and the pause have pulses; anything else is refused
+        // before it reaches the unit.
+        if (!isPulseDigit(c)) {
+            return ACKS_INVALID_ARG;
+        }
+        return device_->dialPulseDigit(channel, static_cast<char>(c)) == 0 ? ACKS_OK
+                                                                           : ACKS_HARDWARE_ERR;
+    }
+    if (cmd.arg2 != kTelNumTone) {
+        return ACKS_INVALID_ARG;
+    }
+    // Levels outside 0..5 use level 0; a character without tones is refused.
+    const dsp::CDtmfToneGenerator& generator = tones_->level(static_cast<int>(cmd.arg3));
+    const int16_t* tone = c < 128 ? generator.keyBuffer(static_cast<char>(c)) : nullptr;
+    if (tone == nullptr) {
+        return ACKS_INVALID_ARG;
+    }
+    return startPlayback(channel, tone, static_cast<uint32_t>(generator.keyLength()), kDigitTail);
+}
+
+uint32_t COrvelWriteTask::startPlayback(uint32_t channel, const int16_t* data, uint32_t length,
+                                        uint32_t tail) {
+    Playback& p = playback_[channel];
+    p = Playback{data, length, 0, tail, true};
+    const uint32_t slot = device_->hardwareChannel(channel);
+    if (device_->outputSwitch(slot, true) != 0) {
+        clearPlayback(channel);
+        return ACKS_HARDWARE_ERR;
+    }
+    frames_.activate(slot);
+    fill(channel);
+    return ACKS_OK;
+}
+
+void COrvelWriteTask::clearPlayback(uint32_t channel) {
+    playback_[channel] = Playback{};
+    // A channel that no longer plays must not hold back the others' frames.
+    frames_.deactivate(device_->hardwareChannel(channel));
+}
+
+void COrvelWriteTask::fill(uint32_t channel) {
+    Playback& p = playback_[channel];
+    const uint32_t slot = device_->hardwareChannel(channel);
+    if (p.position < p.length) {
+        p.position +=
+            static_cast<uint32_t>(frames_.write(slot, p.data + p.position, p.length - p.position));
+    }
+    if (p.position >= p.length && p.tail > 0) {
+        p.tail -= static_cast<uint32_t>(frames_.write(slot, nullptr, p.tail));
+    }
 }
 
 int COrvelWriteTask::svc() {
-    while (!stopping_) {
-        if (device_ == nullptr) {
+    for (;;) {
+        if (stop_) {
+            ACE_DEBUG((LM_DEBUG, ACE_TEXT("COrvelWriteTask::SVC leave\n")));
             return 0;
         }
-        device_->waitForOutput(kOutputWaitMs);
+        try {
+            const int waited = device_->waitForOutput(kOutputWaitMs);
+            if (stop_) {
+                ACE_DEBUG((LM_DEBUG, ACE_TEXT("COrvelWriteTask::svc Terminate\n")));
+                return 0;
+            }
+            if (waited == driver::DeviceEvent::TimedOut) {
+                ACE_DEBUG((LM_DEBUG, ACE_TEXT("BoardTxTimeOut\n")));
+                continue;
+            }
+        } catch (...) {
+            ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Exception in COrvelWriteTask 1::svc\n")));
+        }
+        serviceOutput();
     }
-    return 0;
 }
 
-int COrvelWriteTask::loadSound(const char*, int) {
-    return -1;
+void COrvelWriteTask::serviceOutput() {
+    finished_.clear();
+    {
+        Guard guard(lock_);
+        ssize_t written = 0;
+        try {
+            written = writeReady();
+        } catch (...) {
+            ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Exception in COrvelWriteTask 2::svc\n")));
+        }
+        if (written == 0) {
+            return;
+        }
+        try {
+            refill(finished_);
+        } catch (...) {
+            ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Exception in COrvelWriteTask 5::svc\n")));
+        }
+    }
+    for (const Answer& a : finished_) {
+        answer(a.address, a.type, a.status, a.command);
+    }
+}
+
+ssize_t COrvelWriteTask::writeReady() {
+    const size_t bytes = frames_.ready() * COutputFrames::kFrameBytes;
+    driver::DeviceHandle* handle = device_->handle();
+    if (bytes <= sentBytes_ || handle == nullptr) {
+        return 0;
+    }
+    const ssize_t n = handle->write(frames_.data() + sentBytes_, bytes - sentBytes_);
+    if (n < 0) {
+        ACE_DEBUG((LM_DEBUG, ACE_TEXT(" ERROR in COrvelWriteTask 2: bytes_write==-1 ::svc\n")));
+        return n;
+    }
+    const size_t total = sentBytes_ + static_cast<size_t>(n);
+    const auto whole = static_cast<uint32_t>(total / COutputFrames::kFrameBytes);
+    sentBytes_ = total % COutputFrames::kFrameBytes;
+    if (whole > 0) {
+        try {
+            frames_.consumed(whole);
+        } catch (...) {
+            ACE_DEBUG(
+                (LM_DEBUG,
+                 ACE_TEXT(" Exception in COrvelWriteTask 2: m_ChannelsFrames.resetFrames::svc\n")));
+        }
+    }
+    return n;
+}
+
+void COrvelWriteTask::refill(std::vector<Answer>& finished) {
+    const uint32_t board = device_->deviceNumber();
+    for (uint32_t ch = 0; ch < channels_; ++ch) {
+        Playback& p = playback_[ch];
+        if (!p.used) {
+            continue;
+        }
+        if (p.position < p.length || p.tail > 0) {
+            fill(ch);
+            continue;
+        }
+        const uint32_t slot = device_->hardwareChannel(ch);
+        try {
+            if (frames_.fillPosition(slot) == 0) {
+                // Its last samples have gone to the card.
+                ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Channel %d OFF\n"), ch));
+                const int off = device_->outputSwitch(slot, false);
+                finished.push_back({Address{0, board, ch}, ACKT_EXECUTE,
+                                    off == 0 ? ACKS_OK : ACKS_HARDWARE_ERR, CMD_START_PLAY});
+                p = Playback{};
+            }
+        } catch (...) {
+            ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Exception in COrvelWriteTask 4::svc\n")));
+        }
+        frames_.deactivate(slot);
+    }
+}
+
+int COrvelWriteTask::loadSound(const char* path, int messageNumber) {
+    if (path == nullptr) {
+        return -1;
+    }
+    std::unique_ptr<CWavFileReader> reader = loadMessageFile(path);
+    if (!reader) {
+        return -1;
+    }
+    std::unique_ptr<CWavFileReader> old;
+    {
+        Guard guard(lock_);
+        old = sounds_.replace(static_cast<uint32_t>(messageNumber), std::move(reader));
+        if (old) {
+            // Channels still playing the old samples finish with the beep.
+            const CSoundTable::Sound gone = CSoundTable::soundOf(*old);
+            for (Playback& p : playback_) {
+                if (p.used && p.data == gone.samples && gone.samples != nullptr) {
+                    p = Playback{beep_.data(), static_cast<uint32_t>(beep_.size()), 0, kPlayTail,
+                                 true};
+                }
+            }
+        }
+    }
+    return 0;
 }
 
 }  // namespace orvel
