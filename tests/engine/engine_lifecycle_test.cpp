@@ -43,7 +43,15 @@ public:
 
 class EngineTest : public ::testing::Test {
 protected:
-    void SetUp() override { dir.write("orvel.fis", "[System]\n"); }
+    // The engine builds the rule base at start, so it has to be a real one.
+    void SetUp() override { dir.write("orvel.fis", kRuleBase); }
+    static constexpr const char* kRuleBase =
+        "[System]\nName='t'\nType='mamdani'\nNumInputs=2\nNumOutputs=1\nNumRules=1\n"
+        "AndMethod='min'\nOrMethod='max'\nImpMethod='min'\nAggMethod='max'\n"
+        "DefuzzMethod='centroid'\n\n[Input1]\nName='a'\nRange=[0 3]\nNumMFs=1\n"
+        "MF1='x':'trimf',[0 1 3]\n\n[Input2]\nName='b'\nRange=[0 20]\nNumMFs=1\n"
+        "MF1='x':'trimf',[0 1 20]\n\n[Output1]\nName='c'\nRange=[0 1]\nNumMFs=1\n"
+        "MF1='x':'trimf',[0 0.5 1]\n\n[Rules]\n1 1, 1 (1) : 1\n";
     void TearDown() override {
         ShutdownDll();
         driver::DriverHost::setOverride(nullptr);
