@@ -146,9 +146,11 @@ void UnitProcessor::command(uint32_t dataWord, uint64_t now) {
 }
 
 void UnitProcessor::reset(uint64_t now) {
+    // The engine resets units when it frees all lines and expects them to go
+    // on reporting voltages: a reset puts the lines on hook and forgets the
+    // answers still due, but keeps the converter settings and parameters.
     for (int k = 0; k < config_.channels; ++k) {
         lines_[k]->release(now);
-        adcOn_[k] = false;
         reportedState_[k] = -1;
     }
     answers_.clear();

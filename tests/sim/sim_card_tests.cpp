@@ -217,6 +217,16 @@ TEST(SimCard, VoltageReadingsAtTheConfiguredRateFollowTheHook) {
     EXPECT_EQ(states[0].local, 0);
     EXPECT_EQ(states[0].value, 3);
 
+    // A unit reset puts the line on hook; readings go on.
+    host.unitCommand(2, 0, 26, 7);
+    host.step(800);
+    last0 = -1;
+    for (const auto& f : host.take(24)) {
+        last0 = f.local == 0 ? f.value : last0;
+    }
+    EXPECT_NEAR(last0, 96, 1);
+    EXPECT_FALSE(drv.card(0)->lineOffHook(2));
+
     host.unitCommand(2, 0, 24, 0);
     host.step(800);
     for (const auto& f : host.take(24)) {
