@@ -213,10 +213,10 @@ void CK24ReadTask::readInput() {
         std::this_thread::yield();
         return;
     }
-    // One read normally takes all that waits; a full buffer means more does.
+    // Signals that come while the thread works count as one: read until the
+    // card has nothing more.
     for (;;) {
-        const size_t room = parser_->readRoom();
-        const ssize_t n = handle->read(parser_->readPointer(), room);
+        const ssize_t n = handle->read(parser_->readPointer(), parser_->readRoom());
         if (n < 0) {
             parser_->dropCarry();
             std::this_thread::yield();
@@ -226,7 +226,7 @@ void CK24ReadTask::readInput() {
             return;
         }
         parser_->commit(static_cast<size_t>(n), *this);
-        if (static_cast<size_t>(n) < room || stop_) {
+        if (stop_) {
             return;
         }
     }
