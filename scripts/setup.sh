@@ -21,6 +21,7 @@ packages=(
   libzip-dev libpugixml-dev libfreexl-dev libsoxr-dev libsimpleini-dev
   libspandsp-dev
   xvfb xauth
+  python3-openpyxl
 )
 
 missing=()

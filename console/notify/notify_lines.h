@@ -1,0 +1,84 @@
+#pragma once
+// The telephone lines of the boards: one line object per line the library
+// reported, its configuration, the subscriber being called on it during a
+// run and what its row in the status window shows.
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "notify/line_library.h"
+#include "notify/line_status.h"
+
+namespace orvel {
+
+class SettingsManager;
+struct TUserListItem;
+
+// What the line's row in the status window shows.
+struct TLineRow {
+    QString status;
+    uint32_t panel = colors::kGrey;
+    uint32_t font = colors::kSilver;
+    QString number;
+    QString name;
+    bool controlsVisible = false;
+};
+
+class TORVELLine {
+public:
+    TORVELLine(int board, int channel) : Board(board), Channel(channel) {}
+
+    int32_t Board;
+    int32_t Channel;
+    TUserListItem* Subscriber = nullptr;
+    int32_t WaitDialTone = 0;
+    int32_t Prefix1 = -1, Prefix1WaitDialTone = 1;
+    int32_t Prefix2 = -1, Prefix2WaitDialTone = 1;
+    int32_t Prefix3 = -1, Prefix3WaitDialTone = 1;
+    int32_t Enabled = 1;
+    int32_t LineType = 0;
+    int32_t DialMode = 1;
+    int32_t DropMode = 1;
+    bool Assigned = false;
+    int32_t State = 0;
+    uint8_t AonFlag = 0;
+    int32_t Result = 0;
+    TCallTimeParams TimeParams;
+    TLineRow Row;
+    QString LastDialString;  // the dial string last shown on the row
+
+    void Assign(ILineLibrary& lib);
+    void Release(ILineLibrary& lib);
+    // The text of State; also sets the row's colours (unchanged for an
+    // unknown code).
+    QString StatusText();
+};
+
+// Keeps "#", "*", ",", the digits and lower-case "w".
+QString FilterNumber(const QString& phone);
+// The dial string: waits for dial tone and the exit prefix the number selects.
+QString AddPrefixes(const QString& filtered, const TORVELLine& line);
+
+class TORVLines {
+public:
+    // One line per channel of every board the line state array can describe
+    // (3 boards of 12 channels); the channels beyond are listed in
+    // `unreachable` ("board b channel c" texts) so the caller can warn.
+    void Create(const ProgramStateRecord& record, QStringList* unreachable = nullptr);
+    int Count() const { return int(lines_.size()); }
+    // nullptr for a negative index, one beyond the last line or above 255.
+    TORVELLine* Items(int index);
+    const TORVELLine* Items(int index) const;
+    void ReleaseAll(ILineLibrary& lib);
+
+    // Reads every line's configuration and timing from the settings.
+    void loadSettings(const SettingsManager& settings);
+
+private:
+    std::vector<std::unique_ptr<TORVELLine>> lines_;
+};
+
+}  // namespace orvel

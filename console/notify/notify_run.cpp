@@ -1,0 +1,525 @@
+#include "notify/notify_run.h"
+
+#include <QFileInfo>
+#include <climits>
+
+#include "core/confirm_methods.h"
+#include "core/cp1251.h"
+#include "core/file_names.h"
+#include "core/settings_manager.h"
+#include "core/texts.h"
+#include "data/user_list.h"
+#include "diag/line_state_log.h"
+#include "diag/system_log.h"
+
+namespace orvel {
+
+namespace {
+constexpr qint64 kDayMs = 86400000;
+constexpr qint64 kMinuteMs = 60000;
+constexpr int kConfirmMessage = 2;
+constexpr int kMainMessage = 1;
+
+int timeOfDayMs(const QDateTime& t) {
+    return t.time().msecsSinceStartOfDay();
+}
+}  // namespace
+
+void readRunSwitches(const SettingsManager& settings, TRunSettings& s) {
+    s.abonentConfirmation = settings.readBool(SID_ABONENT_CONFIRMATION, true);
+    s.keepDroppedLines = settings.readBool(SID_USER_DROP_LINES, true);
+    s.attemptPauseMs = settings.readInt(SID_ATTEMPT_PAUSE, 0);
+}
+
+TNotifyRun::TNotifyRun(ILineLibrary& lib, TORVLines& lines, TUserList& users, IRunClock& clock,
+                       TLineStateLog* lineLog)
+    : lib_(lib), lines_(lines), users_(users), clock_(clock), lineLog_(lineLog) {}
+
+TNotifyRun::~TNotifyRun() {
+    finished_ = true;
+    stop_.stop();
+    if (thread_.joinable())
+        thread_.join();
+    if (callbackSet_) {
+        lib_.setNotifyResultCallback(nullptr);
+        TResultQueue::install(nullptr);
+    }
+}
+
+TStartOutcome TNotifyRun::StartRun() {
+    WriteSystemLog(T(textAlarmStarted), 3);
+    const QString excl = QStringLiteral("!");
+    const auto fail = [&](StartError e, const QString& dialog, const QString& log) {
+        WriteSystemLog(log, 2);
+        return TStartOutcome{e, dialog};
+    };
+    resetRunFields();
+    queue_ = std::make_unique<TResultQueue>();
+
+    const QString confirm = findFileNoCase(settings_.programDir, QStringLiteral("Confirm.dat"));
+    if (!QFileInfo::exists(confirm)) {
+        const QString nf = T(textFileNotFound).toLower();
+        return fail(StartError::ConfirmMissing,
+                    QStringLiteral("\"CONFIRM.DAT\"  - ") + nf + QStringLiteral("! ") +
+                        T(textCannotContinueRun) + excl,
+                    QStringLiteral("\"CONFIRM.DAT\" - ") + nf);
+    }
+    WriteSystemLog(T(textMessageFileLoad) + QStringLiteral(" \"") + settings_.messageFile +
+                       QStringLiteral("\""),
+                   0);
+    if (lib_.LoadSoundFile(cp1251::encode(settings_.messageFile).toStdString(), kMainMessage) !=
+        0) {
+        const QString text = T(textErrorMessageFileLoad) + excl + QStringLiteral("\n\"") +
+                             settings_.messageFile + QStringLiteral("\"");
+        return fail(StartError::MessageLoad, text, text);
+    }
+    WriteSystemLog(T(textConfirmFileLoad) + QStringLiteral(" \"") + confirm + QStringLiteral("\""),
+                   0);
+    if (lib_.LoadConfirmFile(cp1251::encode(confirm).toStdString(), kConfirmMessage) != 0)
+        return fail(StartError::ConfirmLoad, T(textErrorConfirmFileLoad) + excl,
+                    T(textErrorConfirmFileLoad));
+    WriteSystemLog(QStringLiteral("Start DLL"), 0);
+    if (lib_.StartDll() != 0)
+        return fail(StartError::StartDll, T(textErrorAlarmProcessStart) + excl,
+                    T(textErrorAlarmProcessStart));
+    WriteSystemLog(QStringLiteral("Get program state"), 0);
+    ProgramStateRecord record{};
+    lib_.GetProgrammState(record);
+    for (int tries = 0; record[1] != uint32_t(kStateStarted) && tries < settings_.stateWaitTries;
+         ++tries) {
+        clock_.sleep(100, stop_);
+        lib_.GetProgrammState(record);
+    }
+    if (record[1] != uint32_t(kStateStarted))
+        return fail(StartError::NotStarted,
+                    T(textDriverLoadError) + QStringLiteral("! ") + T(textCannotContinueRun) + excl,
+                    T(textDriverLoadError));
+    WriteSystemLog(QStringLiteral("Set confirmation mode"), 0);
+    lib_.SetConfirmOn(settings_.abonentConfirmation ? -1 : 0);
+
+    assignLines();
+    if (!settings_.dumpFile.isEmpty() && QFileInfo::exists(settings_.dumpFile) && dumpLoader_)
+        dumpLoader_(settings_.dumpFile);
+
+    if (observer_)
+        observer_->summaryChanged(summary());
+    TResultQueue::install(queue_.get());
+    lib_.setNotifyResultCallback(&TResultQueue::callback);
+    callbackSet_ = true;
+    if (thread_.joinable())
+        thread_.join();  // the previous run's thread has already ended
+    stop_.reset();
+    finished_ = false;
+    operatorStop_ = false;
+    threadRunning_ = true;
+    thread_ = std::thread([this] { threadMain(); });
+    return {};
+}
+
+void TNotifyRun::resetRunFields() {
+    std::lock_guard lock(fieldsMutex_);
+    floor_ = 0;
+    total_ = 0;
+    for (int i = 0; i < users_.Count(); ++i) {
+        TUserListItem* s = users_.Item(i);
+        if (s->mark) {
+            s->inCall = 0;
+            ++total_;
+        }
+    }
+}
+
+void TNotifyRun::assignLines() {
+    std::lock_guard lock(fieldsMutex_);
+    for (int i = 0; i < lines_.Count(); ++i) {
+        TORVELLine& l = *lines_.Items(i);
+        l.Subscriber = nullptr;
+        l.State = 0;
+        if (l.Enabled == 1)
+            l.Assign(lib_);
+        WriteSystemLog(QStringLiteral("Set time param for Line ") + QString::number(i + 1), 0);
+        lib_.SetTimeParam(uint32_t(l.Board), uint32_t(l.Channel), l.TimeParams);
+        const int gain = store_ ? store_->readIndexedInt(SID_ARU_LEVEL_VALUE, i + 1, 3) : 3;
+        lib_.SetSensLevel(uint32_t(l.Board), uint32_t(l.Channel), uint32_t(qBound(0, gain, 7)));
+        l.Row.status.clear();
+        l.Row.number.clear();
+        l.Row.name.clear();
+        l.LastDialString.clear();
+        if (observer_)
+            observer_->lineRowChanged(i, l.Row);
+    }
+}
+
+void TNotifyRun::beginRun() {
+    start_ = clock_.now();
+    end_.reset();
+    if (settings_.timeLimitMinutes > 0)
+        end_ = start_.addSecs(qint64(settings_.timeLimitMinutes) * 60);
+    if (lineLog_)
+        lineLog_->startRun(start_);
+    lastMinute_ = -1;
+    lastProgramState_ = 0;
+    finished_ = false;
+}
+
+void TNotifyRun::threadMain() {
+    try {
+        beginRun();
+        while (!finished_) {
+            try {
+                RunPass();
+            } catch (...) {
+                WriteSystemLog(QStringLiteral("EXCEPTION in then repeat thread!"), 2);
+            }
+            if (finished_ || clock_.sleep(settings_.passSleepMs, stop_))
+                break;
+            const qint64 minute = clock_.now().toMSecsSinceEpoch() / kMinuteMs;
+            if (minute != lastMinute_) {
+                std::lock_guard lock(fieldsMutex_);
+                updateTimeText();
+                lastMinute_ = minute;
+            }
+        }
+    } catch (...) {
+        WriteSystemLog(QStringLiteral("EXCEPTION in then main thread!"), 2);
+    }
+    threadRunning_ = false;
+    if (observer_)
+        observer_->runEnded();
+}
+
+bool TNotifyRun::inWindow(const TUserListItem& s) const {
+    if (!s.time.present)
+        return true;
+    // Times of day compared with a tolerance of one millisecond.
+    const qint64 t = passTimeOfDayMs_;
+    return t >= qint64(s.time.start) * 1000 - 1 && t <= qint64(s.time.end) * 1000 + 1;
+}
+
+bool TNotifyRun::pauseElapsed(const TUserListItem& s) const {
+    if (s.attempts <= 0)
+        return true;
+    return double(passNowMs_ - s.lastStateTime) >= settings_.pauseMinutes * kMinuteMs;
+}
+
+bool TNotifyRun::isDone(const TUserListItem& s) const {
+    return s.lastState == kStatusNotified || (s.flags & kFlagUndialable) ||
+           (s.attempts >= settings_.maxAttempts && !s.inCall);
+}
+
+int TNotifyRun::indexOf(const TUserListItem* s) const {
+    return users_.IndexOfItem(s);
+}
+
+void TNotifyRun::RunPass() {
+    std::unique_lock lock(fieldsMutex_);
+    const QDateTime now = clock_.now();
+    passNowMs_ = now.toMSecsSinceEpoch();
+    passTimeOfDayMs_ = timeOfDayMs(now);
+    const int n = users_.Count();
+
+    floor_ = INT_MAX;
+    for (int k = 0; k < n; ++k) {
+        const TUserListItem& s = *users_.Item(k);
+        if (s.mark && s.lastState != kStatusNotified && !(s.flags & kFlagUndialable) &&
+            s.attempts < floor_ && inWindow(s) && pauseElapsed(s))
+            floor_ = s.attempts;
+    }
+
+    // The lines are polled before each subscriber that may be called, so a
+    // line's state is never more than one entry old when it is handed out.
+    // Once a fresh poll shows no free line the rest of the pass has nothing
+    // to hand out; the next pass begins within the pass pause.
+    bool anyFree = true;
+    for (int k = 0; k < n && anyFree && !finished_; ++k) {
+        TUserListItem& s = *users_.Item(k);
+        if (!s.mark || s.inCall || s.lastState == kStatusNotified || (s.flags & kFlagUndialable) ||
+            s.attempts >= settings_.maxAttempts || s.attempts > floor_ || !inWindow(s) ||
+            !pauseElapsed(s))
+            continue;
+        try {
+            PollLines();
+            anyFree = false;
+            bool sameName = false;
+            TORVELLine* chosen = nullptr;
+            for (int j = 0; j < lines_.Count(); ++j) {
+                TORVELLine& l = *lines_.Items(j);
+                if (l.State == kStatusFree) {
+                    anyFree = true;
+                    if (!chosen && (s.line == -1 || s.line == j))
+                        chosen = &l;
+                } else if (l.Subscriber && l.Subscriber->name == s.name) {
+                    sameName = true;
+                }
+            }
+            if (!sameName && chosen) {
+                chosen->Subscriber = &s;
+                s.attempts += 1;
+                Call(*chosen, k, lock);
+            }
+            updateTimeText();
+        } catch (...) {
+            WriteSystemLog(QStringLiteral("EXCEPTION in the get abonent procedure"), 2);
+        }
+    }
+    PollLines();  // outcomes are read even when nobody is waiting for a line
+    const QString text = summary();
+    if (text != shownSummary_) {
+        shownSummary_ = text;
+        if (observer_)
+            observer_->summaryChanged(text);
+    }
+    CompletionTest();
+}
+
+void TNotifyRun::refuseCall(TORVELLine& line, TUserListItem& s, int index, const QString& why) {
+    line.Subscriber = nullptr;
+    s.attempts -= 1;
+    s.inCall = 0;
+    WriteSystemLog(why + QStringLiteral(": ") + s.name.toString(), 2);
+    if (observer_)
+        observer_->subscriberChanged(index);
+}
+
+void TNotifyRun::Call(TORVELLine& line, int index, std::unique_lock<std::mutex>& lock) {
+    TUserListItem& s = *line.Subscriber;
+    int lineIndex = -1;
+    for (int j = 0; j < lines_.Count(); ++j)
+        if (lines_.Items(j) == &line)
+            lineIndex = j;
+    const QString phone = s.phone.toString();
+    const QString filtered = FilterNumber(phone);
+    // A number with nothing to dial would leave the line free with its last
+    // result, which would then be booked on this subscriber: refuse it for
+    // good and record the failure instead.
+    QString digits = filtered;
+    digits.remove(QLatin1Char('#')).remove(QLatin1Char(',')).remove(QLatin1Char('w'));
+    if (digits.isEmpty()) {
+        refuseCall(line, s, index, QStringLiteral("Нет номера для набора"));
+        s.flags |= kFlagUndialable;
+        s.lastState = kStatusNotConfirmed;
+        s.lastStateTime = passNowMs_;
+        if (lineLog_) {
+            TLineStateRecord r;
+            r.line = lineIndex;
+            r.state = kStatusNotConfirmed;
+            r.time = clock_.now().toString(QStringLiteral("hh:mm:ss")).left(8);
+            r.number = phone.left(30);
+            r.name = s.name.toString().left(40);
+            lineLog_->WriteLineState(r.line, r);
+        }
+        if (progressHook_)
+            progressHook_();
+        return;
+    }
+    const QString dial = AddPrefixes(filtered, line);
+    line.LastDialString = dial;
+    line.Row.number = dial;
+    line.Row.name = s.name.toString();
+    s.inCall = 1;
+    if (observer_) {
+        observer_->lineRowChanged(lineIndex, line.Row);
+        observer_->subscriberChanged(index);
+    }
+    if (settings_.attemptPauseMs > 0) {
+        lock.unlock();
+        const bool stopped = clock_.sleep(settings_.attemptPauseMs, stop_);
+        lock.lock();
+        if (stopped) {
+            refuseCall(line, s, index, QStringLiteral("Stop"));
+            return;
+        }
+    }
+    std::optional<int> mode = kConfirmDtmf;
+    if (confirm_)
+        mode = confirm_->modeForSubscriber(s.confirmMethod, phone);
+    else if (s.confirmMethod != 0)
+        mode = s.confirmMethod;
+    if (!mode) {
+        // A pattern of the method table is broken: not dialled in this pass.
+        refuseCall(line, s, index, QStringLiteral("Confirmation method unknown"));
+        return;
+    }
+    const int32_t rc = lib_.CallAbonent(uint32_t(line.Board), uint32_t(line.Channel),
+                                        cp1251::encode(dial).toStdString(), line.DialMode,
+                                        kMainMessage, kConfirmMessage, *mode);
+    if (rc != 0) {
+        // The library refused the call: nothing was dialled, so nothing may be
+        // booked on the subscriber.
+        refuseCall(line, s, index, QStringLiteral("CallAbonent refused"));
+        return;
+    }
+    if (progressHook_)
+        progressHook_();
+}
+
+void TNotifyRun::PollLines() {
+    if (finished_)
+        return;
+    LineStateArray a{};
+    lib_.GetLineState(a);
+    const int state = int(a[0]);
+    if (state != lastProgramState_ && state > kStateStarted && observer_)
+        observer_->engineFailure(state);
+    lastProgramState_ = state;
+    for (int i = 0; i < lines_.Count(); ++i) {
+        TORVELLine& l = *lines_.Items(i);
+        const int slot = kLineStateChannels * l.Board + l.Channel;
+        l.State = int32_t(a[size_t(1 + slot)]);
+        l.AonFlag = uint8_t(a[size_t(kLineStateAonBase + slot)] ? 1 : 0);
+        if (!l.Assigned && l.State != 0)
+            l.State = kStatusNoLine;
+        const TLineRow before = l.Row;
+        l.StatusText();
+        l.Result = int32_t(a[size_t(kLineStateResultBase + slot)]);
+        if (l.State == kStatusFree) {
+            l.Row.number.clear();
+            l.Row.name.clear();
+            if (l.Subscriber)
+                finishCall(i, l);
+        }
+        if (observer_ && (before.status != l.Row.status || before.panel != l.Row.panel ||
+                          before.number != l.Row.number || before.name != l.Row.name ||
+                          before.controlsVisible != l.Row.controlsVisible))
+            observer_->lineRowChanged(i, l.Row);
+    }
+}
+
+void TNotifyRun::finishCall(int lineIndex, TORVELLine& l) {
+    TUserListItem& s = *l.Subscriber;
+    s.inCall = 0;
+    if (l.Result == kStatusNoLine && s.attempts > 0)
+        s.attempts -= 1;  // a call that found no line does not count
+    const QDateTime now = clock_.now();
+    if (lineLog_) {
+        TLineStateRecord r;
+        r.line = lineIndex;
+        r.state = l.Result;
+        r.time = now.toString(QStringLiteral("hh:mm:ss")).left(8);
+        r.number = l.LastDialString.left(30);
+        r.name = s.name.toString().left(40);
+        lineLog_->WriteLineState(lineIndex, r);
+    }
+    s.lastStateTime = now.toMSecsSinceEpoch();
+    s.lastState = l.Result;
+    if (l.Result == kStatusNoLine && !settings_.keepDroppedLines) {
+        l.Assigned = false;
+        l.Row.panel = colors::kGrey;
+        l.Row.font = colors::kRed;
+        l.Row.status = T(textNoLine);
+        l.Row.controlsVisible = false;
+    }
+    if (l.Result == kStatusNotified) {
+        s.notifyTime = now.toMSecsSinceEpoch();
+        for (int k = 0; k < users_.Count(); ++k) {
+            TUserListItem& o = *users_.Item(k);
+            if (o.mark && &o != &s && o.name == s.name) {
+                o.lastState = kStatusNotified;
+                if (observer_)
+                    observer_->subscriberChanged(k);
+            }
+        }
+    }
+    if (l.AonFlag)
+        s.flags |= kFlagAonSeen;
+    l.Subscriber = nullptr;
+    if (observer_) {
+        observer_->subscriberChanged(indexOf(&s));
+        observer_->callFinished(lineIndex, s);
+    }
+    if (progressHook_)
+        progressHook_();
+}
+
+void TNotifyRun::CompletionTest() {
+    int done = 0;
+    for (int k = 0; k < users_.Count(); ++k) {
+        const TUserListItem& s = *users_.Item(k);
+        if (s.mark && isDone(s))
+            ++done;
+    }
+    bool fin = done >= total_;
+    if (!fin && end_)
+        fin = clock_.now() > *end_;
+    if (fin)
+        finished_ = true;
+}
+
+TRunCounts TNotifyRun::counts() const {
+    TRunCounts c;
+    for (int k = 0; k < users_.Count(); ++k) {
+        const TUserListItem& s = *users_.Item(k);
+        if (!s.mark)
+            continue;
+        ++c.marked;
+        if (s.lastState == kStatusNotified)
+            ++c.notified;
+        else if (isDone(s))
+            ++c.failed;
+    }
+    return c;
+}
+
+QString TNotifyRun::summary() const {
+    return summaryText(counts());
+}
+
+QString TNotifyRun::currentTimeText() {
+    return timeText(clock_.now(), start_, end_);
+}
+
+void TNotifyRun::updateTimeText() {
+    const QString text = currentTimeText();
+    if (text == shownTime_)
+        return;
+    shownTime_ = text;
+    if (observer_)
+        observer_->timeTextChanged(text);
+}
+
+void TNotifyRun::StopRun() {
+    if (callbackSet_) {
+        lib_.setNotifyResultCallback(nullptr);
+        TResultQueue::install(nullptr);
+        callbackSet_ = false;
+    }
+    const bool hadThread = thread_.joinable();
+    finished_ = true;
+    stop_.stop();
+    if (hadThread)
+        thread_.join();
+    if (!hadThread && !queue_)
+        return;
+    WriteSystemLog(QStringLiteral("Закрытие оповещения"), 3);
+    queue_.reset();
+    lib_.StopDll();
+}
+
+int TNotifyRun::notNotifiedCount() const {
+    int n = 0;
+    for (int k = 0; k < users_.Count(); ++k) {
+        const TUserListItem& s = *users_.Item(k);
+        if (s.mark && s.lastState != kStatusNotified)
+            ++n;
+    }
+    return n;
+}
+
+void TNotifyRun::prepareRepeat() {
+    std::lock_guard lock(fieldsMutex_);
+    for (int k = 0; k < users_.Count(); ++k) {
+        TUserListItem& s = *users_.Item(k);
+        if (!s.mark)
+            continue;
+        if (s.lastState == kStatusNotified) {
+            s.mark = 0;
+        } else {
+            s.lastState = 0;
+            s.attempts = 0;
+            s.flags |= kFlagRepeated;
+        }
+    }
+    users_.ClearRunFields();
+}
+
+}  // namespace orvel

@@ -1,0 +1,148 @@
+#pragma once
+// A scripted line library: lines go free again after a set number of polls
+// with the result the number plan gives the dialled number.
+
+#include <QDateTime>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "notify/line_library.h"
+
+namespace orvel::test {
+
+class FakeLineLibrary : public ILineLibrary {
+public:
+    struct CallMade {
+        int board, channel;
+        std::string number;
+        int mode;
+        qint64 at;  // clock ms when dialled
+    };
+    struct Channel {
+        int state = 0;
+        int result = 15;
+        int pending = 15;
+        int busyPolls = 0;
+        int aon = 0;
+        bool assigned = false;
+    };
+
+    explicit FakeLineLibrary(std::vector<int> linesPerBoard) : boards(std::move(linesPerBoard)) {
+        for (size_t b = 0; b < boards.size(); ++b)
+            channels.emplace_back(size_t(boards[b]));
+    }
+
+    std::vector<int> boards;
+    std::vector<std::vector<Channel>> channels;
+    std::map<std::string, int> plan;  // dialled string -> result
+    int defaultResult = 15;
+    int callPolls = 3;
+    int programState = 2;
+    int lineProgramState = 4;
+    int startResult = 0, soundResult = 0, confirmResult = 0;
+    bool refuseEmpty = false;
+    bool refuseAll = false;
+    std::function<qint64()> clock = [] { return qint64(0); };
+    std::vector<CallMade> calls;
+    std::vector<std::pair<int, int>> listened;
+    int stops = 0, starts = 0, getLineStateCalls = 0;
+    NotifyResultCallback callback = nullptr;
+    std::mutex mutex;
+
+    int32_t InitDll(const std::string&) override { return 0; }
+    int32_t ShutdownDll() override { return 0; }
+    int32_t StartDll() override {
+        ++starts;
+        if (startResult == 0)
+            programState = 4;
+        return startResult;
+    }
+    int32_t StopDll() override {
+        ++stops;
+        programState = 5;
+        return 0;
+    }
+    int32_t AssignLine(uint32_t b, uint32_t c) override {
+        std::lock_guard l(mutex);
+        auto& ch = channels[b][c];
+        ch.assigned = true;
+        ch.state = 1;
+        return 0;
+    }
+    int32_t FreeLine(uint32_t b, uint32_t c) override {
+        std::lock_guard l(mutex);
+        auto& ch = channels[b][c];
+        ch.assigned = false;
+        ch.state = 0;
+        return 0;
+    }
+    int32_t CallAbonent(uint32_t b, uint32_t c, const std::string& number, int32_t, int32_t,
+                        int32_t, int32_t mode) override {
+        std::lock_guard l(mutex);
+        if (refuseAll || (refuseEmpty && number.empty()))
+            return -1;
+        calls.push_back({int(b), int(c), number, mode, clock()});
+        auto& ch = channels[b][c];
+        ch.state = 2;
+        ch.busyPolls = callPolls;
+        auto it = plan.find(number);
+        ch.pending = it == plan.end() ? defaultResult : it->second;
+        return 0;
+    }
+    int32_t ListenLine(uint32_t b, uint32_t c, int32_t on) override {
+        listened.push_back({int(b * 100 + c), on});
+        return 0;
+    }
+    int32_t LoadSoundFile(const std::string&, int32_t) override { return soundResult; }
+    int32_t LoadConfirmFile(const std::string&, int32_t) override { return confirmResult; }
+    int32_t GetProgrammState(ProgramStateRecord& r) override {
+        r.fill(0);
+        r[0] = uint32_t(boards.size());
+        r[1] = uint32_t(programState);
+        for (size_t b = 0; b < boards.size(); ++b)
+            r[3 + 21 * b] = uint32_t(boards[b]);
+        return 0;
+    }
+    int32_t GetLineState(LineStateArray& a) override {
+        std::lock_guard l(mutex);
+        ++getLineStateCalls;
+        a.fill(0);
+        a[0] = uint32_t(lineProgramState);
+        for (size_t b = 0; b < boards.size() && b < 3; ++b)
+            for (size_t c = 0; c < channels[b].size() && c < 12; ++c) {
+                auto& ch = channels[b][c];
+                if (ch.busyPolls > 0 && --ch.busyPolls == 0) {
+                    ch.state = 1;
+                    ch.result = ch.pending;
+                }
+                const size_t slot = 12 * b + c;
+                a[1 + slot] = uint32_t(ch.state);
+                a[37 + slot] = uint32_t(ch.result);
+                a[109 + slot] = uint32_t(ch.aon);
+            }
+        return 0;
+    }
+    int32_t SetSensLevel(uint32_t, uint32_t, uint32_t) override { return 0; }
+    int32_t SetListenLevel(uint32_t, uint32_t, uint32_t) override { return 0; }
+    void SetConfirmOn(int32_t) override {}
+    void SetTimeParam(uint32_t, uint32_t, const TCallTimeParams&) override {}
+    int32_t logEnable(const std::string&, int32_t) override { return 0; }
+    int32_t SetDtmfLevel(uint32_t, uint32_t, uint32_t) override { return 0; }
+    void AdvancedDtmfConfirmOn(int32_t) override {}
+    void dumpEnable(int32_t) override {}
+    void setNotifyResultCallback(NotifyResultCallback cb) override { callback = cb; }
+    int32_t setLineType(uint32_t, uint32_t, uint32_t) override { return 0; }
+    int32_t setLineDropMode(uint32_t, uint32_t, uint32_t) override { return 0; }
+
+    int callsTo(const std::string& number) const {
+        int n = 0;
+        for (const auto& c : calls)
+            n += c.number == number;
+        return n;
+    }
+};
+
+}  // namespace orvel::test
