@@ -177,8 +177,10 @@ TEST_F(WriteTaskTest, ReloadingAMessageWhileItPlaysFinishesWithTheBeep) {
 }
 
 TEST_F(WriteTaskTest, TheBeepEndsWithTheExecutionOfStartPlay) {
+    card(0).setFull(true);  // both start in the same frame
     command(0, 4, CMD_SOUND_PLAY, 500);
     command(0, 0, CMD_SOUND_PLAY, 500);
+    card(0).setFull(false);
     ASSERT_TRUE(waitForAck(ACKT_EXECUTE, CMD_START_PLAY, 2));
     const auto& beep = writer(0)->beep();
     ASSERT_EQ(beep.size(), 8000u);
