@@ -99,6 +99,33 @@ TEST_F(Listening, OutputStartsWithTheSeventeenthBlock) {
     EXPECT_EQ(audio.Write(b.data(), 128), 0u);
 }
 
+TEST_F(Listening, PlaybackDrainsTheFifo) {
+    CListenOutput out;
+    ASSERT_EQ(out.open(), 0);
+    const Address a{0, 2, 7};
+    ASSERT_EQ(out.startListening(a), 0);
+    auto b = block(1000);
+    for (int i = 0; i < 17; ++i) {
+        out.onSamples(a, b.data(), b.size());
+    }
+    // SDL's thread now takes whole periods of 512 samples from the FIFO.
+    auto buffered = [&] {
+        SDL_LockAudio();
+        const uint32_t n = out.audio().Fifo().AvailableRead();
+        SDL_UnlockAudio();
+        return n;
+    };
+    const uint32_t start = buffered();
+    EXPECT_EQ(start % 64, 0u);
+    const auto deadline = SDL_GetTicks64() + 5000;
+    while (buffered() + 512 > 17 * 64 && SDL_GetTicks64() < deadline) {
+        SDL_Delay(5);
+        out.onSamples(a, b.data(), 0);  // harmless empty writes meanwhile
+    }
+    EXPECT_LE(buffered() + 512, 17u * 64);
+    out.stopListening();
+}
+
 TEST_F(Listening, CallbackPlaysWholePeriodsOrSilence) {
     CSdlAudio audio;
     ASSERT_EQ(audio.Init(), 0);
