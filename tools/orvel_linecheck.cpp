@@ -203,6 +203,22 @@ void onResult(uint32_t device, uint32_t channel, uint32_t result) {
     g_changed.notify_all();
 }
 
+// The notify result behind a result code of GetLineState.
+uint32_t resultOfCode(uint32_t code) {
+    switch (code) {
+        case 14:
+            return ORVEL_NR_NOTIFY_OK;
+        case 9:
+            return ORVEL_NR_LINE_BUSY;
+        case 16:
+            return ORVEL_NR_NOT_HANDUP;
+        case 6:
+            return ORVEL_NR_LINE_DROP;
+        default:
+            return ORVEL_NR_NOT_NOTIFY;
+    }
+}
+
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -266,6 +282,7 @@ int main(int argc, char** argv) {
     std::vector<uint32_t> states(ORVEL_LINE_STATE_WORDS, 0);
     std::vector<int> last(calls.size(), -2);
     std::vector<bool> called(calls.size(), false);
+    std::vector<bool> busy(calls.size(), false);
     const auto deadline = start + std::chrono::seconds(o.timeoutS);
     for (;;) {
         GetLineState(states.data());
@@ -287,8 +304,18 @@ int main(int argc, char** argv) {
                             c.channel, c.number.c_str(), r);
                 called[i] = true;
             }
+            // A call that ends without a reported result (not notified) is
+            // seen as the line coming back free after it was busy.
+            if (called[i] && s > 1) {
+                busy[i] = true;
+            }
             std::lock_guard<std::mutex> lock(g_mutex);
-            allDone = allDone && g_results.count({c.device, c.channel}) != 0;
+            const auto key = std::make_pair(c.device, c.channel);
+            if (busy[i] && s == 1 && g_results.count(key) == 0) {
+                g_results[key] =
+                    resultOfCode(states[37 + ORVEL_LINE_STATE_CHANNELS * c.device + c.channel]);
+            }
+            allDone = allDone && g_results.count(key) != 0 && s <= 1;
         }
         if (allDone || std::chrono::steady_clock::now() >= deadline) {
             break;

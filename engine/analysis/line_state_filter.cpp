@@ -18,7 +18,7 @@ const CLineStateFilter::Table CLineStateFilter::kAwaitDialToneTable = {{
     {0, _, _, 4, _, _, _, _},  // 4 busy: a tone after busy keeps busy
     {0, 1, _, 3, 3, 6, _, 7},  // 5 ring-back tone
     {0, 1, _, _, 3, 5, _, 7},  // 6 ring-back pause
-    {7, 7, 5, 7, 7, 7, 7, 7},  // 7 AON
+    {0, 1, 5, 7, 7, 7, 7, 7},  // 7 AON: the answer after the request still passes
 }};
 
 const CLineStateFilter::Table CLineStateFilter::kDialledTable = {{
@@ -30,7 +30,7 @@ const CLineStateFilter::Table CLineStateFilter::kDialledTable = {{
     {0, _, _, 4, _, _, _, _},  // 4 busy
     {0, 1, _, 3, 3, 6, _, 7},  // 5 ring-back tone
     {0, 1, _, _, 3, 5, _, 7},  // 6 ring-back pause
-    {7, 7, 5, 7, 7, 7, 7, 7},  // 7 AON
+    {0, 1, 5, 7, 7, 7, 7, 7},  // 7 AON
 }};
 
 void CLineStateFilter::setMode(uint32_t mode) {
