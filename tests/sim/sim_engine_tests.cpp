@@ -3,9 +3,13 @@
 // line assignment reaches the simulated line.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 #include "board/driver_host.h"
@@ -102,6 +106,112 @@ TEST_F(EngineOnSimulator, EveryAssignmentReachesItsLine) {
         EXPECT_TRUE(waitUntil([&] { return sim->card(0)->record(ch).hasEvent("assigned"); }, 10))
             << "channel " << ch;
     }
+}
+
+// A 16 kHz mono message: a 700 Hz tone whose loudness swells like speech.
+void writeMessage(const fs::path& path, double seconds) {
+    std::vector<int16_t> samples;
+    for (int n = 0; n < seconds * 16000; ++n) {
+        double t = n / 16000.0;
+        double env = 0.6 + 0.4 * std::sin(2 * M_PI * 3 * t);
+        samples.push_back(static_cast<int16_t>(9000 * env * std::sin(2 * M_PI * 700 * t)));
+    }
+    auto u32 = [](std::ofstream& f, uint32_t v) { f.write(reinterpret_cast<char*>(&v), 4); };
+    auto u16 = [](std::ofstream& f, uint16_t v) { f.write(reinterpret_cast<char*>(&v), 2); };
+    std::ofstream f(path, std::ios::binary);
+    uint32_t bytes = static_cast<uint32_t>(samples.size() * 2);
+    f.write("RIFF", 4);
+    u32(f, 36 + bytes);
+    f.write("WAVEfmt ", 8);
+    u32(f, 16);
+    u16(f, 1);
+    u16(f, 1);
+    u32(f, 16000);
+    u32(f, 32000);
+    u16(f, 2);
+    u16(f, 16);
+    f.write("data", 4);
+    u32(f, bytes);
+    f.write(reinterpret_cast<const char*>(samples.data()), bytes);
+}
+
+std::mutex g_resultMutex;
+std::vector<std::array<uint32_t, 3>> g_results;
+
+void onResult(uint32_t device, uint32_t channel, uint32_t result) {
+    std::lock_guard<std::mutex> lock(g_resultMutex);
+    g_results.push_back({device, channel, result});
+}
+
+class CallOnSimulator : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("orvel_sim_call_" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        fs::copy_file(fs::path(ORVEL_DATA_DIR) / "orvel.fis", dir / "orvel.fis",
+                      fs::copy_options::overwrite_existing);
+        SimConfig config;
+        std::string error;
+        ASSERT_TRUE(loadConfig(std::string(ORVEL_DATA_DIR) + "/orvelsim.ini", config, error))
+            << error;
+        config.logFile.clear();
+        config.adcRate = 250;  // the lines are learned sooner
+        config.boards[1].present = false;
+        sim = std::make_shared<SimDriver>(config, SimDriver::Clock::RealTime);
+        driver::DriverHost::setOverride(sim);
+        std::lock_guard<std::mutex> lock(g_resultMutex);
+        g_results.clear();
+    }
+    void TearDown() override {
+        setNotifyResultCallback(nullptr);
+        ShutdownDll();
+        driver::DriverHost::setOverride(nullptr);
+        sim.reset();
+        fs::remove_all(dir);
+    }
+    uint32_t lineState(uint32_t ch) {
+        std::vector<uint32_t> words(ORVEL_LINE_STATE_WORDS, 0);
+        GetLineState(words.data());
+        return words[1 + ch];
+    }
+    std::vector<std::array<uint32_t, 3>> results() {
+        std::lock_guard<std::mutex> lock(g_resultMutex);
+        return g_results;
+    }
+
+    fs::path dir;
+    std::shared_ptr<SimDriver> sim;
+};
+
+// The demo plan's number 100 answers after two rings, speaks, and presses 9
+// once the message and the confirmation prompt with its beep have played.
+TEST_F(CallOnSimulator, ToneDialledCallPlaysTheMessageAndIsConfirmedWithNine) {
+    writeMessage(dir / "message.wav", 2.0);
+    writeMessage(dir / "confirm.wav", 1.0);
+    ASSERT_EQ(InitDll(dir.c_str()), 0);
+    ASSERT_EQ(LoadSoundFile((dir / "message.wav").c_str(), 1), 0);
+    ASSERT_EQ(LoadConfirmFile((dir / "confirm.wav").c_str(), 2), 0);
+    ASSERT_EQ(StartDll(), 0);
+    setNotifyResultCallback(onResult);
+    ASSERT_EQ(AssignLine(0, 0), 0);
+    ASSERT_TRUE(waitUntil([&] { return lineState(0) == 1; }, 60)) << "line ready";
+    sim->card(0)->clearRecord(0);
+    ASSERT_EQ(CallAbonent(0, 0, "w100", 1, 1, 2, 1), 0);
+    bool done = waitUntil([&] { return !results().empty(); }, 120);
+    LineRecord rec = sim->card(0)->record(0);
+    std::string story;
+    for (const auto& e : rec.events) {
+        story += std::to_string(e.seconds) + " " + e.text + "\n";
+    }
+    ASSERT_TRUE(done) << "no result; the line heard:\n" << story;
+    auto r = results();
+    EXPECT_EQ(r[0][0], 0u);
+    EXPECT_EQ(r[0][1], 0u);
+    EXPECT_EQ(r[0][2], static_cast<uint32_t>(ORVEL_NR_NOTIFY_OK)) << story;
+    EXPECT_EQ(rec.dtmfDigits.substr(0, 3), "100");
+    EXPECT_EQ(rec.number, "100");
+    EXPECT_EQ(rec.keysPressed, 1);
+    EXPECT_GT(rec.soundSamples, 16000u) << "the message went into the line";
 }
 
 }  // namespace
