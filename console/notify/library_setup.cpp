@@ -1,5 +1,7 @@
 #include "notify/library_setup.h"
 
+#include <QFile>
+
 #include "core/cp1251.h"
 #include "core/settings_manager.h"
 #include "core/texts.h"
@@ -19,7 +21,7 @@ TLibrarySetup setUpLineLibrary(ILineLibrary& lib, const QString& programDir,
     TLibrarySetup out;
     ProgramStateRecord record{};
     try {
-        if (lib.InitDll(cp1251::encode(programDir).toStdString()) != 0) {
+        if (lib.InitDll(QFile::encodeName(programDir).toStdString()) != 0) {
             out.initFailed = true;
             out.errors << T(textManagingProcessError) + QStringLiteral("!");
         }
@@ -41,7 +43,7 @@ TLibrarySetup setUpLineLibrary(ILineLibrary& lib, const QString& programDir,
                                   cannot;
         }
         if (settings.readBool(SID_LOG_SYSTEM, false))
-            lib.logEnable(cp1251::encode(libraryLogPath).toStdString(), -1);
+            lib.logEnable(QFile::encodeName(libraryLogPath).toStdString(), -1);
     } catch (...) {
     }
     lines.Create(record, &out.unreachable);

@@ -67,7 +67,7 @@ TStartOutcome TNotifyRun::StartRun() {
     WriteSystemLog(T(textMessageFileLoad) + QStringLiteral(" \"") + settings_.messageFile +
                        QStringLiteral("\""),
                    0);
-    if (lib_.LoadSoundFile(cp1251::encode(settings_.messageFile).toStdString(), kMainMessage) !=
+    if (lib_.LoadSoundFile(QFile::encodeName(settings_.messageFile).toStdString(), kMainMessage) !=
         0) {
         const QString text = T(textErrorMessageFileLoad) + excl + QStringLiteral("\n\"") +
                              settings_.messageFile + QStringLiteral("\"");
@@ -75,7 +75,7 @@ TStartOutcome TNotifyRun::StartRun() {
     }
     WriteSystemLog(T(textConfirmFileLoad) + QStringLiteral(" \"") + confirm + QStringLiteral("\""),
                    0);
-    if (lib_.LoadConfirmFile(cp1251::encode(confirm).toStdString(), kConfirmMessage) != 0)
+    if (lib_.LoadConfirmFile(QFile::encodeName(confirm).toStdString(), kConfirmMessage) != 0)
         return fail(StartError::ConfirmLoad, T(textErrorConfirmFileLoad) + excl,
                     T(textErrorConfirmFileLoad));
     WriteSystemLog(QStringLiteral("Start DLL"), 0);
@@ -151,7 +151,7 @@ void TNotifyRun::assignLines() {
 }
 
 void TNotifyRun::beginRun() {
-    start_ = clock_.now();
+    start_ = settings_.resumeStart.value_or(clock_.now());
     end_.reset();
     if (settings_.timeLimitMinutes > 0)
         end_ = start_.addSecs(qint64(settings_.timeLimitMinutes) * 60);

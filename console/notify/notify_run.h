@@ -46,6 +46,9 @@ struct TRunSettings {
     int attemptPauseMs = 0;           // SID_ATTEMPT_PAUSE
     int passSleepMs = 200;
     int stateWaitTries = 51;
+    // Continuing a run that did not end: its start (the time limit and the
+    // line-state log go on from there).
+    std::optional<QDateTime> resumeStart;
 };
 
 // Reads the program-wide run switches of the settings into `s`.

@@ -1,0 +1,55 @@
+#pragma once
+// The progress of a run kept on disk, so that nothing is lost when the
+// program dies mid-run: after every call the attempts and results of the
+// marked subscribers and the run's settings are saved atomically beside the
+// line-state logs; a later start continues from there without calling again
+// anyone already notified.
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+namespace orvel {
+
+class TUserList;
+
+struct TProgressEntry {
+    int32_t id = 0;
+    int32_t attempts = 0;
+    int32_t result = 0;
+    qint64 lastEnd = 0;
+    qint64 notifiedAt = 0;
+    uint8_t flags = 0;
+};
+
+struct TRunProgress {
+    QString scheme;  // the scheme file the run came from, may be empty
+    QString messageFile;
+    int maxAttempts = 5;
+    double pause = 0;
+    int timeLimit = 0;
+    QStringList groups;
+    QDateTime start;
+    std::vector<TProgressEntry> entries;  // the marked subscribers, in list order
+
+    // Takes the marked subscribers' run fields from the list.
+    void capture(const TUserList& list);
+    // Marks exactly the recorded subscribers (by ID) and restores their run
+    // fields; nobody is in a call. Returns how many were found.
+    int apply(TUserList& list) const;
+    int notifiedCount() const;
+
+    QByteArray toBytes() const;
+    // Nothing for a file that is not a progress file; bad lines are skipped.
+    static std::optional<TRunProgress> fromBytes(const QByteArray& bytes);
+};
+
+// "<program dir>/Log/run.progress".
+QString progressPath(const QString& programDir);
+// Written aside, flushed to the disk, then renamed over the old one.
+bool saveProgress(const QString& path, const TRunProgress& progress);
+std::optional<TRunProgress> loadProgress(const QString& path);
+
+}  // namespace orvel

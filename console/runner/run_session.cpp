@@ -1,0 +1,274 @@
+#include "runner/run_session.h"
+
+#include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "core/confirm_methods.h"
+#include "core/file_names.h"
+#include "core/settings_manager.h"
+#include "core/texts.h"
+#include "data/user_group.h"
+#include "data/user_list.h"
+#include "diag/line_state_log.h"
+#include "diag/system_log.h"
+#include "notify/library_setup.h"
+#include "notify/notify_lines.h"
+#include "notify/notify_run.h"
+#include "notify/notify_scheme.h"
+#include "notify/results_workbook.h"
+#include "notify/run_progress.h"
+
+namespace orvel {
+
+namespace {
+
+// Prints line changes and counters as they come; wakes the waiting session
+// at the run's end.
+class ConsoleObserver final : public IRunObserver {
+public:
+    ConsoleObserver(QTextStream& out, bool quiet, int dieAfter)
+        : out_(out), quiet_(quiet), dieAfter_(dieAfter) {}
+
+    void lineRowChanged(int line, const TLineRow& row) override {
+        if (quiet_ || row.status.isEmpty())
+            return;
+        out_ << QTime::currentTime().toString(QStringLiteral("hh:mm:ss")) << "  L"
+             << QString::number(line + 1).rightJustified(2, QLatin1Char('0')) << "  "
+             << row.status.leftJustified(24) << row.number.leftJustified(16) << row.name << '\n';
+        out_.flush();
+    }
+    void summaryChanged(const QString& text) override {
+        out_ << "--" << text << '\n';
+        out_.flush();
+    }
+    void callFinished(int line, const TUserListItem& s) override {
+        ++calls_;
+        if (!quiet_) {
+            out_ << "   call on L" << line + 1 << " to " << s.name.toString() << ": "
+                 << resultText(s.lastState) << '\n';
+            out_.flush();
+        }
+    }
+    void afterProgressSaved() {
+        if (dieAfter_ >= 0 && calls_ >= dieAfter_) {
+            out_ << "ending abruptly after " << calls_ << " calls\n";
+            out_.flush();
+            ::_exit(9);
+        }
+    }
+    void engineFailure(int state) override {
+        out_ << "line library state " << state << '\n';
+        out_.flush();
+    }
+    void runEnded() override {
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+        cv_.notify_all();
+    }
+    bool waitEnded(int ms) {
+        std::unique_lock lock(mutex_);
+        return cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return ended_; });
+    }
+    void reset() {
+        std::lock_guard lock(mutex_);
+        ended_ = false;
+    }
+
+private:
+    QTextStream& out_;
+    bool quiet_;
+    int dieAfter_;
+    int calls_ = 0;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool ended_ = false;
+};
+
+QString schemePath(const QString& schemeDir, const QString& scheme) {
+    if (scheme.endsWith(QLatin1String(".sch"), Qt::CaseInsensitive) && QFileInfo::exists(scheme))
+        return scheme;
+    return findFileNoCase(schemeDir, scheme + QStringLiteral(".sch"));
+}
+
+}  // namespace
+
+int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
+               const std::function<bool()>& stopRequested) {
+    const QString dir = withoutTrailingDelimiter(o.programDir);
+    if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
+        out << "no program directory: " << o.programDir << '\n';
+        return kExitBadInput;
+    }
+    const QString groupsDir = dir + QStringLiteral("/Groups");
+    const QString reportsDir = dir + QStringLiteral("/Reports");
+    QDir().mkpath(reportsDir);
+    SettingsManager settings(findFileNoCase(dir, QStringLiteral("ORVEL.ini")));
+    systemLog().setPath(findFileNoCase(dir, QStringLiteral("OrvelSys.log")));
+    TLineStateLog lineLog(dir);
+    TConfirmMethodManager confirm;
+    confirm.load(settings);
+    TUserList users(&settings);
+    if (!users.open(dir, settings.readInt(SID_CRYPT_MODE, 0))) {
+        out << "cannot open the subscriber table in " << dir << '\n';
+        return kExitBadInput;
+    }
+
+    // What to run: an unfinished run first, unless told to start afresh.
+    const QString progressFile = progressPath(dir);
+    TRunProgress progress;
+    std::optional<TRunProgress> unfinished = o.fresh ? std::nullopt : loadProgress(progressFile);
+    TRunSettings rs;
+    if (unfinished) {
+        progress = *unfinished;
+        const int found = progress.apply(users);
+        out << "continuing the unfinished run of "
+            << progress.start.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")) << ": " << found
+            << " subscribers, " << progress.notifiedCount() << " already notified\n";
+        rs.resumeStart = progress.start;
+    } else {
+        if (o.scheme.isEmpty()) {
+            out << "no scheme given and no unfinished run to continue\n";
+            return kExitBadInput;
+        }
+        const QString path = schemePath(dir + QStringLiteral("/NotifyScheme"), o.scheme);
+        const auto scheme = TNotifyScheme::load(path);
+        if (!scheme) {
+            out << T(textAlarmScheme) << " \"" << o.scheme << "\" " << T(textNotFoundF).toLower()
+                << "!\n";
+            return kExitBadInput;
+        }
+        WriteSystemLog(
+            T(textAlarmSchemeLoaded) + QStringLiteral(": \"") + path + QStringLiteral("\""), 1);
+        TUserGroup groups;
+        groups.SetGroupDirectory(groupsDir);
+        for (int k = 0; k < users.Count(); ++k)
+            users.Item(k)->mark = o.markAll ? 1 : 0;
+        groups.LoadGroups(scheme->groups, users, !o.markAll);
+        if (scheme->sortIndex >= 0 && scheme->sortIndex < users.columns().Count())
+            users.SortBy(false, scheme->sortIndex + 1, -1);
+        progress.scheme = path;
+        progress.messageFile = scheme->messageFile;
+        progress.maxAttempts = scheme->attempts;
+        progress.pause = scheme->pause;
+        progress.timeLimit = scheme->timeLimit;
+        progress.groups = scheme->groups;
+    }
+    users.ClearRunFields();
+    if (unfinished)
+        progress.apply(users);  // fields back after the clearing above
+    if (!QFileInfo::exists(progress.messageFile)) {
+        out << T(textYourMessageFileNotFound) << ": " << progress.messageFile << '\n';
+        return kExitBadInput;
+    }
+    int marked = 0;
+    for (int k = 0; k < users.Count(); ++k)
+        marked += users.Item(k)->mark;
+    if (marked == 0) {
+        out << T(textNoAbonentsToAlarm) << "!\n";
+        return kExitBadInput;
+    }
+
+    TORVLines lines;
+    const TLibrarySetup setup = setUpLineLibrary(
+        lib, dir, dir + QStringLiteral("/OrvelDll.log"), settings, lines,
+        [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
+    for (const QString& l : setup.unreachable)
+        out << "warning: " << l
+            << " cannot be served (the line states cover 3 boards of 12 lines)\n";
+    if (!setup.ready) {
+        for (const QString& e : setup.errors)
+            out << e << '\n';
+        lib.ShutdownDll();
+        return kExitLibraryFailure;
+    }
+    out << lines.Count() << " lines, " << marked << " subscribers to notify\n";
+
+    TSystemClock clock;
+    TNotifyRun run(lib, lines, users, clock, &lineLog);
+    ConsoleObserver observer(out, o.quiet, o.dieAfterCalls);
+    run.setObserver(&observer);
+    run.setConfirmMethods(&confirm);
+    run.setSettingsStore(&settings);
+    rs.programDir = dir;
+    rs.maxAttempts = progress.maxAttempts;
+    rs.pauseMinutes = progress.pause;
+    rs.timeLimitMinutes = progress.timeLimit;
+    rs.messageFile = progress.messageFile;
+    readRunSwitches(settings, rs);
+    run.settings() = rs;
+    run.setProgressHook([&] {
+        progress.capture(users);
+        progress.start = run.startTime();
+        saveProgress(progressFile, progress);
+        observer.afterProgressSaved();
+    });
+
+    int exitCode = kExitAllNotified;
+    for (int round = 0;; ++round) {
+        observer.reset();
+        const TStartOutcome started = run.StartRun();
+        if (started.error != StartError::None) {
+            out << started.message << '\n';
+            run.StopRun();
+            lines.ReleaseAll(lib);
+            lib.ShutdownDll();
+            return kExitLibraryFailure;
+        }
+        bool stopped = false;
+        while (!observer.waitEnded(200)) {
+            if (!stopped && stopRequested()) {
+                out << "stopping\n";
+                run.setStoppedByOperator(true);
+                stopped = true;
+                run.StopRun();
+            }
+        }
+        lines.ReleaseAll(lib);
+        run.StopRun();
+        if (stopped) {
+            out << "stopped; the run continues from where it was at the next start\n";
+            lib.ShutdownDll();
+            return kExitStopped;
+        }
+        const int notNotified = run.notNotifiedCount();
+        WriteSystemLog(T(textAlarmCompleted), 3);
+        TReportInput in;
+        in.start = run.startTime();
+        in.end = QDateTime::currentDateTime();
+        in.messageFile = rs.messageFile;
+        in.maxAttempts = rs.maxAttempts;
+        in.pause = rs.pauseMinutes;
+        in.groups = progress.groups;
+        in.timeLimit = rs.timeLimitMinutes;
+        in.lineLogPath = lineLog.currentFile();
+        const QString tpl = findReportTemplate(dir, o.exeDir);
+        const QString book = workbookPath(reportsDir, in.start);
+        QString error;
+        if (tpl.isEmpty())
+            out << "no results template (report.dat) found: no workbook written\n";
+        else if (writeResultsWorkbook(tpl, book, users, in, &error))
+            out << "results: " << book << '\n';
+        else
+            out << "results workbook not written: " << error << '\n';
+        out << T(textAlarmCompleted) << ". " << T(textNotAlarmedAbonents) << ": " << notNotified
+            << '\n';
+        exitCode = notNotified == 0 ? kExitAllNotified : kExitSomeNotNotified;
+        if (notNotified == 0 || round >= o.repeats)
+            break;
+        out << T(textRepeatAlarm) << '\n';
+        run.prepareRepeat();
+        progress.start = QDateTime();
+        run.settings().resumeStart.reset();
+    }
+    // The run is over and its results are saved: nothing left to continue.
+    QFile::remove(progressFile);
+    lib.ShutdownDll();
+    return exitCode;
+}
+
+}  // namespace orvel

@@ -1,0 +1,40 @@
+#pragma once
+// One headless notification: a scheme (or an unfinished run) over a program
+// directory, with the run's progress kept on disk after every call, the
+// results workbook at the end and optional repeated runs for the not
+// notified. The same core classes as the operator program, without windows.
+
+#include <QString>
+#include <QTextStream>
+#include <functional>
+#include <memory>
+
+#include "notify/line_library.h"
+
+namespace orvel {
+
+struct TSessionOptions {
+    QString programDir;
+    QString exeDir;
+    QString scheme;      // name in the scheme directory, or a path to a .sch file
+    bool fresh = false;  // discard an unfinished run instead of continuing it
+    bool markAll = false;
+    int repeats = 0;
+    bool quiet = false;
+    int dieAfterCalls = -1;  // test hook: end the process abruptly after this many calls
+};
+
+enum SessionExit : int {
+    kExitAllNotified = 0,
+    kExitSomeNotNotified = 1,
+    kExitBadInput = 2,
+    kExitLibraryFailure = 3,
+    kExitStopped = 4,
+};
+
+// Runs the session to its end; `stopRequested` is polled while the run goes
+// (an interrupt sets it). Messages go to `out`.
+int runSession(const TSessionOptions& options, ILineLibrary& lib, QTextStream& out,
+               const std::function<bool()>& stopRequested);
+
+}  // namespace orvel
