@@ -1,0 +1,219 @@
+// Whole runs of the headless runner over the simulated boards: results match
+// the number plan, the line-state log and the workbook agree, a repeated run
+// calls only the not notified, and a run that dies midway is continued
+// without calling anyone already notified.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "core/settings_manager.h"
+#include "data/user_list.h"
+#include "diag/line_state_log.h"
+#include "notify/demo_setup.h"
+#include "notify/notify_scheme.h"
+#include "notify/run_progress.h"
+#include "test_support.h"
+
+namespace orvel::test {
+namespace {
+
+constexpr int kLines = 12;
+
+bool copyTree(const QString& from, const QString& to) {
+    QDirIterator it(from, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString src = it.next();
+        const QString dst = to + src.mid(from.size());
+        QDir().mkpath(QFileInfo(dst).path());
+        if (!QFile::copy(src, dst))
+            return false;
+    }
+    return true;
+}
+
+struct Demo {
+    QTemporaryDir tmp;
+    QString dir;
+    QMap<QString, int> expected;  // name -> result, -1 any
+};
+
+// The demo plus more subscribers (30 in all), 12 lines enabled.
+void makeDemo(Demo& d) {
+    d.dir = d.tmp.path() + "/demo";
+    ASSERT_TRUE(copyTree(ORVEL_DEMO_DIR, d.dir));
+    QFile::remove(d.dir + "/Users.dbf");
+    QDir(d.dir + "/Log").removeRecursively();
+    QDir(d.dir + "/Reports").removeRecursively();
+    QString error;
+    ASSERT_TRUE(prepareDemoDirectory(d.dir, &error)) << error.toStdString();
+    for (const auto& s : demoSubscribers())
+        d.expected[s.name] = s.expected;
+    TUserList users;
+    ASSERT_TRUE(users.open(d.dir, 0));
+    QByteArray group = readAll(d.dir + "/Groups/Демо.lst");
+    for (int i = 0; users.Count() < 30; ++i) {
+        TUserListItem it;
+        it.id = users.NextId();
+        const bool plain = i % 3 != 2;
+        it.name.assign(QString("Абонент %1").arg(i + 1, 2, 10, QChar('0')));
+        it.phone.assign(plain ? QString("20001%1").arg(i + 10) : QString("104"));
+        ASSERT_GE(users.AddItem(it), 0);
+        d.expected[it.name.toString()] = plain ? 14 : 16;
+        group += QByteArray::number(it.id) + "\r\n";
+    }
+    ASSERT_TRUE(writeAll(d.dir + "/Groups/Демо.lst", group));
+    SettingsManager settings(d.dir + "/ORVEL.ini");
+    for (int i = kLines; i < 36; ++i)
+        settings.WriteIndexedSetting(SID_LINE_ENABLED, i, 0);
+}
+
+struct RunOutput {
+    int exitCode = -1;
+    QString text;
+};
+
+RunOutput runner(const QString& dir, const QStringList& extra) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(ORVEL_RUNNER_PATH, QStringList{"--dir", dir, "--quiet"} + extra);
+    RunOutput out;
+    if (!p.waitForFinished(15 * 60 * 1000)) {
+        p.kill();
+        p.waitForFinished();
+    }
+    out.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    out.text = QString::fromUtf8(p.readAll());
+    return out;
+}
+
+QList<TLineStateRecord> logRecords(const QString& path) {
+    QList<TLineStateRecord> out;
+    const QByteArray all = readAll(path);
+    for (qsizetype at = 0; at + kLineStateRecordSize <= all.size(); at += kLineStateRecordSize)
+        out << TLineStateRecord::fromBytes(all.constData() + at);
+    return out;
+}
+
+QStringList files(const QString& dir, const QString& mask) {
+    QStringList out;
+    for (const QString& f : QDir(dir).entryList({mask}, QDir::Files, QDir::Name))
+        out << dir + "/" + f;
+    return out;
+}
+
+// Sheet 1 of a workbook: name -> (attempts, result text).
+QMap<QString, QStringList> sheetOne(const QString& path) {
+    QProcess p;
+    p.start("/usr/bin/python3", {QStringLiteral(ORVEL_TEST_DIR "/read_xlsx.py"), path});
+    p.waitForFinished(60000);
+    QMap<QString, QString> cells;
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n')) {
+        const QStringList f = line.split('\t');
+        if (f.size() >= 3 && f[0] == "1")
+            cells[f[1]] = f[2];
+    }
+    QMap<QString, QStringList> rows;
+    for (int r = 17; cells.contains(QString("A%1").arg(r)); ++r)
+        rows[cells[QString("A%1").arg(r)]] = {cells[QString("D%1").arg(r)],
+                                              cells[QString("E%1").arg(r)],
+                                              cells[QString("F%1").arg(r)]};
+    return rows;
+}
+
+bool available() {
+    QProcess p;
+    p.start("/usr/bin/python3", {"-c", "import openpyxl"});
+    return QFileInfo::exists(ORVEL_RUNNER_PATH) && p.waitForFinished(30000) && p.exitCode() == 0;
+}
+
+TEST(SimulatorRun, ResultsFollowTheNumberPlanAndTheRepeatCallsOnlyTheNotNotified) {
+    if (!available())
+        GTEST_SKIP() << "runner or python3-openpyxl missing";
+    Demo d;
+    makeDemo(d);
+    const RunOutput out = runner(d.dir, {"--scheme", "Демо", "--repeat", "1"});
+    ASSERT_TRUE(out.exitCode == 0 || out.exitCode == 1) << out.text.toStdString();
+    const QStringList logs = files(d.dir + "/Log", "*.log");
+    const QStringList books = files(d.dir + "/Reports", "*.xlsx");
+    ASSERT_GE(logs.size(), 1) << out.text.toStdString();
+    ASSERT_EQ(books.size(), logs.size()) << out.text.toStdString();
+    EXPECT_FALSE(QFile::exists(progressPath(d.dir)));
+
+    // First run: each subscriber's final result is the last log record of
+    // its name, the workbook says the same, and the plan agrees.
+    const auto first = sheetOne(books[0]);
+    ASSERT_EQ(first.size(), 30);
+    QMap<QString, int> lastState;
+    QMap<QString, int> callsOf;
+    for (const TLineStateRecord& r : logRecords(logs[0])) {
+        lastState[r.name] = r.state;
+        ++callsOf[r.name];
+        EXPECT_LT(r.line, kLines);
+    }
+    QStringList notNotified;
+    for (auto it = first.begin(); it != first.end(); ++it) {
+        const QString& name = it.key();
+        const bool notified = it.value()[1] == "Оповещено";
+        EXPECT_EQ(notified, lastState.value(name) == 14) << name.toStdString();
+        EXPECT_EQ(it.value()[0].toInt(), callsOf.value(name)) << name.toStdString();
+        const int want = d.expected.value(name, -1);
+        if (want == 14) {
+            EXPECT_TRUE(notified) << name.toStdString();
+        } else if (want > 0) {
+            EXPECT_EQ(lastState.value(name), want) << name.toStdString();
+        }
+        if (!notified)
+            notNotified << name;
+    }
+    // The repeat: only the not notified were called.
+    if (logs.size() == 2) {
+        for (const TLineStateRecord& r : logRecords(logs[1]))
+            EXPECT_TRUE(notNotified.contains(r.name)) << r.name.toStdString();
+        EXPECT_EQ(sheetOne(books[1]).size(), notNotified.size());
+    } else {
+        EXPECT_TRUE(notNotified.isEmpty());
+    }
+}
+
+TEST(SimulatorRun, RunKilledMidwayIsContinuedWithoutCallingTheNotifiedAgain) {
+    if (!available())
+        GTEST_SKIP() << "runner or python3-openpyxl missing";
+    Demo d;
+    makeDemo(d);
+    const RunOutput killed = runner(d.dir, {"--scheme", "Демо", "--orvel-die-after-calls", "10"});
+    ASSERT_EQ(killed.exitCode, 9) << killed.text.toStdString();
+    const auto saved = loadProgress(progressPath(d.dir));
+    ASSERT_TRUE(saved);
+    ASSERT_EQ(saved->entries.size(), 30u);
+    const QStringList logs = files(d.dir + "/Log", "*.log");
+    ASSERT_EQ(logs.size(), 1);
+    QStringList notifiedBefore;
+    const auto before = logRecords(logs[0]);
+    for (const TLineStateRecord& r : before)
+        if (r.state == 14)
+            notifiedBefore << r.name;
+    ASSERT_FALSE(notifiedBefore.isEmpty());
+
+    const RunOutput continued = runner(d.dir, {});
+    ASSERT_TRUE(continued.exitCode == 0 || continued.exitCode == 1) << continued.text.toStdString();
+    EXPECT_TRUE(continued.text.contains("continuing the unfinished run"));
+    // The continued run writes on into the same log.
+    ASSERT_EQ(files(d.dir + "/Log", "*.log"), logs);
+    const auto after = logRecords(logs[0]);
+    ASSERT_GT(after.size(), before.size());
+    for (qsizetype i = before.size(); i < after.size(); ++i)
+        EXPECT_FALSE(notifiedBefore.contains(after[i].name)) << after[i].name.toStdString();
+    const auto books = files(d.dir + "/Reports", "*.xlsx");
+    ASSERT_EQ(books.size(), 1);
+    EXPECT_EQ(sheetOne(books[0]).size(), 30);
+    EXPECT_FALSE(QFile::exists(progressPath(d.dir)));
+}
+
+}  // namespace
+}  // namespace orvel::test
