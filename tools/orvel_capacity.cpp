@@ -1,0 +1,270 @@
+// orvel-capacity: every line of ten simulated boards (180 lines) calls at
+// once, in real time, and each call must reach the result planned for the
+// subscriber it dials. Prints how many did, and the CPU the engine's own
+// threads used, in all and per line.
+//
+// It makes its own program directory with the simulated boards as the
+// driver module (found beside the engine library) and uses only the
+// engine's public interface. The simulator runs in this process; its clock
+// thread is the first thread started by InitDll and is not counted.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "orvel.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kBoards = 10;
+constexpr uint32_t kChannels = 18;
+
+struct Plan {
+    const char* number;
+    const char* behaviour;
+    int32_t mode;
+    uint32_t expected;
+};
+
+// What each line dials, by line number modulo the plan's size.
+const Plan kPlan[] = {
+    {"301", "answer rings=1 key=9 keyat=end2", 3, ORVEL_NR_NOTIFY_OK},
+    {"302", "answer rings=1 hangup=end3", 2, ORVEL_NR_NOTIFY_OK},
+    {"303", "busy", 3, ORVEL_NR_LINE_BUSY},
+    {"304", "noanswer", 3, ORVEL_NR_NOT_HANDUP},
+    {"305", "answer rings=2 key=9 keyat=end3", 1, ORVEL_NR_NOTIFY_OK},
+    {"306", "silent rings=1 hangup=60", 3, ORVEL_NR_NOT_HANDUP},
+};
+constexpr std::size_t kPlanSize = sizeof kPlan / sizeof kPlan[0];
+
+std::mutex g_mutex;
+std::map<std::pair<uint32_t, uint32_t>, uint32_t> g_results;
+
+void onResult(uint32_t device, uint32_t channel, uint32_t result) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_results.emplace(std::make_pair(device, channel), result);
+}
+
+std::set<long> threadIds() {
+    std::set<long> ids;
+    if (DIR* d = ::opendir("/proc/self/task")) {
+        while (dirent* e = ::readdir(d)) {
+            if (e->d_name[0] != '.') {
+                ids.insert(std::atol(e->d_name));
+            }
+        }
+        ::closedir(d);
+    }
+    return ids;
+}
+
+// User and system time of one thread, in clock ticks.
+long threadTicks(long tid) {
+    std::ifstream f("/proc/self/task/" + std::to_string(tid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    if (close == std::string::npos) {
+        return 0;
+    }
+    // Fields after the name: state is field 3; utime and stime are 14 and 15.
+    std::vector<std::string> fields;
+    std::size_t pos = close + 2;
+    while (pos < text.size()) {
+        const auto next = text.find(' ', pos);
+        fields.push_back(text.substr(pos, next - pos));
+        if (next == std::string::npos) {
+            break;
+        }
+        pos = next + 1;
+    }
+    if (fields.size() < 13) {
+        return 0;
+    }
+    return std::atol(fields[11].c_str()) + std::atol(fields[12].c_str());
+}
+
+bool writeWave(const fs::path& path, double seconds, double hz) {
+    const auto samples = static_cast<uint32_t>(seconds * 16000);
+    std::ofstream f(path, std::ios::binary);
+    auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
+    f.write("RIFF", 4);
+    u32(36 + samples * 2);
+    f.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(16000);
+    u32(32000);
+    u16(2);
+    u16(16);
+    f.write("data", 4);
+    u32(samples * 2);
+    for (uint32_t i = 0; i < samples; ++i) {
+        const double v = 6000.0 * std::sin(2 * 3.141592653589793 * hz * i / 16000);
+        u16(static_cast<uint16_t>(static_cast<int16_t>(v)));
+    }
+    return static_cast<bool>(f);
+}
+
+bool makeProgramDir(const fs::path& dir, const fs::path& fis) {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    fs::copy_file(fis, dir / "orvel.fis", fs::copy_options::overwrite_existing, ec);
+    if (ec) {
+        std::fprintf(stderr, "cannot copy %s: %s\n", fis.c_str(), ec.message().c_str());
+        return false;
+    }
+    std::ofstream(dir / "orveldrv.ini") << "[Driver]\nModule=liborvelsim.so\n";
+    std::ofstream sim(dir / "orvelsim.ini");
+    sim << "[Driver]\nModule=liborvelsim.so\n\n[Simulator]\nSpeed=1\nAdcRate=100\n\n";
+    for (uint32_t b = 0; b < kBoards; ++b) {
+        sim << "[Board" << b << "]\nUnits=6,6,6\n\n";
+    }
+    sim << "[Plan]\nDefault=unobtainable\n";
+    for (const Plan& p : kPlan) {
+        sim << p.number << "=" << p.behaviour << "\n";
+    }
+    return writeWave(dir / "message.wav", 3.0, 800) && writeWave(dir / "confirm.wav", 1.0, 1000) &&
+           static_cast<bool>(sim);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <orvel.fis> [work directory] [log file]\n", argv[0]);
+        return 2;
+    }
+    const fs::path dir =
+        argc > 2 ? fs::path(argv[2])
+                 : fs::temp_directory_path() / ("orvel-capacity-" + std::to_string(::getpid()));
+    if (!makeProgramDir(dir, argv[1])) {
+        return 1;
+    }
+    if (argc > 3) {
+        logEnable(argv[3], 1);
+    }
+    const std::set<long> before = threadIds();
+    if (InitDll(dir.c_str()) != 0) {
+        std::fprintf(stderr, "the engine cannot start on %s\n", dir.c_str());
+        return 1;
+    }
+    std::vector<uint32_t> program(ORVEL_PROGRAM_STATE_WORDS, 0);
+    GetProgrammState(program.data());
+    if (program[1] != ORVEL_STATE_INITIALISED || program[0] != kBoards) {
+        std::fprintf(stderr, "expected %u boards, found %u (state %u)\n", kBoards, program[0],
+                     program[1]);
+        ShutdownDll();
+        return 1;
+    }
+    std::set<long> engine;
+    for (long tid : threadIds()) {
+        if (before.count(tid) == 0) {
+            engine.insert(tid);
+        }
+    }
+    if (!engine.empty()) {
+        engine.erase(engine.begin());  // the simulator's clock thread
+    }
+    LoadSoundFile((dir / "message.wav").c_str(), 1);
+    LoadConfirmFile((dir / "confirm.wav").c_str(), 2);
+    StartDll();
+    SetConfirmOn(1);
+    setNotifyResultCallback(&onResult);
+    const CallTimeParams params{10, 3, 25, 3, 25, 0, 3, 0};
+    for (uint32_t d = 0; d < kBoards; ++d) {
+        for (uint32_t c = 0; c < kChannels; ++c) {
+            SetTimeParam(d, c, &params);
+            AssignLine(d, c);
+        }
+    }
+    // Lines are ready some seconds after assignment; GetLineState does not
+    // report them all, so wait for a fixed time.
+    std::this_thread::sleep_for(std::chrono::seconds(8));
+
+    std::map<long, long> startTicks;
+    for (long tid : engine) {
+        startTicks[tid] = threadTicks(tid);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    for (uint32_t d = 0; d < kBoards; ++d) {
+        for (uint32_t c = 0; c < kChannels; ++c) {
+            const Plan& p = kPlan[(d * kChannels + c) % kPlanSize];
+            CallAbonent(d, c, p.number, (c % 2) != 0 ? 1 : 0, 1, 2, p.mode);
+        }
+    }
+    const auto deadline = start + std::chrono::seconds(240);
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (g_results.size() == kBoards * kChannels ||
+            std::chrono::steady_clock::now() >= deadline) {
+            break;
+        }
+    }
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    long ticks = 0;
+    for (long tid : engine) {
+        ticks += threadTicks(tid) - startTicks[tid];
+    }
+    setNotifyResultCallback(nullptr);
+
+    int correct = 0;
+    int missing = 0;
+    std::map<std::string, int> wrong;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        for (uint32_t d = 0; d < kBoards; ++d) {
+            for (uint32_t c = 0; c < kChannels; ++c) {
+                const Plan& p = kPlan[(d * kChannels + c) % kPlanSize];
+                auto it = g_results.find({d, c});
+                if (it == g_results.end()) {
+                    ++missing;
+                } else if (it->second == p.expected) {
+                    ++correct;
+                } else {
+                    ++wrong[std::string(p.number) + " -> " + std::to_string(it->second)];
+                }
+            }
+        }
+    }
+    const double cpu = static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    const double lines = kBoards * kChannels;
+    std::printf("calls: %d of %.0f reached their planned result, %d without result\n", correct,
+                lines, missing);
+    for (const auto& [what, count] : wrong) {
+        std::printf("  %d x %s\n", count, what.c_str());
+    }
+    std::printf(
+        "engine threads: %zu, CPU %.2f s over %.1f s: %.1f %% of one core, %.3f %% per line\n",
+        engine.size(), cpu, wall, 100.0 * cpu / wall, 100.0 * cpu / wall / lines);
+    for (uint32_t d = 0; d < kBoards; ++d) {
+        for (uint32_t c = 0; c < kChannels; ++c) {
+            FreeLine(d, c);
+        }
+    }
+    StopDll();
+    ShutdownDll();
+    if (argc <= 2) {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    return correct == static_cast<int>(lines) ? 0 : 1;
+}
