@@ -365,7 +365,15 @@ TEST(CallSetup, TimeParametersAndDtmfLevel) {
     EXPECT_EQ(h.alg.SetDtmfLevel(5), 0);
     EXPECT_EQ(h.alg.GetDtmfLevel(), 5u);
 
-    // The dial-tone wait follows the parameter.
+    // The dial-tone wait follows the parameter, on the monotonic clock: the
+    // wall-clock time the timer passes in neither fires nor holds it.
+    h.assign();
+    h.seize("w1");
+    h.alg.CheckTimeOut(ACE_Time_Value(4000000000), nullptr);
+    EXPECT_EQ(h.alg.GetState(), WAIT_EVENT_DIAL_TONE);
+    h.alg.Stop();
+    h.done(CMD_SEND_HANG_DOWN);
+    h.done(CMD_SEND_LINE_FREE);
     h.assign();
     h.seize("w1");
     h.wait(6.9);
