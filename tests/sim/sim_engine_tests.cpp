@@ -156,7 +156,14 @@ protected:
             << error;
         config.logFile.clear();
         config.adcRate = 250;  // the lines are learned sooner
+        // One board (units 2+0+3 as in the demo, or six lines for the
+        // outcome test), with plain lines.
         config.boards[1].present = false;
+        config.boards[0].lines.fill(LineConfig{});
+        if (sixLines) {
+            config.boards[0].units[0].channels = 6;
+            config.boards[0].units[2].channels = 0;
+        }
         sim = std::make_shared<SimDriver>(config, SimDriver::Clock::RealTime);
         driver::DriverHost::setOverride(sim);
         std::lock_guard<std::mutex> lock(g_resultMutex);
@@ -179,20 +186,33 @@ protected:
         return g_results;
     }
 
+    void bringUp() {
+        writeMessage(dir / "message.wav", 2.0);
+        writeMessage(dir / "confirm.wav", 1.0);
+        ASSERT_EQ(InitDll(dir.c_str()), 0);
+        ASSERT_EQ(LoadSoundFile((dir / "message.wav").c_str(), 1), 0);
+        ASSERT_EQ(LoadConfirmFile((dir / "confirm.wav").c_str(), 2), 0);
+        ASSERT_EQ(StartDll(), 0);
+        setNotifyResultCallback(onResult);
+    }
+
+    bool sixLines = false;
     fs::path dir;
     std::shared_ptr<SimDriver> sim;
+};
+
+class CallOutcomesOnSimulator : public CallOnSimulator {
+protected:
+    void SetUp() override {
+        sixLines = true;
+        CallOnSimulator::SetUp();
+    }
 };
 
 // The demo plan's number 100 answers after two rings, speaks, and presses 9
 // once the message and the confirmation prompt with its beep have played.
 TEST_F(CallOnSimulator, ToneDialledCallPlaysTheMessageAndIsConfirmedWithNine) {
-    writeMessage(dir / "message.wav", 2.0);
-    writeMessage(dir / "confirm.wav", 1.0);
-    ASSERT_EQ(InitDll(dir.c_str()), 0);
-    ASSERT_EQ(LoadSoundFile((dir / "message.wav").c_str(), 1), 0);
-    ASSERT_EQ(LoadConfirmFile((dir / "confirm.wav").c_str(), 2), 0);
-    ASSERT_EQ(StartDll(), 0);
-    setNotifyResultCallback(onResult);
+    bringUp();
     ASSERT_EQ(AssignLine(0, 0), 0);
     ASSERT_TRUE(waitUntil([&] { return lineState(0) == 1; }, 60)) << "line ready";
     sim->card(0)->clearRecord(0);
@@ -212,6 +232,70 @@ TEST_F(CallOnSimulator, ToneDialledCallPlaysTheMessageAndIsConfirmedWithNine) {
     EXPECT_EQ(rec.number, "100");
     EXPECT_EQ(rec.keysPressed, 1);
     EXPECT_GT(rec.soundSamples, 16000u) << "the message went into the line";
+}
+
+// Six calls at once to numbers of the demo plan, one per outcome: busy, no
+// answer, dropped line, confirmed by hanging up after the beep; never hanging
+// up and a key pressed too early are not notified, which is not reported.
+TEST_F(CallOutcomesOnSimulator, DemoNumbersGiveEveryOutcome) {
+    struct Call {
+        const char* number;
+        int mode;          // 1 key, 2 hang-up
+        int result;        // expected notify result, -1 none reported
+        uint32_t display;  // result code GetLineState shows
+    };
+    const Call calls[] = {{"w105", 1, ORVEL_NR_LINE_BUSY, 9},  {"w104", 1, ORVEL_NR_NOT_HANDUP, 16},
+                          {"w109", 1, ORVEL_NR_LINE_DROP, 6},  {"w110", 2, -1, 15},
+                          {"w101", 2, ORVEL_NR_NOTIFY_OK, 14}, {"w107", 1, -1, 15}};
+    bringUp();
+    for (uint32_t ch = 0; ch < 6; ++ch) {
+        ASSERT_EQ(AssignLine(0, ch), 0);
+    }
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (uint32_t ch = 0; ch < 6; ++ch) {
+                if (lineState(ch) != 1) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        60))
+        << "lines ready";
+    for (uint32_t ch = 0; ch < 6; ++ch) {
+        ASSERT_EQ(CallAbonent(0, ch, calls[ch].number, 1, 1, 2, calls[ch].mode), 0);
+    }
+    // Every call is over (its line ready again, or dropped) within two minutes.
+    std::vector<uint32_t> words(ORVEL_LINE_STATE_WORDS, 0);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            GetLineState(words.data());
+            for (uint32_t ch = 0; ch < 6; ++ch) {
+                if (words[37 + ch] != calls[ch].display) {
+                    return false;
+                }
+            }
+            return results().size() >= 4;
+        },
+        120));
+    auto got = results();
+    for (uint32_t ch = 0; ch < 6; ++ch) {
+        std::string story;
+        for (const auto& e : sim->card(0)->record(ch).events) {
+            story += std::to_string(e.seconds) + " " + e.text + "\n";
+        }
+        int reported = -1;
+        int count = 0;
+        for (const auto& r : got) {
+            if (r[1] == ch) {
+                reported = static_cast<int>(r[2]);
+                ++count;
+            }
+        }
+        EXPECT_EQ(reported, calls[ch].result) << calls[ch].number << "\n" << story;
+        EXPECT_LE(count, 1) << calls[ch].number;
+        EXPECT_EQ(words[37 + ch], calls[ch].display) << calls[ch].number;
+    }
 }
 
 }  // namespace
