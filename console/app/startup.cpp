@@ -11,9 +11,13 @@
 #include "core/login_loop.h"
 #include "core/texts.h"
 #include "diag/system_log.h"
+#include "notify/orvel_line_library.h"
 #include "ui/login_window.h"
 #include "ui/main_window.h"
 #include "ui/message_dialog.h"
+#include "ui/notify_controller.h"
+#include "ui/notify_param.h"
+#include "ui/notify_status.h"
 #include "ui/program_context.h"
 #include "ui/restructure_window.h"
 #include "ui/shell_windows.h"
@@ -33,16 +37,20 @@ void saveScreenshots(const QString& dir, const QList<QWidget*>& windows) {
     }
 }
 
-// The scheme named on the command line: only the missing-file message is
-// shown here; loading and starting schemes comes with the scheme editor.
-void startSchemeFromCommandLine(const ProgramContext& ctx, const QString& name) {
-    const QString path = ctx.dirs.schemes + QLatin1Char('/') + name + QStringLiteral(".sch");
+// The scheme named on the command line: loaded and started without the
+// scheme editor.
+void startSchemeFromCommandLine(const ProgramContext& ctx, TNotifyController& notify,
+                                const QString& name) {
+    const QString path = findFileNoCase(ctx.dirs.schemes, name + QStringLiteral(".sch"));
     if (!QFileInfo::exists(path)) {
         ShowMessageDialog(T(textAlarmScheme) + QLatin1Char('\n') + QLatin1Char('"') + name +
                               QLatin1Char('"') + QLatin1Char('\n') + T(textNotFoundF).toLower() +
                               QLatin1Char('!'),
                           T(textWarning) + QLatin1Char('!'), mb::kOk, kKindWarning);
+        return;
     }
+    if (notify.ready())
+        notify.startScheme(path);
 }
 
 }  // namespace
@@ -54,6 +62,8 @@ StartOptions parseStartOptions(const QStringList& arguments) {
             o.parameters << a;
         } else if (a.startsWith(QStringLiteral("--orvel-exit-after="))) {
             o.exitAfterMs = a.section(QLatin1Char('='), 1).toInt();
+        } else if (a.startsWith(QStringLiteral("--orvel-screenshot-delay="))) {
+            o.screenshotDelayMs = qMax(0, a.section(QLatin1Char('='), 1).toInt());
         } else if (a.startsWith(QStringLiteral("--orvel-screenshot="))) {
             o.screenshotDir = a.section(QLatin1Char('='), 1);
         }
@@ -99,13 +109,42 @@ int runProgram(const StartOptions& options) {
     // 8. The windows, in their order.
     TForm1 mainWindow(ctx);
     TPassword password(&mainWindow);
-    TNotifyStatus status(&mainWindow);
+    // The line library and the lines (main-window set-up).
+    TNotifyController notify(ctx, makeOrvelLineLibrary());
+    const TLibrarySetup& setup = notify.setUp();
+    for (const QString& e : setup.errors)
+        ShowMessageDialog(e, T(textError), mb::kOk, kKindError);
+    if (!setup.ready)
+        mainWindow.hideStart();
+    if (!setup.unreachable.isEmpty())
+        ShowMessageDialog(QStringLiteral("Линии, которые программа не обслуживает: ") +
+                              setup.unreachable.join(QStringLiteral(", ")) + QLatin1Char('!'),
+                          T(textWarning), mb::kOk, kKindWarning);
+    TNotifyStatus status(notify.lines(), notify.library(), &mainWindow);
     TSaveAbonentsList saveGroup(&mainWindow);
     TLoadAbonentsList loadGroup(&mainWindow);
     TNotifyParam scheme(&mainWindow);
     TAru aru(&mainWindow);
-    mainWindow.runInProgress = [&status] { return status.isVisible(); };
+    notify.bind(&status, &scheme);
+    scheme.setSortColumns([&ctx] {
+        QStringList c;
+        for (int i = 0; i < ctx.users.columns().Count(); ++i)
+            c << ctx.users.columns().Item(i).name;
+        return c;
+    }());
+    mainWindow.runInProgress = [&notify] { return notify.inProgress(); };
     mainWindow.stopRun = [&status] { status.close(); };
+    mainWindow.onStart = [&notify] { notify.startFromButton(); };
+    mainWindow.onSchemeEditor = [&scheme] {
+        scheme.setMode(TNotifyParam::Mode::Edit);
+        scheme.exec();
+    };
+    notify.setIdle = [&mainWindow, &notify](bool idle) {
+        mainWindow.setIdle(idle, &notify.run().fieldsMutex());
+    };
+    notify.closeMainWindow = [&mainWindow] { mainWindow.close(); };
+    QObject::connect(&notify, &TNotifyController::listChanged, &mainWindow,
+                     [&mainWindow] { mainWindow.refreshList(); });
 
     // 9. 10. The login.
     startWindow->hide();
@@ -125,21 +164,25 @@ int runProgram(const StartOptions& options) {
     systemLog().setOperatorName(who->name);
 
     // 12. 13. The scheme of the command line, then the main window.
-    if (!schemeName.isEmpty())
-        startSchemeFromCommandLine(ctx, schemeName);
     startWindow.reset();
     mainWindow.show();
+    if (!schemeName.isEmpty())
+        startSchemeFromCommandLine(ctx, notify, schemeName);
+    else
+        notify.offerUnfinished();
 
     if (!options.screenshotDir.isEmpty()) {
-        QTimer::singleShot(300, &mainWindow, [&] {
+        QTimer::singleShot(options.screenshotDelayMs, &mainWindow, [&] {
             TStartWindow splash(ctx.names.word);
             TRPDialog dialog;
             dialog.setup(T(textCloseProgram) + QLatin1Char('?'), T(textConfirmation),
                          mb::kYes | mb::kNo, kKindConfirmation);
             password.adjustSize();
             TRestructure editor(ctx.users, ctx.settings, &mainWindow);
-            saveScreenshots(options.screenshotDir,
-                            {&mainWindow, &splash, &dialog, &password, &editor});
+            saveScreenshots(
+                options.screenshotDir,
+                {&mainWindow, &splash, &dialog, &password, &editor,
+                 status.isVisible() ? static_cast<QWidget*>(&status) : nullptr, &scheme});
         });
     }
     if (options.exitAfterMs >= 0) {

@@ -7,9 +7,10 @@
 namespace orvel {
 
 struct StartOptions {
-    QStringList parameters;  // command line without hidden options
-    int exitAfterMs = -1;    // --orvel-exit-after=<ms>: close the main window then
-    QString screenshotDir;   // --orvel-screenshot=<dir>: save pictures of the windows
+    QStringList parameters;       // command line without hidden options
+    int exitAfterMs = -1;         // --orvel-exit-after=<ms>: close the main window then
+    QString screenshotDir;        // --orvel-screenshot=<dir>: save pictures of the windows
+    int screenshotDelayMs = 300;  // --orvel-screenshot-delay=<ms>: when to take them
 };
 
 StartOptions parseStartOptions(const QStringList& arguments);

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSplitter>
@@ -49,13 +50,16 @@ TForm1::TForm1(ProgramContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_
     panel_ = new QWidget(this);
     panel_->setObjectName(QStringLiteral("RecordPanel"));
     auto* panelLayout = new QVBoxLayout(panel_);
-    auto* start = new QPushButton(
+    start_ = new QPushButton(
         QStringLiteral("     ") + T(textBegin) + QLatin1Char('\n') + T(textAlarm).toUpper(),
         panel_);
-    start->setObjectName(QStringLiteral("StartButton"));
-    start->setMinimumHeight(56);
-    start->setEnabled(false);  // the run arrives with the line engine
-    panelLayout->addWidget(start);
+    start_->setObjectName(QStringLiteral("StartButton"));
+    start_->setMinimumHeight(56);
+    connect(start_, &QPushButton::clicked, this, [this] {
+        if (onStart)
+            onStart();
+    });
+    panelLayout->addWidget(start_);
     for (TextId id : {textAbonent, textTime, textLine, textComment, textConfirmation}) {
         panelLayout->addWidget(new QLabel(T(id), panel_));
     }
@@ -100,6 +104,7 @@ TForm1::TForm1(ProgramContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_
 
 void TForm1::buildMenus() {
     QMenu* base = menuBar()->addMenu(T(textBase));
+    runLocked_ << base;
     QAction* restructure = base->addAction(T(textBaseChangeStruct) + QStringLiteral("..."));
     connect(restructure, &QAction::triggered, this, &TForm1::openStructureEditor);
     for (TextId id : {textSelectAllRecords, textImportRecords, textExportRecords, textPrint}) {
@@ -114,14 +119,20 @@ void TForm1::buildMenus() {
         record->addAction(T(id))->setEnabled(false);
     }
     QMenu* messages = menuBar()->addMenu(T(textMessages));
+    runLocked_ << messages;
     for (TextId id :
          {textSoundMessageAlarm, textConfirmMessage, textSyntezFromText, textDeleteMessage}) {
         messages->addAction(T(id))->setEnabled(false);
     }
     QMenu* options = menuBar()->addMenu(T(textOptions));
-    for (TextId id : {textAlarmOptions, textAdvancedParam, textDeviceInfo}) {
-        options->addAction(T(id) + QStringLiteral("..."))->setEnabled(false);
-    }
+    schemeAction_ = options->addAction(T(textAlarmOptions) + QStringLiteral("..."));
+    connect(schemeAction_, &QAction::triggered, this, [this] {
+        if (onSchemeEditor)
+            onSchemeEditor();
+    });
+    options->addAction(T(textAdvancedParam) + QStringLiteral("..."))->setEnabled(false);
+    deviceInfo_ = options->addAction(T(textDeviceInfo) + QStringLiteral("..."));
+    deviceInfo_->setEnabled(false);
     QMenu* service = menuBar()->addMenu(T(textService));
     for (TextId id : {textDeleteDuplicates, textReplaceNumbers, textMakeDevelopersReport}) {
         service->addAction(T(id))->setEnabled(false);
@@ -129,6 +140,32 @@ void TForm1::buildMenus() {
     QMenu* help = menuBar()->addMenu(T(textHelp));
     for (TextId id : {textUserManual, textAbout})
         help->addAction(T(id))->setEnabled(false);
+}
+
+void TForm1::setIdle(bool idle, std::mutex* fields) {
+    start_->setEnabled(idle);
+    for (QMenu* m : runLocked_)
+        m->setEnabled(idle);
+    if (schemeAction_)
+        schemeAction_->setEnabled(idle);
+    model_->setRunLock(idle ? nullptr : fields, !idle);
+    // Sorting by a header click would move results onto other rows.
+    list_->setSortingEnabled(false);
+    list_->setEnabled(true);
+    if (!idle && model_->rowCount() > 0)
+        list_->selectRow(0);
+    refreshList();
+}
+
+void TForm1::hideStart() {
+    start_->hide();
+    if (deviceInfo_)
+        deviceInfo_->setVisible(false);
+}
+
+void TForm1::refreshList() {
+    model_->reload();
+    refreshCounters();
 }
 
 void TForm1::refreshCounters() {

@@ -2,8 +2,12 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <mutex>
 
+class QAction;
 class QLabel;
+class QMenu;
+class QPushButton;
 class QSplitter;
 class QTableView;
 
@@ -23,7 +27,17 @@ public:
     // Whether a notification run is in progress (the status window shows).
     std::function<bool()> runInProgress;
     std::function<void()> stopRun;
+    // The start button and the scheme editor menu entry.
+    std::function<void()> onStart;
+    std::function<void()> onSchemeEditor;
 
+    // Idle: every command available; run mode: the start button and the
+    // table and message menus disabled, the marks locked.
+    void setIdle(bool idle, std::mutex* fields = nullptr);
+    // Without a working line library no run can start.
+    void hideStart();
+    void refreshList();
+    UserListModel* model() const { return model_; }
     QTableView* list() const { return list_; }
     void openStructureEditor();
     void refreshCounters();
@@ -42,6 +56,10 @@ private:
     QWidget* panel_;
     QTableView* list_;
     QLabel* counter_;
+    QPushButton* start_;
+    QList<QMenu*> runLocked_;
+    QAction* schemeAction_ = nullptr;
+    QAction* deviceInfo_ = nullptr;
 };
 
 }  // namespace orvel

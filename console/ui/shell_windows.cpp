@@ -17,17 +17,11 @@ void TShellWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-TNotifyStatus::TNotifyStatus(QWidget* parent)
-    : TShellWindow(QStringLiteral("NotifyStatus"), T(textAnnouncementState), parent) {}
-
 TSaveAbonentsList::TSaveAbonentsList(QWidget* parent)
     : TShellWindow(QStringLiteral("SaveAbonentsList"), T(textSaveGroup), parent) {}
 
 TLoadAbonentsList::TLoadAbonentsList(QWidget* parent)
     : TShellWindow(QStringLiteral("LoadAbonentsList"), T(textLoadGroup), parent) {}
-
-TNotifyParam::TNotifyParam(QWidget* parent)
-    : TShellWindow(QStringLiteral("fNotifyParam"), T(textAlarmOptions2), parent) {}
 
 TAru::TAru(QWidget* parent) : TShellWindow(QStringLiteral("Aru"), T(textInputBoost), parent) {}
 

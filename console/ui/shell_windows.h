@@ -1,8 +1,7 @@
 #pragma once
-// Windows created at start whose contents arrive with later work: the run
-// status, the group save and load windows, the scheme editor and the input
-// gain window. Each is its own class so that the creation order and the
-// names stay as the program expects.
+// Windows created at start whose contents arrive with later work: the group
+// save and load windows and the input gain window. Each is its own class so that the creation order
+// and the names stay as the program expects.
 
 #include <QDialog>
 
@@ -17,12 +16,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 };
 
-class TNotifyStatus : public TShellWindow {
-    Q_OBJECT
-public:
-    explicit TNotifyStatus(QWidget* parent = nullptr);
-};
-
 class TSaveAbonentsList : public TShellWindow {
     Q_OBJECT
 public:
@@ -33,12 +26,6 @@ class TLoadAbonentsList : public TShellWindow {
     Q_OBJECT
 public:
     explicit TLoadAbonentsList(QWidget* parent = nullptr);
-};
-
-class TNotifyParam : public TShellWindow {
-    Q_OBJECT
-public:
-    explicit TNotifyParam(QWidget* parent = nullptr);
 };
 
 class TAru : public TShellWindow {

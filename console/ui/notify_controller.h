@@ -1,0 +1,88 @@
+#pragma once
+// The notification in the operator program: brings the line library up with
+// the main window, starts runs from the start button, the command line or an
+// unfinished run, carries the run's reports to the status window, handles the
+// end of a run and its failures, and saves the results when the status
+// window closes.
+
+#include <QDateTime>
+#include <QObject>
+#include <memory>
+
+#include "data/user_group.h"
+#include "notify/library_setup.h"
+#include "notify/notify_lines.h"
+#include "notify/notify_run.h"
+#include "notify/run_bridge.h"
+#include "notify/run_clock.h"
+#include "notify/run_progress.h"
+
+namespace orvel {
+
+struct ProgramContext;
+class TNotifyStatus;
+class TNotifyParam;
+
+class TNotifyController : public QObject {
+    Q_OBJECT
+public:
+    TNotifyController(ProgramContext& ctx, std::unique_ptr<ILineLibrary> lib,
+                      IRunClock* clock = nullptr, QObject* parent = nullptr);
+    ~TNotifyController() override;
+
+    // InitDll and the lines (main-window set-up); the errors for dialogs.
+    const TLibrarySetup& setUp();
+    bool ready() const { return setup_.ready; }
+    void bind(TNotifyStatus* status, TNotifyParam* editor);
+
+    ILineLibrary& library() { return *lib_; }
+    TORVLines& lines() { return lines_; }
+    TNotifyRun& run() { return *run_; }
+    TUserGroup& groups() { return groups_; }
+    bool inProgress() const;
+
+    // The start button: scheme editor in start mode, then the run. False
+    // when nothing was started.
+    bool startFromButton();
+    // The command-line scheme: load it and start without the editor.
+    bool startScheme(const QString& schemePath);
+    // A run that did not end (the program died): offered and continued.
+    bool offerUnfinished();
+    bool PrepareRun();
+    bool StartRun();
+    // Ends the run the way the status window's closing does.
+    void closeRun();
+    QString lastWorkbook() const { return lastWorkbook_; }
+
+    // Idle (true) or run mode (false) of the main window.
+    std::function<void(bool)> setIdle;
+    std::function<void()> refreshList;
+    std::function<void()> closeMainWindow;
+
+signals:
+    void listChanged();
+
+private:
+    void onEnded();
+    void onFailure(int state);
+    void saveResults();
+    void saveProgressNow();
+
+    ProgramContext& ctx_;
+    std::unique_ptr<ILineLibrary> lib_;
+    std::unique_ptr<IRunClock> ownClock_;
+    IRunClock* clock_;
+    TORVLines lines_;
+    TUserGroup groups_;
+    TRunBridge bridge_;
+    std::unique_ptr<TNotifyRun> run_;
+    TLibrarySetup setup_;
+    TRunProgress progress_;
+    TNotifyStatus* status_ = nullptr;
+    TNotifyParam* editor_ = nullptr;
+    QDateTime endTime_;
+    QString lastWorkbook_;
+    bool libraryUp_ = false;
+};
+
+}  // namespace orvel

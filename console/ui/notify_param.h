@@ -1,0 +1,85 @@
+#pragma once
+// The scheme editor "Параметры оповещения": the values of the next run, and
+// loading, saving and the desktop shortcut of schemes. Shown in edit mode
+// from the menu and in start mode before every run.
+
+#include <QDialog>
+#include <QStringList>
+#include <functional>
+
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+
+namespace orvel {
+
+struct TNotifyScheme;
+
+class TNotifyParam : public QDialog {
+    Q_OBJECT
+public:
+    enum class Mode { Edit, Start };
+    explicit TNotifyParam(QWidget* parent = nullptr);
+
+    void setMode(Mode mode);
+    Mode mode() const { return mode_; }
+    void setDirectories(const QString& schemeDir, const QString& messageDir,
+                        const QString& groupDir, const QString& programDir);
+    void setSortColumns(const QStringList& captions);
+
+    int attempts() const;
+    void setAttempts(int v);
+    double pause() const;
+    int timeLimit() const;
+    QString messageFile() const;
+    void setMessageFile(const QString& path);
+    QString dumpFile() const;
+    QStringList groups() const;
+    void setGroups(const QStringList& groups);
+    int sortIndex() const;
+    QString sortCaption() const;
+    QString schemeName() const;
+    QString timeLimitText() const;
+
+    // Load and save without the file dialogs (the buttons add them).
+    bool loadScheme(const QString& path);
+    bool saveScheme(const QString& path);
+    TNotifyScheme currentScheme() const;
+    void applyScheme(const TNotifyScheme& scheme, const QString& name);
+
+    // The scheme's groups are loaded into the subscriber list: mark them.
+    std::function<void(const QStringList&)> onGroupsLoaded;
+    // Sort the list by the chosen column (start mode OK).
+    std::function<void(int)> onSort;
+    std::function<QStringList()> chooseGroups;
+
+    // The OK action; true when the editor may close with OK.
+    bool okAction();
+    void createShortcut();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void refreshLimitCaption();
+
+    Mode mode_ = Mode::Edit;
+    QString schemeDir_, messageDir_, groupDir_, programDir_;
+    QSpinBox* attempts_;
+    QDoubleSpinBox* pause_;
+    QLineEdit* message_;
+    QListWidget* groups_;
+    QLabel* schemeName_;
+    QComboBox* sort_;
+    QSpinBox* limit_;
+    QLabel* limitCaption_;
+    QLineEdit* dump_;
+    QPushButton* ok_;
+    QPushButton* cancel_;
+};
+
+}  // namespace orvel
