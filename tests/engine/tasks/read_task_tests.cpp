@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "board/dc_block_filter.h"
 #include "board/k24_driver.h"
 #include "board/k24_read_task.h"
 #include "stream_builder.h"
@@ -152,6 +153,26 @@ TEST(ReadTaskStart, ABoardThatCannotStartIsRefused) {
     CK24ReadTask task(&dev, nullptr);
     EXPECT_EQ(task.open(), -1);
     EXPECT_EQ(task.thr_count(), 0u) << "its thread was ended again";
+}
+
+}  // namespace
+}  // namespace orvel::tasktest
+
+namespace orvel::tasktest {
+namespace {
+
+TEST(DcBlockingFilter, CoefficientsFollowTheUnitRate) {
+    CDcBlockingFilter f;
+    f.init(16000);
+    EXPECT_FLOAT_EQ(f.a(), 0.9391f);
+    EXPECT_FLOAT_EQ(f.g(), 0.9695f);
+    f.init(12345);  // no row of its own
+    EXPECT_FLOAT_EQ(f.a(), 0.8816f);
+    EXPECT_FLOAT_EQ(f.g(), 0.9408f);
+    // Truncated toward zero; a full-scale swing is limited, not wrapped.
+    EXPECT_EQ(f.process(-32768), -30828);
+    EXPECT_EQ(f.process(32767), 32767);
+    EXPECT_EQ(f.process(-32768), -31260) << "the state keeps the unlimited output";
 }
 
 }  // namespace
