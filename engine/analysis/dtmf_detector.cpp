@@ -19,8 +19,10 @@ constexpr uint32_t kDefaultRate = 8000;
 // All eight filters advance together in one vector register. With FMA the
 // state update is one fused step (written c*s1 + (x - s2) so that x - s2 is
 // off the critical path); the library is built for plain x86-64, so the
-// FMA form is chosen at load time on processors that have it.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// FMA form is chosen at load time on processors that have it. Not in
+// sanitizer builds: the choice runs before the sanitizer's runtime is ready.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
 #define ORVEL_GOERTZEL_CLONES __attribute__((target_clones("fma", "default")))
 #else
 #define ORVEL_GOERTZEL_CLONES
