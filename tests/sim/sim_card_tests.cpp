@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include "sim_host.h"
 
@@ -305,6 +307,18 @@ TEST(SimCard, HandleOutlivingTheDriverIsHarmless) {
     regs->write(1, kRegUnitCommand);
     EXPECT_EQ(handle->write(buf, sizeof buf), 0);
     handle.reset();
+}
+
+TEST(SimCard, ClockThreadRunsAtTheConfiguredSpeed) {
+    SimConfig c = twoBoards();
+    c.speed = 50;
+    SimDriver drv(c, SimDriver::Clock::RealTime);
+    auto t0 = std::chrono::steady_clock::now();
+    while (drv.card(0)->now() < 8000u * 5 &&
+           std::chrono::steady_clock::now() - t0 < std::chrono::seconds(20)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_GE(drv.card(0)->now(), 8000u * 5) << "5 s of line time";
 }
 
 TEST(SimCard, SlowReaderLosesTheOldestBytesOnly) {
