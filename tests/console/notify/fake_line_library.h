@@ -26,6 +26,7 @@ public:
         int result = 15;
         int pending = 15;
         int busyPolls = 0;
+        qint64 endsAt = -1;  // clock ms when the call ends (callMs > 0)
         int aon = 0;
         bool assigned = false;
     };
@@ -40,6 +41,7 @@ public:
     std::map<std::string, int> plan;  // dialled string -> result
     int defaultResult = 15;
     int callPolls = 3;
+    int callMs = 0;  // > 0: calls last this long on the clock instead of callPolls polls
     int programState = 2;
     int lineProgramState = 4;
     int startResult = 0, soundResult = 0, confirmResult = 0;
@@ -87,7 +89,8 @@ public:
         calls.push_back({int(b), int(c), number, mode, clock()});
         auto& ch = channels[b][c];
         ch.state = 2;
-        ch.busyPolls = callPolls;
+        ch.busyPolls = callMs > 0 ? 0 : callPolls;
+        ch.endsAt = callMs > 0 ? clock() + callMs : -1;
         auto it = plan.find(number);
         ch.pending = it == plan.end() ? defaultResult : it->second;
         return 0;
@@ -114,7 +117,10 @@ public:
         for (size_t b = 0; b < boards.size() && b < 3; ++b)
             for (size_t c = 0; c < channels[b].size() && c < 12; ++c) {
                 auto& ch = channels[b][c];
-                if (ch.busyPolls > 0 && --ch.busyPolls == 0) {
+                const bool timeUp = ch.endsAt >= 0 && clock() >= ch.endsAt;
+                if (timeUp)
+                    ch.endsAt = -1;
+                if (timeUp || (ch.busyPolls > 0 && --ch.busyPolls == 0)) {
                     ch.state = 1;
                     ch.result = ch.pending;
                 }
