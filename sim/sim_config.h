@@ -97,7 +97,7 @@ struct SimConfig {
     double noiseDbm0 = -65.0;
     double toneDbm0 = -10.0;
     uint32_t seed = 1;
-    double recordSeconds = 20.0;  // audio kept per line in the record
+    double recordSeconds = 10.0;  // audio kept per line in the record (16 kHz, 32 KB a second)
     std::string logFile;          // per-line record as text, empty: none
     std::array<BoardConfig, kMaxBoards> boards{};
     std::vector<Subscriber> plan;
