@@ -1,0 +1,227 @@
+// The status window, the scheme editor and a whole run started from the
+// operator program over a scripted library.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+
+#include "core/texts.h"
+#include "diag/system_log.h"
+#include "notify/fake_line_library.h"
+#include "notify/notify_scheme.h"
+#include "notify/run_progress.h"
+#include "test_support.h"
+#include "ui/notify_controller.h"
+#include "ui/notify_param.h"
+#include "ui/notify_status.h"
+#include "ui/program_context.h"
+#include "ui/ui_test_support.h"
+
+using namespace orvel;
+using orvel::test::app;
+using orvel::test::FakeLineLibrary;
+
+namespace {
+
+class NotifyWindows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app();
+        resetTexts();
+        lib.GetProgrammState(record);
+        lines.Create(record);
+    }
+    void TearDown() override { qunsetenv("ORVEL_DIALOG_ANSWER"); }
+    FakeLineLibrary lib{{4}};
+    ProgramStateRecord record{};
+    TORVLines lines;
+};
+
+TEST_F(NotifyWindows, ListeningIsOneLineAtATimeAndEndsWithTheWindow) {
+    TNotifyStatus status(lines, lib);
+    status.buildRows();
+    ASSERT_EQ(status.rowCount(), 4);
+    int closings = 0;
+    status.onClosing = [&] { ++closings; };
+    status.listenButton(0)->click();
+    status.listenButton(1)->click();
+    EXPECT_FALSE(status.listenButton(0)->isChecked());
+    EXPECT_TRUE(status.listenButton(1)->font().bold());
+    EXPECT_EQ(lib.listened, (std::vector<std::pair<int, int>>{{0, 1}, {0, 0}, {1, 1}}));
+    status.show();
+    status.close();
+    EXPECT_EQ(closings, 1);
+    EXPECT_FALSE(status.listenButton(1)->isChecked());
+    EXPECT_EQ(lib.listened.back(), (std::pair<int, int>{1, 0}));
+}
+
+TEST_F(NotifyWindows, VolumeBarTopIsFullVolumeAndStopAnsweredNoKeepsTheRun) {
+    TNotifyStatus status(lines, lib);
+    status.buildRows();
+    status.volume()->setValue(0);
+    EXPECT_EQ(status.volumeLevel(), 65535);
+    status.volume()->setValue(65535);
+    EXPECT_EQ(status.volumeLevel(), 0);
+    int stops = 0;
+    status.onStopRun = [&] { ++stops; };
+    qputenv("ORVEL_DIALOG_ANSWER", "7");
+    status.stopPressed();
+    EXPECT_EQ(stops, 0);
+    EXPECT_FALSE(status.operatorStop());
+    qputenv("ORVEL_DIALOG_ANSWER", "6");
+    status.stopPressed();
+    EXPECT_EQ(stops, 1);
+    EXPECT_TRUE(status.operatorStop());
+}
+
+TEST_F(NotifyWindows, RowsShowTheRunsReports) {
+    TNotifyStatus status(lines, lib);
+    status.buildRows();
+    status.setLineRow(2, "Набор номера", 0x00FF00, 0, "w9w123", "Иванов", true);
+    EXPECT_EQ(status.statusPanel(2)->text(), "Набор номера");
+    EXPECT_TRUE(status.statusPanel(2)->styleSheet().contains("00ff00"));
+    status.setLineRow(99, "x", 0, 0, "", "", true);  // no such line: ignored
+}
+
+TEST_F(NotifyWindows, SchemeEditorRoundTripAndStartModeNeedsAMessage) {
+    QTemporaryDir dir;
+    TNotifyParam editor;
+    editor.setSortColumns({"Абонент", "Телефон"});
+    TNotifyScheme s;
+    s.messageFile = dir.path() + "/m.wav";
+    s.attempts = 9;
+    s.pause = 0.5f;
+    s.groups = {"Б", "А"};
+    s.sortIndex = 1;
+    s.timeLimit = 125;
+    ASSERT_TRUE(s.save(dir.path() + "/Ночь.sch"));
+    QStringList loadedGroups;
+    editor.onGroupsLoaded = [&](const QStringList& g) { loadedGroups = g; };
+    qputenv("ORVEL_DIALOG_ANSWER", "1");
+    ASSERT_TRUE(editor.loadScheme(dir.path() + "/Ночь.sch"));
+    EXPECT_EQ(editor.schemeName(), "Ночь");
+    EXPECT_EQ(editor.timeLimitText(), "2 ч.  5 мин.");
+    EXPECT_EQ(loadedGroups, (QStringList{"Б", "А"}));
+    EXPECT_EQ(editor.sortCaption(), "Телефон");
+    ASSERT_TRUE(editor.saveScheme(dir.path() + "/copy.sch"));
+    TNotifyScheme sorted = s;
+    sorted.groups = {"А", "Б"};  // the editor keeps its group list sorted
+    EXPECT_EQ(test::readAll(dir.path() + "/copy.sch"), sorted.toBytes());
+
+    editor.setMode(TNotifyParam::Mode::Start);
+    EXPECT_FALSE(editor.okAction());  // the message file does not exist
+    ASSERT_TRUE(test::writeAll(s.messageFile, "RIFF"));
+    EXPECT_TRUE(editor.okAction());
+}
+
+class ProgramRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app();
+        resetTexts();
+        ctx.executableDir = ORVEL_SOURCE_DATA_DIR;
+        ctx.dirs = loadProgramDirs(dir.path(), ctx.names, dir.path() + "/registry.ini");
+        ctx.dirs.program = dir.path();
+        ctx.dirs.reports = dir.path() + "/Reports";
+        ctx.dirs.schemes = dir.path();
+        ctx.settings.setPath(dir.path() + "/ORVEL.ini");
+        ctx.lineStateLog.setProgramDir(dir.path());
+        systemLog().setPath(dir.path() + "/OrvelSys.log");
+        ASSERT_TRUE(ctx.users.open(dir.path(), 0));
+        for (const char* phone : {"100", "200", "300"}) {
+            TUserListItem it;
+            it.id = ctx.users.NextId();
+            it.name.assign(QString("S") + phone);
+            it.phone.assign(QString(phone));
+            ctx.users.AddItem(it);
+        }
+        ASSERT_TRUE(test::writeAll(dir.path() + "/Confirm.dat", "RIFF"));
+        ASSERT_TRUE(test::writeAll(dir.path() + "/m.wav", "RIFF"));
+    }
+    void TearDown() override {
+        qunsetenv("ORVEL_DIALOG_ANSWER");
+        systemLog().setPath(QString());
+    }
+    QTemporaryDir dir;
+    ProgramContext ctx;
+};
+
+TEST_F(ProgramRun, CommandLineSchemeRunsToItsEndAndClosingSavesTheResults) {
+    auto fake = std::make_unique<FakeLineLibrary>(std::vector<int>{2});
+    FakeLineLibrary& lib = *fake;
+    lib.plan["100"] = 14;
+    lib.plan["200"] = 14;
+    TManualClock clock(QDateTime::currentDateTime());
+    lib.clock = [&clock] { return clock.now().toMSecsSinceEpoch(); };
+    TNotifyController notify(ctx, std::move(fake), &clock);
+    ASSERT_TRUE(notify.setUp().ready);
+    TNotifyStatus status(notify.lines(), notify.library());
+    TNotifyParam editor;
+    notify.bind(&status, &editor);
+    bool idle = true;
+    notify.setIdle = [&](bool v) { idle = v; };
+
+    // Everyone in the scheme's group.
+    ASSERT_TRUE(test::writeAll(dir.path() + "/Groups/all.lst", "2\r\n3\r\n4\r\n"));
+    notify.groups().SetGroupDirectory(dir.path() + "/Groups");
+    TNotifyScheme s;
+    s.messageFile = dir.path() + "/m.wav";
+    s.attempts = 2;
+    s.groups = {"all"};
+    ASSERT_TRUE(s.save(dir.path() + "/Ночь.sch"));
+    qputenv("ORVEL_DIALOG_ANSWER", "7");  // no repeated run
+    ASSERT_TRUE(notify.startScheme(dir.path() + "/Ночь.sch"));
+    EXPECT_FALSE(idle);
+    EXPECT_TRUE(status.isVisible());
+    QElapsedTimer t;
+    t.start();
+    while (status.isVisible() && t.elapsed() < 20000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_FALSE(status.isVisible());
+    EXPECT_FALSE(notify.run().running());
+    EXPECT_TRUE(idle);
+    ASSERT_FALSE(notify.lastWorkbook().isEmpty());
+    EXPECT_TRUE(QFile::exists(notify.lastWorkbook()));
+    EXPECT_FALSE(QFile::exists(progressPath(dir.path())));
+    EXPECT_EQ(lib.callsTo("300"), 2);
+    EXPECT_EQ(lib.callsTo("100"), 1);
+    // The run fields are cleared once the results are saved.
+    EXPECT_EQ(ctx.users.Item(0)->attempts, 0);
+}
+
+TEST_F(ProgramRun, UnfinishedRunIsOfferedAndContinuedWithoutTheNotified) {
+    TRunProgress p;
+    p.messageFile = dir.path() + "/m.wav";
+    p.maxAttempts = 2;
+    p.start = QDateTime::currentDateTime().addSecs(-60);
+    p.entries = {{2, 1, 14, 1, 1, 0}, {3, 1, 16, 1, 0, 0}};
+    ASSERT_TRUE(saveProgress(progressPath(dir.path()), p));
+    auto fake = std::make_unique<FakeLineLibrary>(std::vector<int>{2});
+    FakeLineLibrary& lib = *fake;
+    TManualClock clock(QDateTime::currentDateTime());
+    lib.clock = [&clock] { return clock.now().toMSecsSinceEpoch(); };
+    TNotifyController notify(ctx, std::move(fake), &clock);
+    ASSERT_TRUE(notify.setUp().ready);
+    TNotifyStatus status(notify.lines(), notify.library());
+    TNotifyParam editor;
+    notify.bind(&status, &editor);
+    qputenv("ORVEL_DIALOG_ANSWER", "6");
+    ASSERT_TRUE(notify.offerUnfinished());
+    qputenv("ORVEL_DIALOG_ANSWER", "7");
+    QElapsedTimer t;
+    t.start();
+    while (status.isVisible() && t.elapsed() < 20000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_FALSE(status.isVisible());
+    EXPECT_EQ(lib.callsTo("100"), 0);  // notified before the program died
+    EXPECT_EQ(lib.callsTo("200"), 1);  // one attempt was left
+    EXPECT_EQ(lib.callsTo("300"), 0);  // was not part of that run
+}
+
+}  // namespace
