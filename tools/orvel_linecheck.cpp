@@ -5,12 +5,17 @@
 // confirmation mode, prints every change of each line's state and each
 // line's notify result, then frees the lines and shuts the engine down.
 // Uses only the engine's public interface.
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <string>
@@ -95,8 +100,9 @@ void usage(const char* program) {
         "  D:C=NUMBER      call NUMBER on channel C of board D (w: wait for dial tone)\n"
         "  =RESULT         expect this notify result (NOTIFY_OK, LINE_BUSY, NOT_HANDUP,\n"
         "                  LINE_DROP, NOT_NOTIFY); the exit code tells whether all met it\n"
-        "  --message FILE  main message (WAVE, 16-bit mono 16000 Hz), number 1\n"
-        "  --confirm FILE  confirmation prompt, number 2\n"
+        "  --message FILE  main message (WAVE, 16-bit mono 16000 Hz), number 1;\n"
+        "                  without it a 2-s test tone is played\n"
+        "  --confirm FILE  confirmation prompt, number 2 (default a 1-s test tone)\n"
         "  --mode N        confirmation: 1 key 9, 2 hang-up, 3 either (default 3)\n"
         "  --tone          tone dialling (default pulse)\n"
         "  --no-confirm    play the message only, ask for no confirmation\n"
@@ -219,6 +225,34 @@ uint32_t resultOfCode(uint32_t code) {
     }
 }
 
+// A plain tone as a message file (16-bit mono 16000 Hz), for checks without
+// a recorded message.
+std::string writeTestTone(const char* name, double seconds, double hz) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("orvel-linecheck-" + std::to_string(::getpid()) + "-" + name);
+    const auto samples = static_cast<uint32_t>(seconds * 16000);
+    std::ofstream f(path, std::ios::binary);
+    auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
+    f.write("RIFF", 4);
+    u32(36 + samples * 2);
+    f.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(16000);
+    u32(32000);
+    u16(2);
+    u16(16);
+    f.write("data", 4);
+    u32(samples * 2);
+    for (uint32_t i = 0; i < samples; ++i) {
+        const double v = 6000.0 * std::sin(2.0 * M_PI * hz * i / 16000.0);
+        u16(static_cast<uint16_t>(static_cast<int16_t>(v)));
+    }
+    return f ? path.string() : std::string();
+}
+
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -256,11 +290,20 @@ int main(int argc, char** argv) {
     }
     StartDll();
     int status = 0;
-    if (!o.message.empty() && LoadSoundFile(o.message.c_str(), 1) != 0) {
+    std::vector<std::string> madeFiles;
+    if (o.message.empty()) {
+        o.message = writeTestTone("message.wav", 2.0, 800);
+        madeFiles.push_back(o.message);
+    }
+    if (o.confirm.empty()) {
+        o.confirm = writeTestTone("confirm.wav", 1.0, 1000);
+        madeFiles.push_back(o.confirm);
+    }
+    if (LoadSoundFile(o.message.c_str(), 1) != 0) {
         std::fprintf(stderr, "message %s cannot be loaded\n", o.message.c_str());
         status = 1;
     }
-    if (!o.confirm.empty() && LoadConfirmFile(o.confirm.c_str(), 2) != 0) {
+    if (LoadConfirmFile(o.confirm.c_str(), 2) != 0) {
         std::fprintf(stderr, "prompt %s cannot be loaded\n", o.confirm.c_str());
         status = 1;
     }
@@ -346,5 +389,8 @@ int main(int argc, char** argv) {
     }
     StopDll();
     ShutdownDll();
+    for (const std::string& f : madeFiles) {
+        std::remove(f.c_str());
+    }
     return status;
 }
