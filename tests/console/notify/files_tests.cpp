@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstring>
 
 #include "core/texts.h"
 #include "data/user_list.h"
 #include "notify/notify_scheme.h"
+#include "notify/scheme_shortcut.h"
 #include "notify/state_dump.h"
 #include "test_support.h"
 
@@ -77,6 +79,24 @@ TEST(SchemeRecord, TimeLimitCaptions) {
     EXPECT_EQ(timeLimitCaption(0), "Не ограничено");
     EXPECT_EQ(timeLimitCaption(45), "45 мин.");
     EXPECT_EQ(timeLimitCaption(125), "2 ч.  5 мин.");
+}
+
+TEST(SchemeShortcut, DesktopEntryQuotesTheSchemeParameter) {
+    resetTexts();
+    const QString e =
+        schemeDesktopEntry("/opt/orvel/orvel", "/srv/orvel", "Ночь \"А\" $x", "Запуск оповещения");
+    EXPECT_TRUE(e.startsWith("[Desktop Entry]\nType=Application\n"));
+    EXPECT_TRUE(e.contains("\nName=Оповещение 'Ночь \"А\" $x'\n"));
+    // "\" + name inside double quotes, every special character escaped, then
+    // every backslash doubled for the key.
+    EXPECT_TRUE(e.contains(R"(Exec="/opt/orvel/orvel" "\\\\Ночь \\"А\\" \\$x")"))
+        << e.toStdString();
+    EXPECT_TRUE(e.contains("\nPath=/srv/orvel\n"));
+    QTemporaryDir dir;
+    QString path;
+    ASSERT_TRUE(writeSchemeShortcut(dir.path(), "/opt/orvel/orvel", "/srv", "a/b", &path));
+    EXPECT_TRUE(path.endsWith("/Оповещение 'a_b'.desktop"));
+    EXPECT_TRUE(QFileInfo(path).isExecutable());
 }
 
 class DumpTest : public ::testing::Test {

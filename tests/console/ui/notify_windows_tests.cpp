@@ -22,6 +22,7 @@
 #include "ui/notify_status.h"
 #include "ui/program_context.h"
 #include "ui/ui_test_support.h"
+#include "ui/user_list_model.h"
 
 using namespace orvel;
 using orvel::test::app;
@@ -118,6 +119,27 @@ TEST_F(NotifyWindows, SchemeEditorRoundTripAndStartModeNeedsAMessage) {
     EXPECT_FALSE(editor.okAction());  // the message file does not exist
     ASSERT_TRUE(test::writeAll(s.messageFile, "RIFF"));
     EXPECT_TRUE(editor.okAction());
+}
+
+TEST(RunLock, MarksCannotChangeWhileARunGoes) {
+    app();
+    QTemporaryDir dir;
+    TUserList list;
+    ASSERT_TRUE(list.open(dir.path(), 0));
+    TUserListItem it;
+    it.id = 2;
+    list.AddItem(it);
+    UserListModel model(list);
+    std::mutex fields;
+    const QModelIndex first = model.index(0, 0);
+    EXPECT_TRUE(model.setData(first, Qt::Checked, Qt::CheckStateRole));
+    EXPECT_EQ(list.Item(0)->mark, 1);
+    model.setRunLock(&fields, true);
+    EXPECT_FALSE(model.flags(first) & Qt::ItemIsUserCheckable);
+    EXPECT_FALSE(model.setData(first, Qt::Unchecked, Qt::CheckStateRole));
+    EXPECT_EQ(list.Item(0)->mark, 1);
+    model.setRunLock(nullptr, false);
+    EXPECT_TRUE(model.setData(first, Qt::Unchecked, Qt::CheckStateRole));
 }
 
 class ProgramRun : public ::testing::Test {
