@@ -4,7 +4,9 @@
 #include <ace/Log_Msg.h>
 #include <ace/Message_Block.h>
 
+#include <chrono>
 #include <new>
+#include <thread>
 
 #include "board/dtmf_tone_set.h"
 #include "board/k24_driver.h"
@@ -72,6 +74,7 @@ int COrvelWriteTask::open(void*) {
 int COrvelWriteTask::close(u_long flags) {
     if (flags == kCloseFromModule) {
         ACE_DEBUG((LM_DEBUG, ACE_TEXT("CloseBoard\n")));
+        leaveChain();
         stop_ = true;
         if (device_ != nullptr) {
             device_->wakeOutput();
@@ -96,6 +99,23 @@ int COrvelWriteTask::close(u_long flags) {
     return 0;
 }
 
+void COrvelWriteTask::leaveChain() {
+    // The stream takes the boards' modules off from the top while the boards
+    // below still run, and it links the task below past this one only after
+    // this one is deleted. Commands that the boards below pass up (the
+    // thresholds task's, on their receive threads) would meet a deleted
+    // task: the link is moved first, and puts already under way may finish.
+    Module* mine = module();
+    Module* below = mine != nullptr ? mine->next() : nullptr;
+    Task* up = below != nullptr ? below->reader() : nullptr;
+    if (up != nullptr && up->next() == this) {
+        up->next(next());
+    }
+    do {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    } while (puts_.load() > 0);
+}
+
 void COrvelWriteTask::silenceOutputs() {
     for (uint32_t ch = 0; ch < channels_; ++ch) {
         device_->outputSwitch(device_->hardwareChannel(ch), false);
@@ -108,6 +128,11 @@ void COrvelWriteTask::silenceOutputs() {
 }
 
 int COrvelWriteTask::put(ACE_Message_Block* mb, ACE_Time_Value* tv) {
+    struct InProgress {
+        explicit InProgress(std::atomic<int>& n) : count(n) { ++count; }
+        ~InProgress() { --count; }
+        std::atomic<int>& count;
+    } inProgress(puts_);
     if (mb == nullptr) {
         return -1;
     }

@@ -87,6 +87,8 @@ private:
     void refill(std::vector<Answer>& finished);
     void answer(const Address& address, uint32_t type, uint32_t status, uint32_t command);
     void silenceOutputs();
+    // Takes this task out of the up-side chain before it goes (see close).
+    void leaveChain();
 
     CK24Device* device_;
     std::atomic<bool> stop_{false};
@@ -99,6 +101,7 @@ private:
     std::vector<int16_t> beep_;
     std::shared_ptr<const dsp::CDtmfToneBank> tones_;
     std::vector<Answer> finished_;  // reused by the thread
+    std::atomic<int> puts_{0};      // put() calls in progress
 };
 
 }  // namespace orvel
