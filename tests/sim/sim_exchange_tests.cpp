@@ -35,6 +35,7 @@ SimConfig planConfig() {
               entry("105", "busy"),
               entry("108", "unobtainable"),
               entry("109", "drop"),
+              entry("106", "answer rings=0 aon=2 say=\"Да\""),
               entry("9", "dialtone"),
               entry("2XX", "silent rings=0")};
     c.fallback = entry("+", "unobtainable");
@@ -270,6 +271,31 @@ TEST_F(Exchange, PulseDigitsAreAnsweredAfterTheirPulses) {
     answers = host.take(27);
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_EQ(answers[0].value, 1);
+}
+
+TEST_F(Exchange, PulseDialledNumberIsRoutedLikeATonedOne) {
+    seize();
+    for (int digit : {1, 10, 5}) {  // "1", "0", "5"
+        host.unitCommand(0, 0, 27, digit);
+        host.step(8000 * 2);
+    }
+    EXPECT_EQ(host.take(27).size(), 3u);
+    EXPECT_EQ(drv.card(0)->record(0).pulseDigits, "105");
+    EXPECT_TRUE(waitFor(ExchangeLine::State::Busy, 2.0));
+}
+
+TEST_F(Exchange, CallerNumberRequestsComeBeforeTheWords) {
+    seize();
+    dial("106");
+    ASSERT_TRUE(waitFor(ExchangeLine::State::Connected, 3.0));
+    size_t from = mark();
+    host.step(8000 * 3);
+    const auto& x = host.samples[kHw];
+    // Two 100 ms pulses of 500 Hz a second apart, then speech.
+    EXPECT_GT(toneShare(&x[from + 80], 640, 500), 0.8);
+    EXPECT_LT(rms(&x[from + 1600], 4000), 50) << "quiet between the requests";
+    EXPECT_GT(toneShare(&x[from + 8080], 640, 500), 0.8);
+    EXPECT_GT(rms(&x[from + 20000], 4000), 300) << "then the subscriber speaks";
 }
 
 TEST_F(Exchange, LineWithoutDialToneStaysSilent) {
