@@ -12,6 +12,7 @@
 #include "core/texts.h"
 #include "diag/system_log.h"
 #include "notify/orvel_line_library.h"
+#include "ui/group_windows.h"
 #include "ui/login_window.h"
 #include "ui/main_window.h"
 #include "ui/message_dialog.h"
@@ -121,8 +122,24 @@ int runProgram(const StartOptions& options) {
                               setup.unreachable.join(QStringLiteral(", ")) + QLatin1Char('!'),
                           T(textWarning), mb::kOk, kKindWarning);
     TNotifyStatus status(notify.lines(), notify.library(), &mainWindow);
-    TSaveAbonentsList saveGroup(&mainWindow);
-    TLoadAbonentsList loadGroup(&mainWindow);
+    TSaveAbonentsList saveGroup(notify.groups(), ctx.users, &mainWindow);
+    TLoadAbonentsList loadGroup(notify.groups(), ctx.users, &mainWindow);
+    mainWindow.onSaveGroup = [&saveGroup, &ctx] {
+        bool any = false;
+        for (int k = 0; k < ctx.users.Count() && !any; ++k)
+            any = ctx.users.Item(k)->mark;
+        if (!any) {
+            ShowMessageDialog(QStringLiteral("Не выбран ни один абонент!"),
+                              T(textWarning) + QLatin1Char('!'), mb::kOk, kKindWarning);
+            return;
+        }
+        saveGroup.exec();
+    };
+    mainWindow.onLoadGroup = [&loadGroup, &mainWindow] {
+        loadGroup.refresh();
+        loadGroup.exec();
+        mainWindow.refreshList();
+    };
     TNotifyParam scheme(&mainWindow);
     TAru aru(&mainWindow);
     notify.bind(&status, &scheme);

@@ -263,20 +263,23 @@ void TNotifyRun::RunPass() {
         }
     }
     PollLines();  // outcomes are read even when nobody is waiting for a line
-    const QString text = summary();
+    // One scan of the list serves both the summary and the completion test.
+    const TRunCounts c = counts();
+    const QString text = summaryText(c);
     if (text != shownSummary_) {
         shownSummary_ = text;
         if (observer_)
             observer_->summaryChanged(text);
     }
-    CompletionTest();
+    completionTest(c);
 }
 
 void TNotifyRun::refuseCall(TORVELLine& line, TUserListItem& s, int index, const QString& why) {
     line.Subscriber = nullptr;
     s.attempts -= 1;
     s.inCall = 0;
-    WriteSystemLog(why + QStringLiteral(": ") + s.name.toString(), 2);
+    if (!why.isEmpty())
+        WriteSystemLog(why + QStringLiteral(": ") + s.name.toString(), 2);
     if (observer_)
         observer_->subscriberChanged(index);
 }
@@ -326,7 +329,7 @@ void TNotifyRun::Call(TORVELLine& line, int index, std::unique_lock<std::mutex>&
         const bool stopped = clock_.sleep(settings_.attemptPauseMs, stop_);
         lock.lock();
         if (stopped) {
-            refuseCall(line, s, index, QStringLiteral("Stop"));
+            refuseCall(line, s, index, QString());  // stopped before dialling
             return;
         }
     }
@@ -432,13 +435,12 @@ void TNotifyRun::finishCall(int lineIndex, TORVELLine& l) {
 }
 
 void TNotifyRun::CompletionTest() {
-    int done = 0;
-    for (int k = 0; k < users_.Count(); ++k) {
-        const TUserListItem& s = *users_.Item(k);
-        if (s.mark && isDone(s))
-            ++done;
-    }
-    bool fin = done >= total_;
+    completionTest(counts());
+}
+
+void TNotifyRun::completionTest(const TRunCounts& c) {
+    // Done: notified, or attempts used up and not in a call.
+    bool fin = c.notified + c.failed >= total_;
     if (!fin && end_)
         fin = clock_.now() > *end_;
     if (fin)

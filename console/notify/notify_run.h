@@ -137,6 +137,7 @@ private:
     bool pauseElapsed(const TUserListItem& s) const;
     bool isDone(const TUserListItem& s) const;
     void updateTimeText();
+    void completionTest(const TRunCounts& counts);
     int indexOf(const TUserListItem* s) const;
 
     ILineLibrary& lib_;

@@ -107,6 +107,16 @@ void TForm1::buildMenus() {
     runLocked_ << base;
     QAction* restructure = base->addAction(T(textBaseChangeStruct) + QStringLiteral("..."));
     connect(restructure, &QAction::triggered, this, &TForm1::openStructureEditor);
+    connect(base->addAction(T(textSaveGroup) + QStringLiteral("...")), &QAction::triggered, this,
+            [this] {
+                if (onSaveGroup)
+                    onSaveGroup();
+            });
+    connect(base->addAction(T(textLoadGroup) + QStringLiteral("...")), &QAction::triggered, this,
+            [this] {
+                if (onLoadGroup)
+                    onLoadGroup();
+            });
     for (TextId id : {textSelectAllRecords, textImportRecords, textExportRecords, textPrint}) {
         base->addAction(T(id))->setEnabled(false);
     }

@@ -30,6 +30,8 @@ public:
     // The start button and the scheme editor menu entry.
     std::function<void()> onStart;
     std::function<void()> onSchemeEditor;
+    std::function<void()> onSaveGroup;
+    std::function<void()> onLoadGroup;
 
     // Idle: every command available; run mode: the start button and the
     // table and message menus disabled, the marks locked.

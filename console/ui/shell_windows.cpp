@@ -17,12 +17,6 @@ void TShellWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-TSaveAbonentsList::TSaveAbonentsList(QWidget* parent)
-    : TShellWindow(QStringLiteral("SaveAbonentsList"), T(textSaveGroup), parent) {}
-
-TLoadAbonentsList::TLoadAbonentsList(QWidget* parent)
-    : TShellWindow(QStringLiteral("LoadAbonentsList"), T(textLoadGroup), parent) {}
-
 TAru::TAru(QWidget* parent) : TShellWindow(QStringLiteral("Aru"), T(textInputBoost), parent) {}
 
 }  // namespace orvel
