@@ -7,16 +7,20 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 
 #include "core/texts.h"
+#include "data/user_group.h"
 #include "diag/system_log.h"
 #include "notify/fake_line_library.h"
 #include "notify/notify_scheme.h"
 #include "notify/run_progress.h"
 #include "test_support.h"
+#include "ui/group_windows.h"
 #include "ui/notify_controller.h"
 #include "ui/notify_param.h"
 #include "ui/notify_status.h"
@@ -140,6 +144,51 @@ TEST(RunLock, MarksCannotChangeWhileARunGoes) {
     EXPECT_EQ(list.Item(0)->mark, 1);
     model.setRunLock(nullptr, false);
     EXPECT_TRUE(model.setData(first, Qt::Unchecked, Qt::CheckStateRole));
+}
+
+TEST(GroupWindows, SaveRefusesBadNamesAndRenameRefusesACaseTwin) {
+    app();
+    resetTexts();
+    QTemporaryDir dir;
+    TUserList list;
+    ASSERT_TRUE(list.open(dir.path(), 0));
+    for (int i = 0; i < 3; ++i) {
+        TUserListItem it;
+        it.id = list.NextId();
+        list.AddItem(it);
+    }
+    list.Item(1)->mark = 1;
+    TUserGroup groups;
+    groups.SetGroupDirectory(dir.path());
+    TSaveAbonentsList save(groups, list);
+    qputenv("ORVEL_DIALOG_ANSWER", "7");
+    save.nameField()->setText("../x");
+    EXPECT_FALSE(save.applySave());
+    save.nameField()->setText("Смена.txt");
+    EXPECT_TRUE(save.applySave());
+    EXPECT_EQ(test::readAll(dir.path() + "/Смена.lst"), QByteArray("3\r\n"));
+    save.nameField()->setText("Смена");
+    EXPECT_FALSE(save.applySave());  // exists: overwrite answered No
+    ASSERT_TRUE(test::writeAll(dir.path() + "/Другая.lst", "2\r\n"));
+
+    TLoadAbonentsList load(groups, list);
+    load.refresh();
+    ASSERT_EQ(load.list()->count(), 2);
+    for (int i = 0; i < 2; ++i)
+        load.list()->item(i)->setCheckState(Qt::Checked);
+    load.applyLoad();
+    EXPECT_EQ(list.Item(0)->mark, 1);
+    EXPECT_EQ(list.Item(1)->mark, 1);
+    EXPECT_EQ(list.Item(2)->mark, 0);
+
+    qputenv("ORVEL_DIALOG_ANSWER", "6");
+    load.list()->setCurrentRow(0);
+    load.askNewName = [](const QString&) { return QStringLiteral("СМЕНА"); };
+    EXPECT_FALSE(load.renameSelected());
+    load.askNewName = [](const QString&) { return QStringLiteral("Третья"); };
+    EXPECT_TRUE(load.renameSelected());
+    EXPECT_TRUE(QFile::exists(dir.path() + "/Третья.lst"));
+    qunsetenv("ORVEL_DIALOG_ANSWER");
 }
 
 class ProgramRun : public ::testing::Test {
