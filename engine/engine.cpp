@@ -170,7 +170,7 @@ bool COrvelEngine::bringUpBoard(uint32_t d, const std::string& name, const std::
         }
         ensureDumpDirectory(deviceDir);
         ensureDumpDirectory(deviceDir + "/Channel" + std::to_string(k));
-        analyzer->processing().setSampleRate(8000);
+        analyzer->setSampleRate(8000);
         device->setChannelGain(k, 1, false);
     }
     tasks_.treshold->PrepareDevice(d);

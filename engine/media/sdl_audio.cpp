@@ -34,7 +34,9 @@ int CSdlAudio::Init() {
         // The engine lives inside another program: SDL must not take its
         // SIGINT/SIGTERM away.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        if (SDL_Init(SDL_INIT_AUDIO) == 0) {
+        // Subsystem calls are counted: the operator program in the same
+        // process keeps its own audio when the engine lets go of it.
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
             initialised_ = true;
         } else {
             ACE_ERROR((LM_ERROR, ACE_TEXT("Could not initialize SDL: %s.\n"), SDL_GetError()));
@@ -46,7 +48,7 @@ int CSdlAudio::Init() {
 void CSdlAudio::Quit() {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (initialised_) {
-        SDL_Quit();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
         initialised_ = false;
     }
 }

@@ -3,14 +3,27 @@
 namespace orvel {
 
 int CWaveOutTask::open(void*) {
-    // Without a sound device only listening fails; the engine carries on.
-    output_.open();
+    // The sound output is started when a line is first listened to: an
+    // engine nobody listens to keeps no audio threads, and a machine without
+    // a sound device only loses listening.
     return 0;
 }
 
+int CWaveOutTask::startListening(const Address& line) {
+    if (!audioStarted_) {
+        if (output_.open() != 0) {
+            output_.close();
+            return -1;
+        }
+        audioStarted_ = true;
+    }
+    return output_.startListening(line);
+}
+
 int CWaveOutTask::close(u_long flags) {
-    if (flags == kCloseFromModule) {
+    if (flags == kCloseFromModule && audioStarted_) {
         output_.close();
+        audioStarted_ = false;
     }
     return 0;
 }

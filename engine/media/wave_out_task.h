@@ -5,6 +5,7 @@
 // and passes every block on. Blocks are consumed as everywhere in the engine.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "media/listen_output.h"
@@ -20,11 +21,14 @@ public:
 
     void setInputRate(uint32_t rate) { output_.setInputRate(rate); }
     // -1 when the machine has no sound output or the output cannot open.
-    int startListening(const Address& line) { return output_.startListening(line); }
+    int startListening(const Address& line);
     void stopListening() { output_.stopListening(); }
 
 private:
     CListenOutput output_;
+    // Touched only on callers' threads (ListenLine, FreeLine, ShutdownDll),
+    // which the engine's lifecycle lock keeps from overlapping with close.
+    std::atomic<bool> audioStarted_{false};
 };
 
 }  // namespace orvel

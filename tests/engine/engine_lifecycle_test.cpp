@@ -239,3 +239,25 @@ TEST_F(EngineTest, CallOpensTheSelectedDumpsOfItsChannel) {
 
 }  // namespace
 }  // namespace orvel
+
+namespace orvel {
+namespace {
+
+TEST_F(EngineTest, ListeningStartsTheSoundOutputOnlyWhenAskedAndShutdownEndsIt) {
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    useBoards({configWord(2, 0, 0)});
+    int before = testing::threadCount();
+    ASSERT_EQ(InitDll(dir.path().c_str()), 0);
+    const int running = testing::threadCount();
+    EXPECT_EQ(running, before + 4);  // reactor, logic, the board's two: no audio yet
+    EXPECT_EQ(ListenLine(0, 5, 1), -1);
+    EXPECT_EQ(ListenLine(0, 1, 1), 0);
+    EXPECT_EQ(ListenLine(0, 1, 0), 0);
+    EXPECT_EQ(ListenLine(0, 0, 1), 0);
+    EXPECT_EQ(FreeLine(0, 0), 0);  // also switches listening off
+    EXPECT_EQ(ShutdownDll(), 0);
+    EXPECT_TRUE(waitFor([&] { return testing::threadCount() == before; }));
+}
+
+}  // namespace
+}  // namespace orvel
