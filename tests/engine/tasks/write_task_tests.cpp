@@ -3,6 +3,9 @@
 // hardware channel, the end-of-play answers and message reloading.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "board/dtmf_tone_set.h"
 #include "board/k24_driver.h"
 #include "board/orvel_write_task.h"
@@ -238,6 +241,43 @@ TEST(OutputFrames, AFrameIsReadyWhenEveryPlayingChannelWroteIt) {
     std::vector<int16_t> lots(3000, 7);
     EXPECT_EQ(f.write(0, lots.data(), lots.size()), COutputFrames::kCapacity - 1);
     EXPECT_EQ(f.ready(), COutputFrames::kCapacity);
+}
+
+}  // namespace
+}  // namespace orvel::tasktest
+
+namespace orvel::tasktest {
+namespace {
+
+TEST(WriteTaskTeardown, CommandsPassedUpWhileTheBoardsGoNeverReachAGoneTask) {
+    ScriptedDriver drv{{configWord(6, 0, 0), configWord(6, 0, 0)}};
+    CK24Device board0{drv};
+    CK24Device board1{drv};
+    ASSERT_EQ(board0.open(driver::deviceName(0), 0), 0);
+    ASSERT_EQ(board1.open(driver::deviceName(1), 1), 0);
+    TestStream ts;
+    ASSERT_EQ(pushDeviceModule(ts.stream(), &board0, 0, nullptr), 0);
+    ASSERT_EQ(pushDeviceModule(ts.stream(), &board1, 1, nullptr), 0);
+    // Commands for both boards come up from below, as the thresholds task
+    // sends them from a board's receive thread, while the boards are taken off.
+    Task* below = ts.up("RecorderModule");
+    std::atomic<bool> stop{false};
+    std::thread sender([&] {
+        for (uint32_t i = 0; !stop; ++i) {
+            below->put(makeCommandBlock({0, i % 2, 0}, CMD_WAIT_DIAL_TONE));
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ts.stream().pop(Module::M_DELETE);
+    ts.stream().pop(Module::M_DELETE);
+    const size_t answered = ts.tail().locked([&] { return ts.tail().acks.size(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    stop = true;
+    sender.join();
+    EXPECT_GT(answered, 0u);
+    EXPECT_EQ(ts.tail().locked([&] { return ts.tail().acks.size(); }), answered)
+        << "no board is left to take a command";
 }
 
 }  // namespace
