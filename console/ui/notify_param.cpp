@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,12 +15,14 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <climits>
 
 #include "core/texts.h"
 #include "diag/system_log.h"
 #include "notify/notify_scheme.h"
 #include "notify/scheme_shortcut.h"
+#include "notify/wav_format.h"
 #include "ui/message_dialog.h"
 
 namespace orvel {
@@ -33,6 +36,7 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
     attempts_->setObjectName(QStringLiteral("CallsCOunt"));
     attempts_->setRange(1, INT_MAX);
     attempts_->setValue(5);
+    attempts_->installEventFilter(this);
     pause_ = new QDoubleSpinBox(this);
     pause_->setObjectName(QStringLiteral("MaxTime"));
     pause_->setRange(0, kSchemeMaxPause);
@@ -44,8 +48,13 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
     connect(browse, &QPushButton::clicked, this, [this] {
         const QString f = QFileDialog::getOpenFileName(
             this, QString(), messageDir_, T(textSoundMessage) + QStringLiteral(" (*.wav)"));
-        if (!f.isEmpty())
-            message_->setText(f);
+        if (f.isEmpty())
+            return;
+        message_->setText(f);
+        // A file the lines cannot play is still taken: the operator decides.
+        const QString warning = wavFormatWarning(readWavFormat(f));
+        if (!warning.isEmpty())
+            ShowMessageDialog(warning, T(textWarning) + QLatin1Char('!'), mb::kOk, kKindWarning);
     });
     auto* messageRow = new QHBoxLayout;
     messageRow->addWidget(message_, 1);
@@ -296,6 +305,23 @@ void TNotifyParam::createShortcut() {
                              schemeName()))
         ShowMessageDialog(T(textErrorShortcutCreate) + QLatin1Char('!'),
                           T(textError) + QLatin1Char('!'), mb::kOk, kKindError);
+}
+
+bool TNotifyParam::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == attempts_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown) {
+            const qint64 step = key->key() == Qt::Key_PageUp ? 10 : -10;
+            attempts_->setValue(
+                int(std::clamp<qint64>(qint64(attempts_->value()) + step, 1, INT_MAX)));
+            return true;
+        }
+        if (key->key() == Qt::Key_Asterisk && (key->modifiers() & Qt::KeypadModifier)) {
+            attempts_->setValue(INT_MAX);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TNotifyParam::showEvent(QShowEvent* event) {

@@ -63,6 +63,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // PageUp and PageDown move the attempts by 10, keypad "*" sets the most.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void refreshLimitCaption();

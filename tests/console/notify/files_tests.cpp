@@ -8,9 +8,11 @@
 
 #include "core/texts.h"
 #include "data/user_list.h"
+#include "notify/demo_setup.h"
 #include "notify/notify_scheme.h"
 #include "notify/scheme_shortcut.h"
 #include "notify/state_dump.h"
+#include "notify/wav_format.h"
 #include "test_support.h"
 
 namespace orvel::test {
@@ -97,6 +99,28 @@ TEST(SchemeShortcut, DesktopEntryQuotesTheSchemeParameter) {
     ASSERT_TRUE(writeSchemeShortcut(dir.path(), "/opt/orvel/orvel", "/srv", "a/b", &path));
     EXPECT_TRUE(path.endsWith("/Оповещение 'a_b'.desktop"));
     EXPECT_TRUE(QFileInfo(path).isExecutable());
+}
+
+TEST(MessageFormat, OnlySixteenBitMonoAt16kHzPassesWithoutWarning) {
+    resetTexts();
+    QTemporaryDir dir;
+    const QString good = dir.path() + "/good.wav";
+    ASSERT_TRUE(writeAll(good, chimeWav(100)));
+    const auto f = readWavFormat(good);
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->rate, 16000);
+    EXPECT_TRUE(wavFormatWarning(f).isEmpty());
+    QByteArray stereo = chimeWav(100);
+    stereo[22] = 2;
+    stereo[24] = char(0x40);  // 8000 Hz
+    stereo[25] = char(0x1F);
+    ASSERT_TRUE(writeAll(dir.path() + "/s.wav", stereo));
+    EXPECT_EQ(wavFormatWarning(readWavFormat(dir.path() + "/s.wav")),
+              "Формат файла (8000Hz, 16bit, Стерео) не может быть использован для оповещения. "
+              "Используйте формат (16000Hz, 16bit, Моно)");
+    ASSERT_TRUE(writeAll(dir.path() + "/bad.wav", "RIFF\xff\xff\xff\xffWAVEdata\xff\xff\xff\x7f"));
+    EXPECT_FALSE(readWavFormat(dir.path() + "/bad.wav"));
+    EXPECT_TRUE(wavFormatWarning(std::nullopt).endsWith(") Wav"));
 }
 
 class DumpTest : public ::testing::Test {
