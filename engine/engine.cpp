@@ -191,8 +191,18 @@ bool COrvelEngine::bringUpBoard(uint32_t d, const std::string& name, const std::
 
 void COrvelEngine::tearDown() {
     if (stream_) {
+        // Stop every source of traffic before any module is taken off: the
+        // logic task's algorithms and every board's receive thread (which
+        // also carries the thresholds task's unit commands up to the board
+        // they name, through the transmit tasks of the boards below it).
         if (tasks_.logic != nullptr) {
             tasks_.logic->Quiesce();
+        }
+        for (uint32_t d = 0; d < devices_.size(); ++d) {
+            const std::string name = kDeviceModulePrefix + std::to_string(d);
+            if (Task* receive = downTask(stream_.get(), name.c_str())) {
+                receive->close(kCloseFromModule);
+            }
         }
         closeStream(stream_);
     }

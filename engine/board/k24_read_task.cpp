@@ -133,6 +133,10 @@ int CK24ReadTask::open(void*) {
 
 int CK24ReadTask::close(u_long flags) {
     if (flags == kCloseFromModule) {
+        if (closed_) {
+            return 0;
+        }
+        closed_ = true;
         ACE_DEBUG((LM_DEBUG, ACE_TEXT("CloseBoard\n")));
         stop_ = true;
         if (timerId_ != -1 && reactor() != nullptr) {

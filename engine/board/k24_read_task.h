@@ -74,6 +74,9 @@ private:
 
     CK24Device* device_;
     std::atomic<bool> stop_{false};
+    // The engine closes every board's receive side before the stream comes
+    // apart; the module's own close afterwards finds nothing left to do.
+    bool closed_ = false;
     long timerId_ = -1;
     uint32_t board_ = 0;
     std::array<uint32_t, CK24FrameParser::kUnits> unitChannels_{};
