@@ -27,6 +27,21 @@ Module* makeModule(const char* name, Task* down) {
     return module;
 }
 
+// ACE links a module into the stream before it opens its tasks, so a push
+// that fails on an open leaves the module linked: it is taken out again
+// (its tasks closed) and deleted, never deleted while still linked.
+bool pushOrDiscard(Stream& stream, Module* module) {
+    if (stream.push(module) == 0) {
+        return true;
+    }
+    if (stream.find(module->name()) == module) {
+        stream.remove(module->name(), Module::M_DELETE);
+    } else {
+        delete module;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::unique_ptr<Stream> buildLibraryStream(ACE_Reactor* reactor, LibraryTasks& tasks) {
@@ -73,8 +88,8 @@ std::unique_ptr<Stream> buildLibraryStream(ACE_Reactor* reactor, LibraryTasks& t
     }
     Module* pending[] = {dspModule, tresholdModule, waveOutModule};
     for (size_t i = 0; i < 3; ++i) {
-        if (stream->push(pending[i]) == -1) {
-            for (size_t j = i; j < 3; ++j) {
+        if (!pushOrDiscard(*stream, pending[i])) {
+            for (size_t j = i + 1; j < 3; ++j) {
                 delete pending[j];
             }
             closeStream(stream);
@@ -101,11 +116,7 @@ int pushDeviceModule(Stream& stream, CK24Device* device, uint32_t number, ACE_Re
         delete writeTask;
         return -1;
     }
-    if (stream.push(module) == -1) {
-        delete module;
-        return -1;
-    }
-    return 0;
+    return pushOrDiscard(stream, module) ? 0 : -1;
 }
 
 void closeStream(std::unique_ptr<Stream>& stream) {

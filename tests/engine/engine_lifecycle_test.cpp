@@ -64,6 +64,9 @@ protected:
     std::vector<std::string> moduleNames() {
         std::vector<std::string> names;
         Stream* stream = COrvelEngine::instance().stream();
+        if (stream == nullptr) {
+            return names;
+        }
         ACE_Stream_Iterator<ACE_MT_SYNCH> it(*stream);
         for (const Module* m = nullptr; it.next(m) != 0; it.advance()) {
             names.push_back(m->name());
@@ -257,6 +260,24 @@ TEST_F(EngineTest, ListeningStartsTheSoundOutputOnlyWhenAskedAndShutdownEndsIt) 
     EXPECT_EQ(FreeLine(0, 0), 0);  // also switches listening off
     EXPECT_EQ(ShutdownDll(), 0);
     EXPECT_TRUE(waitFor([&] { return testing::threadCount() == before; }));
+}
+
+}  // namespace
+}  // namespace orvel
+
+namespace orvel {
+namespace {
+
+TEST_F(EngineTest, ABoardThatCannotStartEndsTheBuildCleanly) {
+    useBoards({configWord(2, 0, 0), configWord(6, 0, 0)});
+    fake->failStart();
+    int before = testing::threadCount();
+    EXPECT_EQ(InitDll(dir.path().c_str()), 0);
+    EXPECT_EQ(COrvelEngine::instance().programState(), uint32_t(ORVEL_STATE_NOT_INITIALISED));
+    EXPECT_EQ(COrvelEngine::instance().stream(), nullptr);
+    EXPECT_EQ(AssignLine(0, 0), -1);
+    EXPECT_EQ(ShutdownDll(), 0);
+    EXPECT_EQ(testing::threadCount(), before);
 }
 
 }  // namespace

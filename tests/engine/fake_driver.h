@@ -44,7 +44,8 @@ private:
 
 class FakeHandle : public driver::DeviceHandle {
 public:
-    explicit FakeHandle(FakeRegisters* regs) : regs_(regs) {}
+    explicit FakeHandle(FakeRegisters* regs, bool failStart = false)
+        : regs_(regs), failStart_(failStart) {}
     int ioctl(uint32_t code, const void* in, std::size_t inSize, void* out,
               std::size_t outSize) override {
         switch (code) {
@@ -56,7 +57,7 @@ public:
                 *static_cast<driver::RegistersInfo*>(out) = {1, 0, regs_};
                 return 0;
             case driver::IOCTL_START:
-                if (in == nullptr || inSize < sizeof(driver::StartRecord)) {
+                if (failStart_ || in == nullptr || inSize < sizeof(driver::StartRecord)) {
                     errno = EINVAL;
                     return -1;
                 }
@@ -74,6 +75,7 @@ public:
 
 private:
     FakeRegisters* regs_;
+    bool failStart_;
 };
 
 // Boards by device index, each with its configuration word.
@@ -88,18 +90,21 @@ public:
         for (size_t i = 0; i < registers_.size(); ++i) {
             if (name == driver::deviceName(static_cast<int>(i))) {
                 opens_++;
-                return std::make_unique<FakeHandle>(registers_[i].get());
+                return std::make_unique<FakeHandle>(registers_[i].get(), failStart_);
             }
         }
         errno = ENOENT;
         return nullptr;
     }
     FakeRegisters& registers(size_t i) { return *registers_[i]; }
+    // Every card refuses to start its streams.
+    void failStart() { failStart_ = true; }
     int opens() const { return opens_; }
 
 private:
     std::vector<std::unique_ptr<FakeRegisters>> registers_;
     std::atomic<int> opens_{0};
+    bool failStart_ = false;
 };
 
 // Configuration word with the given channels per unit and a board version.
