@@ -2,6 +2,7 @@
  * the program state, and per board its version, channels and units. */
 #include <stdio.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include "orvel.h"
 
@@ -33,6 +34,12 @@ int main(int argc, char** argv) {
     int32_t init = InitDll(argv[1]);
     uint32_t record[ORVEL_PROGRAM_STATE_WORDS] = {0};
     GetProgrammState(record);
+    if (record[0] > 0) {
+        /* The units answer their version, serial and supply requests within
+         * a second or two of the start. */
+        sleep(2);
+        GetProgrammState(record);
+    }
     printf("InitDll(%s) = %d\n", argv[1], init);
     printf("program state %u (%s), boards %u\n", record[1], state_text(record[1]), record[0]);
     for (uint32_t d = 0; d < record[0] && d < ORVEL_MAX_DEVICES; ++d) {
