@@ -181,6 +181,7 @@ bool TNotifyController::StartRun() {
             setIdle(true);
         return false;
     }
+    closed_ = false;
     if (status_)
         status_->show();
     emit listChanged();
@@ -232,8 +233,8 @@ void TNotifyController::onFailure(int state) {
 }
 
 void TNotifyController::onEnded() {
-    if (run_->running())
-        return;  // a stale report of an earlier run
+    if (run_->running() || closed_)
+        return;  // a stale report of a run already ended
     lines_.ReleaseAll(*lib_);
     int marked = 0;
     for (int k = 0; k < ctx_.users.Count(); ++k)
@@ -313,6 +314,7 @@ void TNotifyController::closeRun() {
         if (lines_.Items(i)->Enabled == 1)
             lines_.Items(i)->Release(*lib_);
     endTime_ = QDateTime::currentDateTime();
+    closed_ = true;
     try {
         run_->StopRun();
         saveResults();

@@ -83,6 +83,9 @@ private:
     QDateTime endTime_;
     QString lastWorkbook_;
     bool libraryUp_ = false;
+    // Set when the status window closed the run: its end report, still
+    // queued, must not offer a repeated run.
+    bool closed_ = true;
 };
 
 }  // namespace orvel

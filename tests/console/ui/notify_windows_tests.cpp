@@ -266,6 +266,38 @@ TEST_F(ProgramRun, CommandLineSchemeRunsToItsEndAndClosingSavesTheResults) {
     EXPECT_EQ(ctx.users.Item(0)->attempts, 0);
 }
 
+TEST_F(ProgramRun, ClosingTheStatusWindowMidRunOffersNoRepeat) {
+    auto fake = std::make_unique<FakeLineLibrary>(std::vector<int>{2});
+    FakeLineLibrary& lib = *fake;
+    lib.callPolls = 1 << 30;  // calls never end by themselves
+    TSystemClock clock;
+    TNotifyController notify(ctx, std::move(fake), &clock);
+    ASSERT_TRUE(notify.setUp().ready);
+    TNotifyStatus status(notify.lines(), notify.library());
+    TNotifyParam editor;
+    notify.bind(&status, &editor);
+    for (int k = 0; k < ctx.users.Count(); ++k)
+        ctx.users.Item(k)->mark = 1;
+    editor.setMessageFile(dir.path() + "/m.wav");
+    qputenv("ORVEL_DIALOG_ANSWER", "6");  // a repeat question would be answered Yes
+    ASSERT_TRUE(notify.StartRun());
+    QElapsedTimer t;
+    t.start();
+    while (lib.calls.size() < 2 && t.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(lib.calls.size(), 2u);
+    EXPECT_TRUE(QFile::exists(progressPath(dir.path())));
+    status.close();
+    EXPECT_FALSE(notify.run().running());
+    t.restart();
+    while (t.elapsed() < 500)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(lib.starts, 1);  // no repeated run
+    EXPECT_FALSE(status.isVisible());
+    EXPECT_FALSE(QFile::exists(progressPath(dir.path())));
+    EXPECT_TRUE(QFile::exists(notify.lastWorkbook()));
+}
+
 TEST_F(ProgramRun, UnfinishedRunIsOfferedAndContinuedWithoutTheNotified) {
     TRunProgress p;
     p.messageFile = dir.path() + "/m.wav";
