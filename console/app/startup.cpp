@@ -23,6 +23,7 @@
 #include "ui/restructure_window.h"
 #include "ui/shell_windows.h"
 #include "ui/start_window.h"
+#include "ui/user_list_model.h"
 
 namespace orvel {
 namespace {
@@ -162,6 +163,8 @@ int runProgram(const StartOptions& options) {
     notify.closeMainWindow = [&mainWindow] { mainWindow.close(); };
     QObject::connect(&notify, &TNotifyController::listChanged, &mainWindow,
                      [&mainWindow] { mainWindow.refreshList(); });
+    QObject::connect(&notify, &TNotifyController::subscriberChanged, &mainWindow,
+                     [&mainWindow](int row) { mainWindow.model()->refreshRow(row); });
 
     // 9. 10. The login.
     startWindow->hide();

@@ -35,7 +35,7 @@ TNotifyController::TNotifyController(ProgramContext& ctx, std::unique_ptr<ILineL
     connect(&bridge_, &TRunBridge::ended, this, &TNotifyController::onEnded, Qt::QueuedConnection);
     connect(&bridge_, &TRunBridge::failure, this, &TNotifyController::onFailure,
             Qt::QueuedConnection);
-    connect(&bridge_, &TRunBridge::subscriber, this, &TNotifyController::listChanged,
+    connect(&bridge_, &TRunBridge::subscriber, this, &TNotifyController::subscriberChanged,
             Qt::QueuedConnection);
     groups_.SetGroupDirectory(ctx_.dirs.groups);
 }

@@ -61,6 +61,7 @@ public:
 
 signals:
     void listChanged();
+    void subscriberChanged(int index);
 
 private:
     void onEnded();
