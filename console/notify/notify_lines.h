@@ -49,6 +49,10 @@ public:
     TCallTimeParams TimeParams;
     TLineRow Row;
     QString LastDialString;  // the dial string last shown on the row
+    // Since the last dial: whether the line was seen leaving "free", and when
+    // the dial was made (ms since the epoch).
+    bool CallSeenBusy = false;
+    qint64 CallStartedMs = 0;
 
     void Assign(ILineLibrary& lib);
     void Release(ILineLibrary& lib);

@@ -19,6 +19,8 @@ constexpr qint64 kDayMs = 86400000;
 constexpr qint64 kMinuteMs = 60000;
 constexpr int kConfirmMessage = 2;
 constexpr int kMainMessage = 1;
+// A line still polled free this long after a dial never took the call.
+constexpr qint64 kCallTakeUpMs = 10000;
 
 int timeOfDayMs(const QDateTime& t) {
     return t.time().msecsSinceStartOfDay();
@@ -244,7 +246,7 @@ void TNotifyRun::RunPass() {
             TORVELLine* chosen = nullptr;
             for (int j = 0; j < lines_.Count(); ++j) {
                 TORVELLine& l = *lines_.Items(j);
-                if (l.State == kStatusFree) {
+                if (l.State == kStatusFree && !l.Subscriber) {
                     anyFree = true;
                     if (!chosen && (s.line == -1 || s.line == j))
                         chosen = &l;
@@ -317,6 +319,8 @@ void TNotifyRun::Call(TORVELLine& line, int index, std::unique_lock<std::mutex>&
     }
     const QString dial = AddPrefixes(filtered, line);
     line.LastDialString = dial;
+    line.CallSeenBusy = false;
+    line.CallStartedMs = clock_.now().toMSecsSinceEpoch();
     line.Row.number = dial;
     line.Row.name = s.name.toString();
     s.inCall = 1;
@@ -375,11 +379,23 @@ void TNotifyRun::PollLines() {
         const TLineRow before = l.Row;
         l.StatusText();
         l.Result = int32_t(a[size_t(kLineStateResultBase + slot)]);
-        if (l.State == kStatusFree) {
+        if (l.Subscriber && l.State != kStatusFree)
+            l.CallSeenBusy = true;
+        // Right after a dial the line may still read free with the result of
+        // its previous call: that result must not be booked on the new
+        // subscriber, so the call ends only once the line was seen busy, or
+        // as not notified when it never took the call.
+        const bool waitingTakeUp =
+            l.Subscriber && !l.CallSeenBusy &&
+            clock_.now().toMSecsSinceEpoch() - l.CallStartedMs < kCallTakeUpMs;
+        if (l.State == kStatusFree && !waitingTakeUp) {
             l.Row.number.clear();
             l.Row.name.clear();
-            if (l.Subscriber)
+            if (l.Subscriber) {
+                if (!l.CallSeenBusy)
+                    l.Result = kStatusNotConfirmed;
                 finishCall(i, l);
+            }
         }
         if (observer_ && (before.status != l.Row.status || before.panel != l.Row.panel ||
                           before.number != l.Row.number || before.name != l.Row.name ||

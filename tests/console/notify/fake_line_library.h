@@ -26,6 +26,7 @@ public:
         int result = 15;
         int pending = 15;
         int busyPolls = 0;
+        int lagPolls = 0;    // polls that still read free after a dial
         qint64 endsAt = -1;  // clock ms when the call ends (callMs > 0)
         int aon = 0;
         bool assigned = false;
@@ -41,6 +42,8 @@ public:
     std::map<std::string, int> plan;  // dialled string -> result
     int defaultResult = 15;
     int callPolls = 3;
+    int takeUpPolls = 0;  // polls a line still reads free after a dial
+    bool neverTakeUp = false;
     int callMs = 0;  // > 0: calls last this long on the clock instead of callPolls polls
     int programState = 2;
     int lineProgramState = 4;
@@ -88,6 +91,9 @@ public:
             return -1;
         calls.push_back({int(b), int(c), number, mode, clock()});
         auto& ch = channels[b][c];
+        if (neverTakeUp)
+            return 0;
+        ch.lagPolls = takeUpPolls;
         ch.state = 2;
         ch.busyPolls = callMs > 0 ? 0 : callPolls;
         ch.endsAt = callMs > 0 ? clock() + callMs : -1;
@@ -125,7 +131,10 @@ public:
                     ch.result = ch.pending;
                 }
                 const size_t slot = 12 * b + c;
-                a[1 + slot] = uint32_t(ch.state);
+                const bool lagging = ch.lagPolls > 0;
+                if (lagging)
+                    --ch.lagPolls;
+                a[1 + slot] = uint32_t(lagging ? 1 : ch.state);
                 a[37 + slot] = uint32_t(ch.result);
                 a[109 + slot] = uint32_t(ch.aon);
             }

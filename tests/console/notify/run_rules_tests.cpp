@@ -150,6 +150,32 @@ TEST_F(RunRules, EmptyDialStringIsRefusedNotBookedWithThePreviousResult) {
     EXPECT_EQ(run.counts().notified, 0);
 }
 
+TEST_F(RunRules, ALineSlowToTakeACallNeverBooksItsPreviousResult) {
+    for (auto& ch : lib.channels[0])
+        ch.result = 14;  // the last calls notified
+    add("A", "100");
+    add("B", "200");
+    lib.takeUpPolls = 2;
+    lib.callPolls = 6;
+    lib.plan["100"] = 16;
+    run.settings().maxAttempts = 1;
+    begin();
+    passesUntilFinished(200);
+    EXPECT_EQ(users.Item(0)->lastState, 16);
+    EXPECT_EQ(users.Item(1)->lastState, 15);
+
+    // A line that never takes the call: not notified after the grace time.
+    for (auto& ch : lib.channels[0])
+        ch.result = 14;
+    lib.neverTakeUp = true;
+    users.Item(0)->attempts = 0;
+    users.Item(0)->lastState = 0;
+    begin();
+    passesUntilFinished(200);
+    EXPECT_TRUE(run.finished());
+    EXPECT_EQ(users.Item(0)->lastState, 15);
+}
+
 TEST_F(RunRules, LibraryRefusingACallBooksNothing) {
     for (auto& ch : lib.channels[0])
         ch.result = 14;
