@@ -220,13 +220,33 @@ void TNotifyRun::RunPass() {
     passTimeOfDayMs_ = timeOfDayMs(now);
     const int n = users_.Count();
 
+    // One scan of the list gives the attempt floor, the counters and the
+    // completion test of the outcomes polled at the end of the last pass.
     floor_ = INT_MAX;
+    TRunCounts c;
     for (int k = 0; k < n; ++k) {
         const TUserListItem& s = *users_.Item(k);
-        if (s.mark && s.lastState != kStatusNotified && !(s.flags & kFlagUndialable) &&
-            s.attempts < floor_ && inWindow(s) && pauseElapsed(s))
+        if (!s.mark)
+            continue;
+        ++c.marked;
+        if (s.lastState == kStatusNotified) {
+            ++c.notified;
+            continue;
+        }
+        if (isDone(s))
+            ++c.failed;
+        if (!(s.flags & kFlagUndialable) && s.attempts < floor_ && inWindow(s) && pauseElapsed(s))
             floor_ = s.attempts;
     }
+    const QString text = summaryText(c);
+    if (text != shownSummary_) {
+        shownSummary_ = text;
+        if (observer_)
+            observer_->summaryChanged(text);
+    }
+    completionTest(c);
+    if (finished_)
+        return;
 
     // The lines are polled before each subscriber that may be called, so a
     // line's state is never more than one entry old when it is handed out.
@@ -265,15 +285,6 @@ void TNotifyRun::RunPass() {
         }
     }
     PollLines();  // outcomes are read even when nobody is waiting for a line
-    // One scan of the list serves both the summary and the completion test.
-    const TRunCounts c = counts();
-    const QString text = summaryText(c);
-    if (text != shownSummary_) {
-        shownSummary_ = text;
-        if (observer_)
-            observer_->summaryChanged(text);
-    }
-    completionTest(c);
 }
 
 void TNotifyRun::refuseCall(TORVELLine& line, TUserListItem& s, int index, const QString& why) {
