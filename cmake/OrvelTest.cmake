@@ -1,11 +1,20 @@
-# orvel_add_test(<name> SOURCES <files...> LIBS <targets...> [ENV <VAR=value...>])
-# One executable per area; each test case becomes a CTest test.
+# orvel_add_test(<name> SOURCES <files...> LIBS <targets...> [ENV <VAR=value...>] [SERIAL])
+# One executable per area; each test case becomes a CTest test. SERIAL marks
+# executables whose cases run calls on the simulated boards in real time:
+# they run alone, so that a loaded machine does not starve them.
 function(orvel_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  set(props TIMEOUT 600)
+  if(T_ENV)
+    list(APPEND props ENVIRONMENT "${T_ENV}")
+  endif()
+  if(T_SERIAL)
+    list(APPEND props RUN_SERIAL TRUE)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 120
-    PROPERTIES TIMEOUT 300 ENVIRONMENT "${T_ENV}"
+    PROPERTIES ${props}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()

@@ -183,7 +183,7 @@ void COrvelWriteTask::handleCommand(const CommandRecord& cmd) {
     }
     switch (code) {
         case CMD_SEND_TEL_NUM:
-            answer(a, ACKT_RECEIVE, dial(ch, cmd), code);
+            answerPlay(a, ch, dial(ch, cmd), code);
             return;
         case CMD_START_PLAY: {
             uint32_t status = ACKS_INVALID_ARG;
@@ -194,7 +194,7 @@ void COrvelWriteTask::handleCommand(const CommandRecord& cmd) {
                     status = startPlayback(ch, sound.samples, sound.count, kPlayTail);
                 }
             }
-            answer(a, ACKT_RECEIVE, status, code);
+            answerPlay(a, ch, status, code);
             return;
         }
         case CMD_STOP_PLAY: {
@@ -237,7 +237,7 @@ void COrvelWriteTask::handleCommand(const CommandRecord& cmd) {
                 status =
                     startPlayback(ch, beep_.data(), static_cast<uint32_t>(beep_.size()), kPlayTail);
             }
-            answer(a, ACKT_RECEIVE, status, code);
+            answerPlay(a, ch, status, code);
             return;
         }
         case CMD_WAIT_DIAL_TONE:
@@ -246,6 +246,33 @@ void COrvelWriteTask::handleCommand(const CommandRecord& cmd) {
         default:
             answer(a, ACKT_RECEIVE, ACKS_UNDEFINE_CMD_TYPE, code);
             return;
+    }
+}
+
+void COrvelWriteTask::answerPlay(const Address& address, uint32_t channel, uint32_t status,
+                                 uint32_t command) {
+    answer(address, ACKT_RECEIVE, status, command);
+    if (status != ACKS_OK) {
+        return;
+    }
+    bool ended = false;
+    uint32_t endStatus = ACKS_OK;
+    {
+        Guard guard(lock_);
+        Playback& p = playback_[channel];
+        if (!p.used) {
+            return;  // stopped or replaced meanwhile
+        }
+        p.announced = true;
+        if (p.endPending) {
+            ended = true;
+            endStatus = p.endStatus;
+            p = Playback{};
+        }
+    }
+    if (ended) {
+        answer(Address{0, device_->deviceNumber(), channel}, ACKT_EXECUTE, endStatus,
+               CMD_START_PLAY);
     }
 }
 
@@ -382,7 +409,7 @@ void COrvelWriteTask::refill(std::vector<Answer>& finished) {
     const uint32_t board = device_->deviceNumber();
     for (uint32_t ch = 0; ch < channels_; ++ch) {
         Playback& p = playback_[ch];
-        if (!p.used) {
+        if (!p.used || p.endPending) {
             continue;
         }
         if (p.position < p.length || p.tail > 0) {
@@ -395,9 +422,15 @@ void COrvelWriteTask::refill(std::vector<Answer>& finished) {
                 // Its last samples have gone to the card.
                 ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Channel %d OFF\n"), ch));
                 const int off = device_->outputSwitch(slot, false);
-                finished.push_back({Address{0, board, ch}, ACKT_EXECUTE,
-                                    off == 0 ? ACKS_OK : ACKS_HARDWARE_ERR, CMD_START_PLAY});
-                p = Playback{};
+                const uint32_t status = off == 0 ? ACKS_OK : ACKS_HARDWARE_ERR;
+                if (p.announced) {
+                    finished.push_back(
+                        {Address{0, board, ch}, ACKT_EXECUTE, status, CMD_START_PLAY});
+                    p = Playback{};
+                } else {
+                    p.endPending = true;  // answerPlay sends it after the receipt
+                    p.endStatus = status;
+                }
             }
         } catch (...) {
             ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Exception in COrvelWriteTask 4::svc\n")));
@@ -423,8 +456,10 @@ int COrvelWriteTask::loadSound(const char* path, int messageNumber) {
             const CSoundTable::Sound gone = CSoundTable::soundOf(*old);
             for (Playback& p : playback_) {
                 if (p.used && p.data == gone.samples && gone.samples != nullptr) {
+                    const bool announced = p.announced;
                     p = Playback{beep_.data(), static_cast<uint32_t>(beep_.size()), 0, kPlayTail,
                                  true};
+                    p.announced = announced;
                 }
             }
         }

@@ -66,6 +66,12 @@ private:
         uint32_t position = 0;
         uint32_t tail = 0;  // silence still to write after the samples
         bool used = false;
+        // The command's ACKT_RECEIVE has gone down. Until it has, the end of
+        // play waits: an algorithm must never see the execution before the
+        // receipt, however quickly a short digit is played out.
+        bool announced = false;
+        bool endPending = false;
+        uint32_t endStatus = 0;
     };
     struct Answer {
         Address address;
@@ -86,6 +92,8 @@ private:
     ssize_t writeReady();
     void refill(std::vector<Answer>& finished);
     void answer(const Address& address, uint32_t type, uint32_t status, uint32_t command);
+    // Sends the receipt of a play command, then the end of play if it came first.
+    void answerPlay(const Address& address, uint32_t channel, uint32_t status, uint32_t command);
     void silenceOutputs();
     // Takes this task out of the up-side chain before it goes (see close).
     void leaveChain();
