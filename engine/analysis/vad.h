@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "analysis/spectral_front_end.h"
+#include "analysis/frequency_front_end.h"
 #include "dump_file.h"
 
 namespace orvel {

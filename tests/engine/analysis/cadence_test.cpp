@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "analysis/spectral_front_end.h"
+#include "analysis/frequency_front_end.h"
 #include "fuzzy/fuzzy_system.h"
 
 using namespace orvel;

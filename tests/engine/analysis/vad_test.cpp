@@ -9,7 +9,7 @@
 #include <numbers>
 #include <vector>
 
-#include "analysis/spectral_front_end.h"
+#include "analysis/frequency_front_end.h"
 #include "analysis/vad.h"
 
 using namespace orvel;

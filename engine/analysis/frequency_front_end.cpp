@@ -1,4 +1,4 @@
-#include "analysis/spectral_front_end.h"
+#include "analysis/frequency_front_end.h"
 
 #include <algorithm>
 #include <bit>
