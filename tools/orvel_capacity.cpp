@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "orvel.h"
+#include "tone_wave.h"
 
 namespace {
 
@@ -99,27 +100,7 @@ long threadTicks(long tid) {
 }
 
 bool writeWave(const fs::path& path, double seconds, double hz) {
-    const auto samples = static_cast<uint32_t>(seconds * 16000);
-    std::ofstream f(path, std::ios::binary);
-    auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
-    f.write("RIFF", 4);
-    u32(36 + samples * 2);
-    f.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(16000);
-    u32(32000);
-    u16(2);
-    u16(16);
-    f.write("data", 4);
-    u32(samples * 2);
-    for (uint32_t i = 0; i < samples; ++i) {
-        const double v = 6000.0 * std::sin(2 * 3.141592653589793 * hz * i / 16000);
-        u16(static_cast<uint16_t>(static_cast<int16_t>(v)));
-    }
-    return static_cast<bool>(f);
+    return orvel::tools::writeToneWave(path.string(), seconds, hz);
 }
 
 bool makeProgramDir(const fs::path& dir, const fs::path& fis) {

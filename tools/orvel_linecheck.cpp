@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "orvel.h"
+#include "tone_wave.h"
 
 namespace {
 
@@ -230,27 +231,7 @@ uint32_t resultOfCode(uint32_t code) {
 std::string writeTestTone(const char* name, double seconds, double hz) {
     const auto path = std::filesystem::temp_directory_path() /
                       ("orvel-linecheck-" + std::to_string(::getpid()) + "-" + name);
-    const auto samples = static_cast<uint32_t>(seconds * 16000);
-    std::ofstream f(path, std::ios::binary);
-    auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
-    f.write("RIFF", 4);
-    u32(36 + samples * 2);
-    f.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(16000);
-    u32(32000);
-    u16(2);
-    u16(16);
-    f.write("data", 4);
-    u32(samples * 2);
-    for (uint32_t i = 0; i < samples; ++i) {
-        const double v = 6000.0 * std::sin(2.0 * M_PI * hz * i / 16000.0);
-        u16(static_cast<uint16_t>(static_cast<int16_t>(v)));
-    }
-    return f ? path.string() : std::string();
+    return orvel::tools::writeToneWave(path.string(), seconds, hz) ? path.string() : std::string();
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {

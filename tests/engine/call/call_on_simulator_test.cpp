@@ -18,6 +18,7 @@
 #include "orvel.h"
 #include "sim_config.h"
 #include "sim_driver.h"
+#include "tone_wave.h"
 
 namespace orvel {
 namespace {
@@ -36,26 +37,7 @@ void onResult(uint32_t device, uint32_t channel, uint32_t result) {
 }
 
 void writeMessage(const fs::path& path, double seconds, double hz) {
-    const auto samples = static_cast<uint32_t>(seconds * 16000);
-    std::ofstream f(path, std::ios::binary);
-    auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
-    f.write("RIFF", 4);
-    u32(36 + samples * 2);
-    f.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(16000);
-    u32(32000);
-    u16(2);
-    u16(16);
-    f.write("data", 4);
-    u32(samples * 2);
-    for (uint32_t i = 0; i < samples; ++i) {
-        u16(static_cast<uint16_t>(
-            static_cast<int16_t>(6000 * std::sin(2 * M_PI * hz * i / 16000))));
-    }
+    orvel::tools::writeToneWave(path.string(), seconds, hz);
 }
 
 sim::Subscriber subscriber(const std::string& pattern, const std::string& text) {
