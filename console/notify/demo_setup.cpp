@@ -18,7 +18,7 @@ QList<TDemoSubscriber> demoSubscribers() {
     // -1 where the outcome depends on timing in the simulated call.
     return {
         {QStringLiteral("Абрамов Антон"), QStringLiteral("100"), 14},
-        {QStringLiteral("Борисова Вера"), QStringLiteral("101"), 15},
+        {QStringLiteral("Борисова Вера"), QStringLiteral("101"), -1},
         {QStringLiteral("Волков Глеб"), QStringLiteral("104"), 16},
         {QStringLiteral("Григорьева Дарья"), QStringLiteral("105"), -1},
         {QStringLiteral("Дмитриев Егор"), QStringLiteral("106"), -1},
