@@ -130,6 +130,8 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
             << progress.start.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")) << ": " << found
             << " subscribers, " << progress.notifiedCount() << " already notified\n";
         rs.resumeStart = progress.start;
+        if (!o.scheme.isEmpty())
+            out << "the scheme given is not used: --fresh starts it anew instead\n";
     } else {
         if (o.scheme.isEmpty()) {
             out << "no scheme given and no unfinished run to continue\n";
