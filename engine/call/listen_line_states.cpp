@@ -58,7 +58,10 @@ int CListenLineTest::onWaitLineReady(const ACE_Message_Block* mb) {
     if (ev->type == EV_LINE_READY) {
         changeState(READY_LINE, 2, 0);
     } else if (ev->type == EV_LINE_BUSY || ev->type == EV_LINE_DROP) {
-        notifyResult(NR_LINE_DROP);
+        if (!dropReported_) {
+            dropReported_ = true;
+            notifyResult(NR_LINE_DROP);
+        }
     } else {
         return -1;
     }

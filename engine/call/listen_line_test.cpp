@@ -54,6 +54,9 @@ void CListenLineTest::changeState(uint32_t state, uint32_t phase, uint32_t timeo
                address_.device, address_.channel, algorithmStateName(state_.load()),
                algorithmStateName(state)));
     enteredAt_ = clock_.now();
+    if (state != state_.load()) {
+        dropReported_ = false;
+    }
     state_ = state;
     phase_ = phase;
     timeout_ = timeoutS;

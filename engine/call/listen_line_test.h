@@ -169,6 +169,10 @@ private:
     // Set by Stop until the line is given back: the release finishes with
     // the free step even when the hang-down fails or is never answered.
     bool stopping_ = false;
+    // A dead line reports NR_LINE_DROP once while it waits to be ready: the
+    // busy and drop events that keep coming from it carry no new result, and
+    // each report would be booked by the program as a call's end.
+    bool dropReported_ = false;
 
     std::string number_;
     uint32_t mainMessage_ = 0xFFFFFFFF;

@@ -312,10 +312,17 @@ TEST(CallSetup, LineDropMidCallReportsAndWaitsForTheLine) {
     EXPECT_EQ(h.results, (std::vector<uint32_t>{NR_LINE_DROP}));
     EXPECT_EQ(h.alg.GetState(), WAIT_LINE_READY);
     EXPECT_TRUE(h.codes().empty());
+    // The dead line keeps sending busy and drop events: one call, one result.
+    h.event(EV_LINE_BUSY);
+    h.event(EV_LINE_DROP);
+    EXPECT_EQ(h.results.size(), 1u);
     h.wait(30);
     EXPECT_EQ(h.alg.GetState(), WAIT_LINE_READY);
     h.event(EV_LINE_READY);
     EXPECT_EQ(h.alg.GetState(), READY_LINE);
+    // Once the line was ready again, a new drop is news again.
+    h.event(EV_LINE_DROP);
+    EXPECT_EQ(h.results, (std::vector<uint32_t>{NR_LINE_DROP, NR_LINE_DROP}));
 
     // A drop on a line being released does not undo the release.
     CallHarness r;
