@@ -97,6 +97,9 @@ public:
     // Stops the thread (always joined: every wait of the run ends at once on
     // a stop) and the library. Harmless when nothing runs.
     void StopRun();
+    // The first half of StopRun: the callback off and the thread joined,
+    // the library left running.
+    void StopThread();
     // True from StartRun's success until StopRun or the run thread's end.
     bool running() const { return threadRunning_.load(); }
     bool finished() const { return finished_.load(); }

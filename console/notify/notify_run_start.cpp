@@ -127,18 +127,22 @@ void TNotifyRun::assignLines() {
     }
 }
 
-void TNotifyRun::StopRun() {
+void TNotifyRun::StopThread() {
     if (callbackSet_) {
         lib_.setNotifyResultCallback(nullptr);
         TResultQueue::install(nullptr);
         callbackSet_ = false;
     }
-    const bool hadThread = thread_.joinable();
     finished_ = true;
     stop_.stop();
-    if (hadThread)
+    if (thread_.joinable())
         thread_.join();
-    if (!hadThread && !queue_)
+}
+
+void TNotifyRun::StopRun() {
+    const bool active = thread_.joinable() || queue_ != nullptr;
+    StopThread();
+    if (!active)
         return;
     WriteSystemLog(QStringLiteral("Закрытие оповещения"), 3);
     queue_.reset();

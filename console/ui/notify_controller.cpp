@@ -308,8 +308,10 @@ void TNotifyController::saveResults() {
 }
 
 void TNotifyController::closeRun() {
-    // The lines are freed and the run thread is stopped and joined before
-    // the results are read, so nothing changes under the workbook.
+    // The run thread is stopped and joined first: it alone writes the lines
+    // and the run fields while it runs, and nothing may change under the
+    // workbook.
+    run_->StopThread();
     for (int i = 0; i < lines_.Count(); ++i)
         if (lines_.Items(i)->Enabled == 1)
             lines_.Items(i)->Release(*lib_);

@@ -152,6 +152,10 @@ public:
     int32_t setLineType(uint32_t, uint32_t, uint32_t) override { return 0; }
     int32_t setLineDropMode(uint32_t, uint32_t, uint32_t) override { return 0; }
 
+    size_t callCount() {
+        std::lock_guard l(mutex);
+        return calls.size();
+    }
     int callsTo(const std::string& number) const {
         int n = 0;
         for (const auto& c : calls)

@@ -283,9 +283,9 @@ TEST_F(ProgramRun, ClosingTheStatusWindowMidRunOffersNoRepeat) {
     ASSERT_TRUE(notify.StartRun());
     QElapsedTimer t;
     t.start();
-    while (lib.calls.size() < 2 && t.elapsed() < 10000)
+    while (lib.callCount() < 2 && t.elapsed() < 10000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
-    ASSERT_EQ(lib.calls.size(), 2u);
+    ASSERT_EQ(lib.callCount(), 2u);
     EXPECT_TRUE(QFile::exists(progressPath(dir.path())));
     status.close();
     EXPECT_FALSE(notify.run().running());
