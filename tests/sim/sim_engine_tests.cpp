@@ -243,10 +243,24 @@ TEST_F(CallOutcomesOnSimulator, DemoNumbersGiveEveryOutcome) {
         int mode;          // 1 key, 2 hang-up
         int result;        // expected notify result, -1 none reported
         uint32_t display;  // result code GetLineState shows
+        // A second acceptable ending, or -1. The subscriber who only says
+        // "Алло?" and then listens in silence is not notified either way:
+        // whether the one word counts as the answer decides between the
+        // unconfirmed message (nothing reported) and no answer at all.
+        int otherResult = -1;
+        uint32_t otherDisplay = 0;
+        bool accepts(int r, uint32_t d) const {
+            return (r == result && d == display) ||
+                   (otherDisplay != 0 && r == otherResult && d == otherDisplay);
+        }
+        bool shows(uint32_t d) const {
+            return d == display || (otherDisplay != 0 && d == otherDisplay);
+        }
     };
-    const Call calls[] = {{"w105", 1, ORVEL_NR_LINE_BUSY, 9},  {"w104", 1, ORVEL_NR_NOT_HANDUP, 16},
-                          {"w109", 1, ORVEL_NR_LINE_DROP, 6},  {"w110", 2, -1, 15},
-                          {"w101", 2, ORVEL_NR_NOTIFY_OK, 14}, {"w107", 1, -1, 15}};
+    const Call calls[] = {
+        {"w105", 1, ORVEL_NR_LINE_BUSY, 9},  {"w104", 1, ORVEL_NR_NOT_HANDUP, 16},
+        {"w109", 1, ORVEL_NR_LINE_DROP, 6},  {"w110", 2, -1, 15, ORVEL_NR_NOT_HANDUP, 16},
+        {"w101", 2, ORVEL_NR_NOTIFY_OK, 14}, {"w107", 1, -1, 15}};
     bringUp();
     for (uint32_t ch = 0; ch < 6; ++ch) {
         ASSERT_EQ(AssignLine(0, ch), 0);
@@ -271,7 +285,7 @@ TEST_F(CallOutcomesOnSimulator, DemoNumbersGiveEveryOutcome) {
         [&] {
             GetLineState(words.data());
             for (uint32_t ch = 0; ch < 6; ++ch) {
-                if (words[37 + ch] != calls[ch].display) {
+                if (!calls[ch].shows(words[37 + ch])) {
                     return false;
                 }
             }
@@ -292,9 +306,10 @@ TEST_F(CallOutcomesOnSimulator, DemoNumbersGiveEveryOutcome) {
                 ++count;
             }
         }
-        EXPECT_EQ(reported, calls[ch].result) << calls[ch].number << "\n" << story;
+        EXPECT_TRUE(calls[ch].accepts(reported, words[37 + ch]))
+            << calls[ch].number << " reported " << reported << " shows " << words[37 + ch] << "\n"
+            << story;
         EXPECT_LE(count, 1) << calls[ch].number;
-        EXPECT_EQ(words[37 + ch], calls[ch].display) << calls[ch].number;
     }
 }
 
