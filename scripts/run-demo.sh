@@ -22,4 +22,13 @@ if [ "${1:-}" = "--check" ]; then
   exec "$build_dir/bin/orvel-state" "$demo" "$demo/OrvelDll.log"
 fi
 "$build_dir/bin/orvel-run" --dir "$demo" --prepare-demo
-exec "$build_dir/bin/orvel-run" --dir "$demo" --scheme "Демо" --fresh
+status=0
+"$build_dir/bin/orvel-run" --dir "$demo" --scheme "Демо" --fresh || status=$?
+# 1 means the run ended with subscribers not notified: the demo plan has
+# numbers that are busy, never answer or are unobtainable, so that is its
+# expected ending. Anything else is a failure.
+if [ "$status" -eq 1 ]; then
+  echo "demo run finished; results in $demo/Reports"
+  exit 0
+fi
+exit "$status"
