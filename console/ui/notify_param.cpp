@@ -56,9 +56,19 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
         if (!warning.isEmpty())
             ShowMessageDialog(warning, T(textWarning) + QLatin1Char('!'), mb::kOk, kKindWarning);
     });
+    // The preview player: the operator hears the message before the run.
+    auto* play = new QPushButton(QStringLiteral("\u25B6"), this);
+    play->setObjectName(QStringLiteral("PreviewPlay"));
+    play->setToolTip(QStringLiteral("Прослушать"));
+    connect(play, &QPushButton::clicked, this, [this] { previewMessage(); });
+    auto* stop = new QPushButton(QStringLiteral("\u25A0"), this);
+    stop->setObjectName(QStringLiteral("PreviewStop"));
+    connect(stop, &QPushButton::clicked, this, [this] { player_.stop(); });
     auto* messageRow = new QHBoxLayout;
     messageRow->addWidget(message_, 1);
     messageRow->addWidget(browse);
+    messageRow->addWidget(play);
+    messageRow->addWidget(stop);
 
     groups_ = new QListWidget(this);
     groups_->setObjectName(QStringLiteral("ListBox1"));
@@ -322,6 +332,28 @@ bool TNotifyParam::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+bool TNotifyParam::previewMessage() {
+    const QString file = messageFile();
+    if (file.isEmpty() || !QFileInfo::exists(file))
+        return false;
+    // Opened on demand (and again for another file), so a machine without a
+    // sound output only learns it when someone wants to listen.
+    if (!player_.isOpen() || player_.fileName() != file) {
+        QString error;
+        if (!player_.open(file, &error)) {
+            ShowMessageDialog(T(textMediaDeviceError) + QStringLiteral(" : ") + error,
+                              T(textError) + QLatin1Char('!'), mb::kOk, kKindError);
+            return false;
+        }
+    }
+    return player_.play();
+}
+
+void TNotifyParam::hideEvent(QHideEvent* event) {
+    player_.close();
+    QDialog::hideEvent(event);
 }
 
 void TNotifyParam::showEvent(QShowEvent* event) {

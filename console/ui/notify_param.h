@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <functional>
 
+#include "media/wave_player.h"
+
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -60,9 +62,15 @@ public:
     // The OK action; true when the editor may close with OK.
     bool okAction();
     void createShortcut();
+    // Plays the message file in the preview player; false when there is
+    // nothing to play or the sound output failed (the operator is told).
+    bool previewMessage();
+    const TWavePlayer& player() const { return player_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // The preview player is closed with the editor.
+    void hideEvent(QHideEvent* event) override;
     // PageUp and PageDown move the attempts by 10, keypad "*" sets the most.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -70,6 +78,7 @@ private:
     void refreshLimitCaption();
 
     Mode mode_ = Mode::Edit;
+    TWavePlayer player_;
     QString schemeDir_, messageDir_, groupDir_, programDir_;
     QSpinBox* attempts_;
     QDoubleSpinBox* pause_;

@@ -125,6 +125,41 @@ TEST_F(NotifyWindows, SchemeEditorRoundTripAndStartModeNeedsAMessage) {
     EXPECT_TRUE(editor.okAction());
 }
 
+TEST_F(NotifyWindows, SchemeEditorPreviewsTheMessageAndTellsWhenItCannot) {
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    qputenv("ORVEL_DIALOG_ANSWER", "1");
+    QTemporaryDir dir;
+    TNotifyParam editor;
+    EXPECT_FALSE(editor.previewMessage());  // no file chosen
+    editor.setMessageFile(dir.path() + "/m.wav");
+    ASSERT_TRUE(test::writeAll(dir.path() + "/m.wav", "RIFF"));  // not a playable file
+    EXPECT_FALSE(editor.previewMessage());
+    EXPECT_FALSE(editor.player().isOpen());
+
+    QByteArray wave("RIFF");
+    auto u32 = [&](quint32 v) { wave.append(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](quint16 v) { wave.append(reinterpret_cast<const char*>(&v), 2); };
+    u32(36 + 3200);
+    wave.append("WAVEfmt ");
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(16000);
+    u32(32000);
+    u16(2);
+    u16(16);
+    wave.append("data");
+    u32(3200);
+    wave.append(QByteArray(3200, '\x10'));
+    ASSERT_TRUE(test::writeAll(dir.path() + "/m.wav", wave));
+    EXPECT_TRUE(editor.previewMessage());
+    EXPECT_TRUE(editor.player().isOpen());
+    editor.show();
+    editor.hide();  // closing the editor closes the player
+    EXPECT_FALSE(editor.player().isOpen());
+    qunsetenv("SDL_AUDIODRIVER");
+}
+
 TEST(RunLock, MarksCannotChangeWhileARunGoes) {
     app();
     QTemporaryDir dir;
