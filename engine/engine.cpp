@@ -135,12 +135,15 @@ int32_t COrvelEngine::InitDll(const char* directory) {
         return 0;
     }
     bool broughtUp = false;
+    StreamGate::close();
     for (uint32_t d = 0; d < names.size(); ++d) {
         if (!bringUpBoard(d, names[d], fisPath, dumpDir, broughtUp)) {
+            StreamGate::open();
             tearDown();
             return 0;
         }
     }
+    StreamGate::open();
     state_ = broughtUp ? ORVEL_STATE_INITIALISED : ORVEL_STATE_NO_BOARD;
     return 0;
 }

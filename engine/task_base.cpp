@@ -3,7 +3,41 @@
 #include <ace/Log_Msg.h>
 #include <ace/OS_NS_string.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
 namespace orvel {
+
+namespace {
+std::mutex g_gateMutex;
+std::condition_variable g_gateChanged;
+bool g_gateOpen = true;
+}  // namespace
+
+void StreamGate::close() {
+    std::lock_guard<std::mutex> lock(g_gateMutex);
+    g_gateOpen = false;
+}
+
+void StreamGate::open() {
+    {
+        std::lock_guard<std::mutex> lock(g_gateMutex);
+        g_gateOpen = true;
+    }
+    g_gateChanged.notify_all();
+}
+
+bool StreamGate::waitOpen(const std::atomic<bool>& stop) {
+    std::unique_lock<std::mutex> lock(g_gateMutex);
+    while (!g_gateOpen) {
+        if (stop) {
+            return false;
+        }
+        g_gateChanged.wait_for(lock, std::chrono::milliseconds(20));
+    }
+    return !stop;
+}
 
 bool isStreamEnd(const Task* next) {
     if (next == nullptr) {

@@ -12,6 +12,8 @@
 #include <ace/Synch_Traits.h>
 #include <ace/Task_T.h>
 
+#include <atomic>
+
 #include "messages.h"
 
 namespace orvel {
@@ -42,6 +44,19 @@ int sendDown(Task* upSide, ACE_Message_Block* mb);
 // The answer of the command side when a command finds no board: an
 // acknowledgement with ACKS_INVALID_ADDR and command code 0, sent down.
 void answerInvalidAddress(Task* upSide, const ACE_Message_Block* command);
+
+// Boards' receive threads begin their work only once the engine's stream
+// stands whole: pushing a board's module relinks the tasks through which the
+// earlier boards' traffic (the thresholds task's unit commands) runs up, and
+// opens the new board's tasks only after linking them. Open unless the
+// engine is building.
+class StreamGate {
+public:
+    static void close();
+    static void open();
+    // Waits until the gate opens; false when `stop` was set meanwhile.
+    static bool waitOpen(const std::atomic<bool>& stop);
+};
 
 // The up side of every module but the boards': hands every block on
 // unchanged, and at the top answers a command that found no board.

@@ -189,6 +189,10 @@ int CK24ReadTask::put(ACE_Message_Block* mb, ACE_Time_Value*) {
 }
 
 int CK24ReadTask::svc() {
+    if (!StreamGate::waitOpen(stop_)) {
+        ACE_DEBUG((LM_DEBUG, ACE_TEXT("SVC leave\n")));
+        return 0;
+    }
     for (;;) {
         if (stop_) {
             ACE_DEBUG((LM_DEBUG, ACE_TEXT("SVC leave\n")));
