@@ -12,6 +12,7 @@
 #include "core/texts.h"
 #include "diag/system_log.h"
 #include "notify/orvel_line_library.h"
+#include "ui/aru_window.h"
 #include "ui/group_windows.h"
 #include "ui/login_window.h"
 #include "ui/main_window.h"
@@ -144,6 +145,14 @@ int runProgram(const StartOptions& options) {
     TNotifyParam scheme(&mainWindow);
     TAru aru(&mainWindow);
     notify.bind(&status, &scheme);
+    aru.bind(&notify.lines(), &notify.library(), &ctx.settings);
+    status.setGainWindow(&aru);
+    status.onGain = [&aru] {
+        if (!aru.isVisible())
+            aru.loadLevels();  // what this run started from
+        aru.show();
+        aru.raise();
+    };
     scheme.setSortColumns([&ctx] {
         QStringList c;
         for (int i = 0; i < ctx.users.columns().Count(); ++i)

@@ -237,6 +237,8 @@ void TNotifyStatus::closeEvent(QCloseEvent* event) {
         if (l)
             lib_.ListenLine(uint32_t(l->Board), uint32_t(l->Channel), 0);
     }
+    if (gainWindow_ != nullptr && gainWindow_->isVisible())
+        gainWindow_->close();
     if (onClosing)
         onClosing();
     event->accept();

@@ -38,6 +38,8 @@ public:
     // stop, clearing.
     std::function<void()> onClosing;
     std::function<void()> onGain;
+    // The input gain window, closed with this window (the run has ended).
+    void setGainWindow(QWidget* window) { gainWindow_ = window; }
 
     // Test access.
     QPushButton* listenButton(int line) const;
@@ -60,6 +62,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QWidget* gainWindow_ = nullptr;
     struct Row {
         QLabel* status;
         QLabel* number;

@@ -17,6 +17,4 @@ void TShellWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-TAru::TAru(QWidget* parent) : TShellWindow(QStringLiteral("Aru"), T(textInputBoost), parent) {}
-
 }  // namespace orvel

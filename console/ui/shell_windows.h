@@ -16,10 +16,4 @@ protected:
     void showEvent(QShowEvent* event) override;
 };
 
-class TAru : public TShellWindow {
-    Q_OBJECT
-public:
-    explicit TAru(QWidget* parent = nullptr);
-};
-
 }  // namespace orvel

@@ -1,4 +1,6 @@
 #pragma once
+
+#include <array>
 // A scripted line library: lines go free again after a set number of polls
 // with the result the number plan gives the dialled number.
 
@@ -140,7 +142,11 @@ public:
             }
         return 0;
     }
-    int32_t SetSensLevel(uint32_t, uint32_t, uint32_t) override { return 0; }
+    int32_t SetSensLevel(uint32_t board, uint32_t channel, uint32_t level) override {
+        sensCalls.push_back({board, channel, level});
+        return 0;
+    }
+    std::vector<std::array<uint32_t, 3>> sensCalls;
     int32_t SetListenLevel(uint32_t, uint32_t, uint32_t) override { return 0; }
     void SetConfirmOn(int32_t) override {}
     void SetTimeParam(uint32_t, uint32_t, const TCallTimeParams&) override {}

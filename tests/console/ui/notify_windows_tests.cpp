@@ -13,6 +13,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 
+#include "core/settings_manager.h"
 #include "core/texts.h"
 #include "data/user_group.h"
 #include "diag/system_log.h"
@@ -20,6 +21,7 @@
 #include "notify/notify_scheme.h"
 #include "notify/run_progress.h"
 #include "test_support.h"
+#include "ui/aru_window.h"
 #include "ui/group_windows.h"
 #include "ui/notify_controller.h"
 #include "ui/notify_param.h"
@@ -158,6 +160,30 @@ TEST_F(NotifyWindows, SchemeEditorPreviewsTheMessageAndTellsWhenItCannot) {
     editor.hide();  // closing the editor closes the player
     EXPECT_FALSE(editor.player().isOpen());
     qunsetenv("SDL_AUDIODRIVER");
+}
+
+TEST_F(NotifyWindows, GainSlidersSetTheLinesAndAreKeptOnClosing) {
+    QTemporaryDir dir;
+    SettingsManager settings;
+    settings.setPath(dir.path() + "/ORVEL.ini");
+    settings.WriteIndexedSetting(SID_ARU_LEVEL_VALUE, 2, 6);
+    TAru aru;
+    aru.bind(&lines, &lib, &settings);
+    ASSERT_EQ(aru.sliderCount(), lines.Count());
+    EXPECT_EQ(aru.level(0), TAru::kDefaultLevel);
+    EXPECT_EQ(aru.level(1), 6);  // stored levels are taken without calling the library
+    EXPECT_TRUE(lib.sensCalls.empty());
+    aru.setLevel(2, 5);
+    aru.setLevel(2, 5);  // unchanged: no second call
+    const TORVELLine* l = lines.Items(2);
+    ASSERT_EQ(lib.sensCalls.size(), 1u);
+    EXPECT_EQ(lib.sensCalls[0],
+              (std::array<uint32_t, 3>{uint32_t(l->Board), uint32_t(l->Channel), 5}));
+    aru.show();
+    aru.close();
+    EXPECT_EQ(settings.readIndexedInt(SID_ARU_LEVEL_VALUE, 3, 0), 5);
+    EXPECT_EQ(settings.readIndexedInt(SID_ARU_LEVEL_VALUE, 2, 0), 6);
+    EXPECT_EQ(aru.level(99), -1);
 }
 
 TEST(RunLock, MarksCannotChangeWhileARunGoes) {
