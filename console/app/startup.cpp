@@ -211,7 +211,7 @@ int runProgram(const StartOptions& options) {
             saveScreenshots(
                 options.screenshotDir,
                 {&mainWindow, &splash, &dialog, &password, &editor,
-                 status.isVisible() ? static_cast<QWidget*>(&status) : nullptr, &scheme});
+                 status.isVisible() ? static_cast<QWidget*>(&status) : nullptr, &scheme, &aru});
         });
     }
     if (options.exitAfterMs >= 0) {

@@ -64,6 +64,8 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
     auto* stop = new QPushButton(QStringLiteral("\u25A0"), this);
     stop->setObjectName(QStringLiteral("PreviewStop"));
     connect(stop, &QPushButton::clicked, this, [this] { player_.stop(); });
+    for (QPushButton* small : {browse, play, stop})
+        small->setMaximumWidth(small->fontMetrics().height() * 3);
     auto* messageRow = new QHBoxLayout;
     messageRow->addWidget(message_, 1);
     messageRow->addWidget(browse);
