@@ -22,6 +22,8 @@ packages=(
   libspandsp-dev
   xvfb xauth
   python3-openpyxl
+  # Opens the results workbook in a test, as the operators' spreadsheet would.
+  libreoffice-calc-nogui
 )
 
 missing=()

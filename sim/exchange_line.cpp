@@ -19,6 +19,9 @@ constexpr double kPostDialSeconds = 1.5;     // number taken until the first rin
 constexpr double kRingPeriodSeconds = 5.0;   // 1 s ring, 4 s pause
 constexpr double kGiveUpSeconds = 120.0;     // ringing without an answer
 constexpr double kSpeechDelaySeconds = 0.4;  // from pick-up to the first word
+// A person who hears nothing after the greeting says it again, as people do.
+constexpr double kGreetingAgainSeconds = 3.0;  // of silence after the greeting
+constexpr int kGreetingRepeats = 2;
 constexpr size_t kMaxEvents = 5000;
 
 void onDtmfDigits(void* user, const char* digits, int len) {
@@ -115,7 +118,7 @@ void ExchangeLine::setState(State s, uint64_t now, const char* why) {
     note(now, text);
     state_ = s;
     stateDeadline_ = UINT64_MAX;
-    speechAt_ = keyAt_ = hangUpAt_ = UINT64_MAX;
+    speechAt_ = keyAt_ = hangUpAt_ = greetAgainAt_ = UINT64_MAX;
     speechSamples_.reset();
     aonLeft_ = 0;
     tone_.reset();
@@ -167,7 +170,7 @@ void ExchangeLine::setState(State s, uint64_t now, const char* why) {
 }
 
 void ExchangeLine::updateDeadline() {
-    deadline_ = std::min({stateDeadline_, speechAt_, keyAt_, hangUpAt_});
+    deadline_ = std::min({stateDeadline_, speechAt_, keyAt_, hangUpAt_, greetAgainAt_});
 }
 
 void ExchangeLine::handle(Event e, uint64_t now) {
@@ -272,6 +275,9 @@ void ExchangeLine::answer(uint64_t now) {
     soundsEnded_ = 0;
     soundMs_ = quietMs_ = 0;
     keyPressed_ = false;
+    heardBoard_ = false;
+    greetingsLeft_ = kGreetingRepeats;
+    greetAgainAt_ = UINT64_MAX;
     double speechDelay = kSpeechDelaySeconds;
     if (s.aonRequests > 0) {
         tone_.init(&aonRequestCadence(), toneLevel_);
@@ -325,6 +331,17 @@ void ExchangeLine::connected(Event e, uint64_t now) {
         speechAt_ = UINT64_MAX;
         speechPos_ = 0;
         note(now, "subscriber speaks");
+        if (greetingsLeft_ > 0 && speechSamples_) {
+            greetAgainAt_ = now + speechSamples_->size() + samples(kGreetingAgainSeconds);
+        }
+    }
+    if (now >= greetAgainAt_) {
+        greetAgainAt_ = UINT64_MAX;
+        if (!heardBoard_ && greetingsLeft_ > 0) {
+            --greetingsLeft_;
+            speechAt_ = now;
+            note(now, "subscriber hears nothing and greets again");
+        }
     }
     if (now >= keyAt_) {
         pressKey(now);

@@ -124,6 +124,9 @@ private:
     uint64_t hangUpAt_ = UINT64_MAX;
     int aonLeft_ = 0;
     bool keyPressed_ = false;
+    bool heardBoard_ = false;  // the board played something since the answer
+    int greetingsLeft_ = 0;
+    uint64_t greetAgainAt_ = UINT64_MAX;
     Speech speechSamples_;
     size_t speechPos_ = 0;
 

@@ -141,6 +141,7 @@ void ExchangeLine::hear(const int16_t* samples, int n, uint64_t now) {
             windowFill_ = 0;
             windowPeak_ = 0;
             if (loud) {
+                heardBoard_ = true;
                 soundMs_ += 10;
                 quietMs_ = 0;
             } else if (soundMs_ > 0) {

@@ -14,20 +14,20 @@
 namespace orvel {
 
 QList<TDemoSubscriber> demoSubscribers() {
-    // Numbers of the simulator's plan (orvelsim.ini) and where they lead;
-    // -1 where the outcome depends on timing in the simulated call.
+    // Numbers of the simulator's plan (orvelsim.ini) and the result each
+    // leads to on a line that has a dial tone.
     return {
         {QStringLiteral("Абрамов Антон"), QStringLiteral("100"), 14},
-        {QStringLiteral("Борисова Вера"), QStringLiteral("101"), -1},
+        {QStringLiteral("Борисова Вера"), QStringLiteral("101"), 14},
         {QStringLiteral("Волков Глеб"), QStringLiteral("104"), 16},
-        {QStringLiteral("Григорьева Дарья"), QStringLiteral("105"), -1},
-        {QStringLiteral("Дмитриев Егор"), QStringLiteral("106"), -1},
-        {QStringLiteral("Егорова Жанна"), QStringLiteral("107"), -1},
+        {QStringLiteral("Григорьева Дарья"), QStringLiteral("105"), 9},
+        {QStringLiteral("Дмитриев Егор"), QStringLiteral("106"), 14},
+        {QStringLiteral("Егорова Жанна"), QStringLiteral("107"), 15},
         {QStringLiteral("Жуков Захар"), QStringLiteral("108"), 9},
         {QStringLiteral("Зайцева Инна"), QStringLiteral("2000001"), 14},
         {QStringLiteral("Ильин Кирилл"), QStringLiteral("2000002"), 14},
         {QStringLiteral("Козлова Лидия"), QStringLiteral("2000003"), 14},
-        {QStringLiteral("Лебедев Максим"), QStringLiteral("103"), -1},
+        {QStringLiteral("Лебедев Максим"), QStringLiteral("103"), 16},
         {QStringLiteral("Морозова Нина"), QStringLiteral("2000004"), 14},
     };
 }
@@ -98,7 +98,10 @@ bool prepareDemoDirectory(const QString& dir, QString* error) {
         }
         ids << users.Item(existing)->id;
     }
-    const QString message = dir + QStringLiteral("/Messages/Wav/Сообщение.wav");
+    // The scheme keeps the message's full path: a relative one would only
+    // resolve from the directory the demo was prepared in.
+    const QString message =
+        QDir(dir).absolutePath() + QStringLiteral("/Messages/Wav/Сообщение.wav");
     if (!writeFile(dir + QStringLiteral("/Groups/") + QString::fromUtf8(kDemoGroup) +
                        QStringLiteral(".lst"),
                    [&] {

@@ -11,7 +11,7 @@ namespace orvel {
 struct TDemoSubscriber {
     QString name;
     QString phone;
-    int expected;  // the result the number plan leads to (line status code), -1: varies
+    int expected;  // the line status code the number plan leads to (a line with dial tone)
 };
 
 // The demo subscribers, in table order.

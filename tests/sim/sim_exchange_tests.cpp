@@ -298,6 +298,33 @@ TEST_F(Exchange, CallerNumberRequestsComeBeforeTheWords) {
     EXPECT_GT(rms(&x[from + 20000], 4000), 300) << "then the subscriber speaks";
 }
 
+// A greeting met by silence is said again, at most twice; once the board has
+// played anything the subscriber listens.
+TEST_F(Exchange, SubscriberWhoHearsNothingGreetsAgain) {
+    const auto greetings = [&] {
+        int n = 0;
+        for (const auto& e : drv.card(0)->record(0).events)
+            n += e.text.find("subscriber speaks") != std::string::npos;
+        return n;
+    };
+    seize();
+    dial("106");
+    ASSERT_TRUE(waitFor(ExchangeLine::State::Connected, 3.0));
+    host.step(8000 * 20);
+    EXPECT_EQ(greetings(), 3);
+    host.unitCommand(0, 0, 26, 0);
+    host.step(800);
+
+    seize();
+    dial("106");
+    ASSERT_TRUE(waitFor(ExchangeLine::State::Connected, 3.0));
+    const int before = greetings();
+    host.step(8000 * 3);
+    host.play(kHw, tone16k(1000, 1.0));
+    host.step(8000 * 20);
+    EXPECT_EQ(greetings(), before + 1);
+}
+
 TEST_F(Exchange, LineWithoutDialToneStaysSilent) {
     seize(1);
     size_t from = host.samples[1].size();

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QMap>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "core/texts.h"
@@ -52,13 +54,30 @@ bool readerAvailable() {
     return p.waitForFinished(30000) && p.exitCode() == 0;
 }
 
-TEST(ResultsWorkbook, EverySheetCarriesItsRowsAndHeader) {
-    if (!readerAvailable())
-        GTEST_SKIP() << "python3-openpyxl is not installed";
+// LibreOffice opens the workbook and saves it again as xlsx: what it kept
+// is what an operator sees in it.
+std::optional<QString> resavedByLibreOffice(const QString& path, const QString& outDir) {
+    const QString soffice = QStandardPaths::findExecutable("soffice");
+    if (soffice.isEmpty())
+        return std::nullopt;
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(soffice,
+            {"-env:UserInstallation=file://" + outDir + "/profile", "--headless", "--norestore",
+             "--convert-to", "xlsx:Calc MS Excel 2007 XML", "--outdir", outDir, path});
+    if (!p.waitForFinished(240000) || p.exitCode() != 0) {
+        p.kill();
+        ADD_FAILURE() << "soffice: " << p.readAll().toStdString();
+        return QString();
+    }
+    return outDir + "/" + QFileInfo(path).fileName();
+}
+
+// A run's workbook with three subscribers and five calls.
+QString writeSampleWorkbook(const QString& dirPath) {
     resetTexts();
-    QTemporaryDir dir;
     TUserList list;
-    ASSERT_TRUE(list.open(dir.path(), 0));
+    EXPECT_TRUE(list.open(dirPath, 0));
     const QDateTime start(QDate(2026, 12, 8), QTime(14, 5, 9));
     struct Row {
         const char* name;
@@ -79,7 +98,7 @@ TEST(ResultsWorkbook, EverySheetCarriesItsRowsAndHeader) {
         s.lastState = r.result;
         s.lastStateTime = start.addSecs(60).toMSecsSinceEpoch();
     }
-    TLineStateLog log(dir.path());
+    TLineStateLog log(dirPath);
     log.startRun(start);
     const auto call = [&](const char* name, const char* number, int state, const char* time) {
         TLineStateRecord r;
@@ -105,16 +124,20 @@ TEST(ResultsWorkbook, EverySheetCarriesItsRowsAndHeader) {
     in.timeLimit = 30;
     in.sortColumn = "Абонент";
     in.lineLogPath = log.currentFile();
-    const QString out = workbookPath(dir.path(), start);
+    const QString out = workbookPath(dirPath, start);
     EXPECT_TRUE(out.endsWith("/2026_12_08 14_05_09.xlsx"));
     QString error;
-    ASSERT_TRUE(writeResultsWorkbook(shippedDataDir() + "/report.dat", out, list, in, &error))
-        << error.toStdString();
-    const auto cells = readBack(out);
-    ASSERT_TRUE(cells);
-    const auto& v = cells->values;
-    EXPECT_EQ(cells->sheets, 6);
-    EXPECT_TRUE(cells->firstActive);
+    if (!writeResultsWorkbook(shippedDataDir() + "/report.dat", out, list, in, &error)) {
+        ADD_FAILURE() << error.toStdString();
+        return QString();
+    }
+    return out;
+}
+
+void expectSampleCells(const Cells& cells) {
+    const auto& v = cells.values;
+    EXPECT_EQ(cells.sheets, 6);
+    EXPECT_TRUE(cells.firstActive);
     for (int sheet = 1; sheet <= 5; ++sheet) {
         const QString s = QString::number(sheet) + "!";
         EXPECT_EQ(v[s + "A1"], "РЕЗУЛЬТАТЫ ОПОВЕЩЕНИЯ ОТ 08.12.2026");
@@ -133,7 +156,7 @@ TEST(ResultsWorkbook, EverySheetCarriesItsRowsAndHeader) {
     EXPECT_EQ(v["1!E18"], "Не оповещённые");
     EXPECT_EQ(v["1!F18"], "Нет линии");
     EXPECT_EQ(v["1!G19"], "к");
-    EXPECT_TRUE(cells->bordered.contains("1!A17"));
+    EXPECT_TRUE(cells.bordered.contains("1!A17"));
     // Sheet 2: the notified only.
     EXPECT_EQ(v["2!A17"], "Иванов");
     EXPECT_FALSE(v.contains("2!A18"));
@@ -154,6 +177,32 @@ TEST(ResultsWorkbook, EverySheetCarriesItsRowsAndHeader) {
     EXPECT_EQ(v["4!E17"], "Нет линии");
     EXPECT_EQ(v["4!A20"], "Сидоров");
     EXPECT_FALSE(v.contains("4!A21"));
+}
+
+TEST(ResultsWorkbook, EverySheetCarriesItsRowsAndHeader) {
+    if (!readerAvailable())
+        GTEST_SKIP() << "python3-openpyxl is not installed";
+    QTemporaryDir dir;
+    const QString out = writeSampleWorkbook(dir.path());
+    ASSERT_FALSE(out.isEmpty());
+    const auto cells = readBack(out);
+    ASSERT_TRUE(cells);
+    expectSampleCells(*cells);
+}
+
+TEST(ResultsWorkbook, LibreOfficeOpensItWithEveryCellAndBorder) {
+    if (!readerAvailable())
+        GTEST_SKIP() << "python3-openpyxl is not installed";
+    QTemporaryDir dir;
+    const QString out = writeSampleWorkbook(dir.path());
+    ASSERT_FALSE(out.isEmpty());
+    const auto resaved = resavedByLibreOffice(out, dir.path() + "/lo");
+    if (!resaved)
+        GTEST_SKIP() << "LibreOffice is not installed";
+    ASSERT_FALSE(resaved->isEmpty());
+    const auto cells = readBack(*resaved);
+    ASSERT_TRUE(cells);
+    expectSampleCells(*cells);
 }
 
 TEST(ResultsWorkbook, UnusableTemplatesAreRefusedAndNothingIsLeftBehind) {
