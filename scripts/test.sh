@@ -22,6 +22,10 @@ export QT_QPA_PLATFORM=offscreen
 export SDL_AUDIODRIVER=dummy
 export ORVEL_CONFIG_DIR=$(mktemp -d)
 trap 'rm -rf "$ORVEL_CONFIG_DIR"' EXIT
+# System libraries' own lifetime allocations are not leaks of ours.
+if [ "$sanitize" = address ]; then
+  export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
+fi
 
 cd "$build_dir"
 ctest --output-on-failure -j "$(nproc)" --timeout 600
