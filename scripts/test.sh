@@ -22,9 +22,11 @@ export QT_QPA_PLATFORM=offscreen
 export SDL_AUDIODRIVER=dummy
 export ORVEL_CONFIG_DIR=$(mktemp -d)
 trap 'rm -rf "$ORVEL_CONFIG_DIR"' EXIT
-# System libraries' own lifetime allocations are not leaks of ours.
+# What system libraries do on their own is left out of the sanitizers' reports.
 if [ "$sanitize" = address ]; then
   export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
+elif [ "$sanitize" = thread ]; then
+  export TSAN_OPTIONS="suppressions=$here/tests/tsan.supp"
 fi
 
 cd "$build_dir"
