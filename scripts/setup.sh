@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${ORVEL_BUILD_DIR:-$here/build}
 
 packages=(
-  build-essential cmake ninja-build pkg-config git clang-format
+  build-essential cmake ninja-build pkg-config git clang-format ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   libace-dev
   libsdl2-dev
