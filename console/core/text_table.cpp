@@ -421,7 +421,7 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"Plan", "textPlanRemaining", "Осталось около %1 (до %2)"},
     {"Plan", "textPlanReached", "Будет оповещено около %1 из %2"},
     {"Plan", "textPlanCalls", "Вызовов около %1"},
-    {"Plan", "textPlanLineLoad", "Линий - %1, загрузка около %2 %"},
+    {"Plan", "textPlanLineLoad", "Линий в работе - %1, их загрузка около %2 %"},
     {"Plan", "textPlanFromLogs", "Оценка по %1 вызовам прошлых оповещений"},
     {"Plan", "textPlanFromDefaults", "Оценка по значениям по умолчанию: прошлых вызовов мало"},
     {"Plan", "textPlanNobody", "Нет абонентов для оповещения"},

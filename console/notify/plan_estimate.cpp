@@ -82,7 +82,7 @@ TPlanInput makePlanInput(const TUserList& users, const TORVLines& lines, const T
     in.lineEnabled.resize(size_t(std::max(0, lines.Count())));
     for (int j = 0; j < lines.Count(); ++j) {
         const TORVELLine& l = *lines.Items(j);
-        const bool on = r.runStart ? l.Assigned : l.Enabled == 1;
+        const bool on = r.running ? l.Assigned : l.Enabled == 1;
         in.lineEnabled[size_t(j)] = on;
         if (!on)
             continue;
@@ -118,7 +118,7 @@ TPlanInput makePlanInput(const TUserList& users, const TORVLines& lines, const T
         ++numbers;
     }
     // Subscribers in a call now: their line is expected free half a call on.
-    for (int j = 0; j < lines.Count() && r.runStart; ++j) {
+    for (int j = 0; j < lines.Count() && r.running; ++j) {
         const TORVELLine& l = *lines.Items(j);
         if (!l.Subscriber)
             continue;

@@ -23,9 +23,12 @@ struct TPlanRequest {
     QString messageFile;  // the notification message
     QString confirmFile;  // the confirmation prompt ("Confirm.dat")
     QDateTime now;
-    // During a run: when it started (the time limit counts from there);
-    // subscribers in a call are then expected to end half a call later.
+    // A run continued or in progress: when it started (the time limit
+    // counts from there).
     std::optional<QDateTime> runStart;
+    // During a run: the lines it holds are used (not the enabled ones), and
+    // subscribers in a call are expected to end half a call later.
+    bool running = false;
 };
 
 // Seconds of sound in a WAVE file; nothing when it is not one.
