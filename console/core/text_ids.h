@@ -407,6 +407,18 @@ enum TextId : int {
     textBusySignalAnalis,
     textInit,
     textFounded,
+    textPlanFinish,
+    textPlanAllInTime,
+    textPlanLimitShort,
+    textPlanNeverEnds,
+    textPlanRemaining,
+    textPlanReached,
+    textPlanCalls,
+    textPlanLineLoad,
+    textPlanFromLogs,
+    textPlanFromDefaults,
+    textPlanNobody,
+    textPlanNoLines,
     kTextCount
 };
 

@@ -414,6 +414,18 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"LineState", "textBusySignalAnalis", "Анализ сигнала \"Занято\""},
     {"DllUnitStates", "textInit", "Иниц."},
     {"DllUnitStates", "textFounded", "Найдено"},
+    {"Plan", "textPlanFinish", "Окончание около %1"},
+    {"Plan", "textPlanAllInTime", "успеют все"},
+    {"Plan", "textPlanLimitShort", "За %1 мин. всех оповестить не успеть: останется около %2 из %3"},
+    {"Plan", "textPlanNeverEnds", "Оповещение само не закончится: абонентов, которых нельзя вызвать, - %1"},
+    {"Plan", "textPlanRemaining", "Осталось около %1 (до %2)"},
+    {"Plan", "textPlanReached", "Будет оповещено около %1 из %2"},
+    {"Plan", "textPlanCalls", "Вызовов около %1"},
+    {"Plan", "textPlanLineLoad", "Линий в работе - %1, их загрузка около %2 %"},
+    {"Plan", "textPlanFromLogs", "Оценка по %1 вызовам прошлых оповещений"},
+    {"Plan", "textPlanFromDefaults", "Оценка по значениям по умолчанию: прошлых вызовов мало"},
+    {"Plan", "textPlanNobody", "Нет абонентов для оповещения"},
+    {"Plan", "textPlanNoLines", "Нет линий для оповещения"},
 }};
 
 }  // namespace
