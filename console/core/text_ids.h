@@ -407,6 +407,11 @@ enum TextId : int {
     textBusySignalAnalis,
     textInit,
     textFounded,
+    textAdvancedParamCaption,
+    textNotAlarmedAbonent,
+    textIgnoreVoltageDrop,
+    textDirectoryCreateError,
+    textInvalidPhoneMask,
     kTextCount
 };
 
