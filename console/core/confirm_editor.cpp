@@ -41,10 +41,10 @@ void TConfirmMethodEditor::apply(TConfirmMethodManager& manager, SettingsManager
 QString TConfirmMethodEditor::patternError(const QString& pattern) {
     if (pattern.isEmpty())
         return T(textPhoneNumber) + QStringLiteral("?");
-    QString why;
-    if (!TConfirmMethodManager::isValidPattern(pattern, &why))
-        return T(textInvalidPhoneMask) + QStringLiteral(" \"") + pattern + QStringLiteral("\": ") +
-               why + QLatin1Char('!');
+    // The regular-expression engine explains only in English: the operator
+    // gets the pattern itself.
+    if (!TConfirmMethodManager::isValidPattern(pattern))
+        return T(textInvalidPhoneMask) + QStringLiteral(" \"") + pattern + QStringLiteral("\"!");
     return {};
 }
 
