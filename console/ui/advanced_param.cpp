@@ -86,7 +86,7 @@ TfAdvancedParam::TfAdvancedParam(ProgramContext& ctx, TAdvancedParams& params, Q
     : QDialog(parent), ctx_(ctx), params_(params) {
     setObjectName(QStringLiteral("fAdvancedParam"));
     setWindowTitle(T(textAdvancedParamCaption));
-    resize(860, 600);
+    resize(1010, 600);
     auto* top = new QVBoxLayout(this);
     pages_ = new QTabWidget(this);
     top->addWidget(pages_, 1);
@@ -293,13 +293,16 @@ void TfAdvancedParam::buildLineGrid() {
         headers << lineGridHeader(c);
     grid_->setHorizontalHeaderLabels(headers);
     grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter | Qt::Alignment(Qt::TextWordWrap));
-    grid_->horizontalHeader()->setMinimumHeight(3 * grid_->fontMetrics().height() + 8);
+    grid_->horizontalHeader()->setMinimumHeight(4 * grid_->fontMetrics().height() + 10);
     grid_->verticalHeader()->hide();
     grid_->setItemDelegate(new GridCellDelegate(grid_));
     grid_->setEditTriggers(QAbstractItemView::AllEditTriggers);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 8);
+    // Widths that fit every header's longest word and the dialog's width.
+    static const int kWidths[kGridColumnCount] = {46, 112, 96, 96, 104, 70, 100, 70, 100, 70, 100};
     for (int c = 0; c < kGridColumnCount; ++c)
-        grid_->setColumnWidth(c, c == kGridLine ? 50 : 118);
+        grid_->setColumnWidth(c, kWidths[c]);
     connect(grid_, &QTableWidget::cellChanged, this, &TfAdvancedParam::gridCellEdited);
     l->addWidget(grid_, 1);
     dropLines_ = new QCheckBox(T(textDoNotUseDisabledLines), w);

@@ -27,6 +27,7 @@ TConfirmPage::TConfirmPage(QWidget* parent) : QWidget(parent) {
     default_ = new QComboBox(this);
     default_->setObjectName(QStringLiteral("DefaultConfirmMethod"));
     default_->addItems(methodChoiceNames());
+    default_->setPlaceholderText(MethodName(kConfirmDefault));  // method 0: no choice made
     defaultRow->addWidget(default_, 1);
     top->addLayout(defaultRow);
 
