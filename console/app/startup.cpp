@@ -15,9 +15,9 @@
 #include "diag/system_log.h"
 #include "notify/orvel_line_library.h"
 #include "ui/advanced_param.h"
-#include "ui/list_look.h"
 #include "ui/aru_window.h"
 #include "ui/group_windows.h"
+#include "ui/list_look.h"
 #include "ui/login_window.h"
 #include "ui/main_window.h"
 #include "ui/message_dialog.h"
@@ -176,13 +176,14 @@ int runProgram(const StartOptions& options) {
     notify.closeMainWindow = [&mainWindow] { mainWindow.close(); };
     // The parameters dialog, applied to the program's lines and the running run.
     Registry registry(registryFilePath(ctx.names), ctx.names.registryKey());
-    TAdvancedParams advanced(ctx.settings, ctx.options, ctx.dirs, notify.library(),
-                             notify.lines());
+    TAdvancedParams advanced(ctx.settings, ctx.options, ctx.dirs, notify.library(), notify.lines());
     advanced.setRegistry(&registry);
     advanced.setLibraryLogPath(ctx.dirs.program + QLatin1Char('/') +
                                ctx.names.lineLibraryLogFileName());
     advanced.setRun(&notify.run(), [&notify] { return notify.inProgress(); });
-    advanced.onGroupDirectory = [&notify](const QString& d) { notify.groups().SetGroupDirectory(d); };
+    advanced.onGroupDirectory = [&notify](const QString& d) {
+        notify.groups().SetGroupDirectory(d);
+    };
     ctx.commands.advancedParams = [&ctx, &advanced](QWidget* parent) {
         TfAdvancedParam dialog(ctx, advanced, parent);
         dialog.onListLook = [&ctx, parent] {

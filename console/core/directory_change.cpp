@@ -11,48 +11,48 @@ namespace orvel {
 
 QString& directoryField(ProgramDirs& dirs, DataDirectory which) {
     switch (which) {
-    case DataDirectory::WavMessages:
-        return dirs.wavMessages;
-    case DataDirectory::TxtMessages:
-        return dirs.txtMessages;
-    case DataDirectory::Groups:
-        return dirs.groups;
-    case DataDirectory::Schemes:
-        return dirs.schemes;
-    case DataDirectory::Reports:
-        break;
+        case DataDirectory::WavMessages:
+            return dirs.wavMessages;
+        case DataDirectory::TxtMessages:
+            return dirs.txtMessages;
+        case DataDirectory::Groups:
+            return dirs.groups;
+        case DataDirectory::Schemes:
+            return dirs.schemes;
+        case DataDirectory::Reports:
+            break;
     }
     return dirs.reports;
 }
 
 const char* directoryRegistryName(DataDirectory which) {
     switch (which) {
-    case DataDirectory::WavMessages:
-        return kRegWavDir;
-    case DataDirectory::TxtMessages:
-        return kRegTxtDir;
-    case DataDirectory::Groups:
-        return kRegGroupDir;
-    case DataDirectory::Schemes:
-        return kRegSchemeDir;
-    case DataDirectory::Reports:
-        break;
+        case DataDirectory::WavMessages:
+            return kRegWavDir;
+        case DataDirectory::TxtMessages:
+            return kRegTxtDir;
+        case DataDirectory::Groups:
+            return kRegGroupDir;
+        case DataDirectory::Schemes:
+            return kRegSchemeDir;
+        case DataDirectory::Reports:
+            break;
     }
     return kRegReportsDir;
 }
 
 QString directoryWord(DataDirectory which) {
     switch (which) {
-    case DataDirectory::WavMessages:
-        return T(textSoundMessages);
-    case DataDirectory::TxtMessages:
-        return T(textTextMessages);
-    case DataDirectory::Groups:
-        return T(textAbonentsGroup);
-    case DataDirectory::Schemes:
-        return T(textAlarmSchemes);
-    case DataDirectory::Reports:
-        break;
+        case DataDirectory::WavMessages:
+            return T(textSoundMessages);
+        case DataDirectory::TxtMessages:
+            return T(textTextMessages);
+        case DataDirectory::Groups:
+            return T(textAbonentsGroup);
+        case DataDirectory::Schemes:
+            return T(textAlarmSchemes);
+        case DataDirectory::Reports:
+            break;
     }
     return T(textReportsCount);
 }
@@ -63,8 +63,8 @@ DirectoryChangeResult changeDataDirectory(ProgramDirs& dirs, DataDirectory which
     const QString path = withoutTrailingDelimiter(value.trimmed());
     if (path.isEmpty()) {
         r.error = DirectoryChangeError::NotSpecified;
-        r.message =
-            T(textDirectoryNotSpecified) + QLatin1Char(' ') + directoryWord(which) + QStringLiteral(" !");
+        r.message = T(textDirectoryNotSpecified) + QLatin1Char(' ') + directoryWord(which) +
+                    QStringLiteral(" !");
         r.caption = T(textWarning);
         return r;
     }
@@ -80,7 +80,8 @@ DirectoryChangeResult changeDataDirectory(ProgramDirs& dirs, DataDirectory which
         r.caption = T(textError);
         return r;
     }
-    if (!registry.open() || !registry.setValue(QString::fromLatin1(directoryRegistryName(which)), path)) {
+    if (!registry.open() ||
+        !registry.setValue(QString::fromLatin1(directoryRegistryName(which)), path)) {
         r.error = DirectoryChangeError::RegistryError;
         r.message = T(textRegistryChangeError) + QLatin1Char('!');
         r.caption = T(textError);

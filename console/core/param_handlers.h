@@ -13,11 +13,11 @@
 namespace orvel {
 
 struct TParamHandler {
-    QString name;                              // for logs and tests
-    std::function<QVariant()> read;            // the control's current value
-    std::function<QVariant()> load;            // program value into the control; gives it
+    QString name;                    // for logs and tests
+    std::function<QVariant()> read;  // the control's current value
+    std::function<QVariant()> load;  // program value into the control; gives it
     std::function<void(const QVariant&)> apply;
-    std::function<void()> cancel;              // may be empty
+    std::function<void()> cancel;  // may be empty
     bool alwaysChanged = false;
 };
 

@@ -13,45 +13,46 @@ QString negated(TextId word) {
 
 QString lineGridHeader(int column) {
     switch (column) {
-    case kGridLine:
-        return T(textLine);
-    case kGridUse:
-        return T(textUse);
-    case kGridDialMode:
-        return T(textNabor);
-    case kGridWaitDialTone:
-        return T(textWaitForSignal);
-    case kGridDropMode:
-        return T(textIgnoreVoltageDrop);
-    case kGridPrefix1:
-    case kGridPrefix2:
-    case kGridPrefix3:
-        return T(textPrefix) + QLatin1Char(' ') + QString::number((column - kGridPrefix1) / 2 + 1);
-    case kGridPrefix1Wait:
-    case kGridPrefix2Wait:
-    case kGridPrefix3Wait:
-        return T(textWaitForSignalAfterPrefix) + QLatin1Char(' ') +
-               QString::number((column - kGridPrefix1Wait) / 2 + 1);
-    default:
-        return {};
+        case kGridLine:
+            return T(textLine);
+        case kGridUse:
+            return T(textUse);
+        case kGridDialMode:
+            return T(textNabor);
+        case kGridWaitDialTone:
+            return T(textWaitForSignal);
+        case kGridDropMode:
+            return T(textIgnoreVoltageDrop);
+        case kGridPrefix1:
+        case kGridPrefix2:
+        case kGridPrefix3:
+            return T(textPrefix) + QLatin1Char(' ') +
+                   QString::number((column - kGridPrefix1) / 2 + 1);
+        case kGridPrefix1Wait:
+        case kGridPrefix2Wait:
+        case kGridPrefix3Wait:
+            return T(textWaitForSignalAfterPrefix) + QLatin1Char(' ') +
+                   QString::number((column - kGridPrefix1Wait) / 2 + 1);
+        default:
+            return {};
     }
 }
 
 QStringList lineGridChoices(int column) {
     switch (column) {
-    case kGridUse:
-        return {negated(textUse), T(textUse)};
-    case kGridDialMode:
-        return {T(textPulse), T(textTone)};
-    case kGridWaitDialTone:
-    case kGridPrefix1Wait:
-    case kGridPrefix2Wait:
-    case kGridPrefix3Wait:
-        return {negated(textWait), T(textWait)};
-    case kGridDropMode:
-        return {T(textYes), T(textNo)};
-    default:
-        return {};
+        case kGridUse:
+            return {negated(textUse), T(textUse)};
+        case kGridDialMode:
+            return {T(textPulse), T(textTone)};
+        case kGridWaitDialTone:
+        case kGridPrefix1Wait:
+        case kGridPrefix2Wait:
+        case kGridPrefix3Wait:
+            return {negated(textWait), T(textWait)};
+        case kGridDropMode:
+            return {T(textYes), T(textNo)};
+        default:
+            return {};
     }
 }
 
@@ -99,7 +100,7 @@ TLineGridRow lineGridRow(const TORVELLine& l) {
 }
 
 std::array<int, kTimingWords> timingWords(const TCallTimeParams& p) {
-    return {p.DialTonePause, p.RedialPause, p.KpwWait,       p.BusyTime,
+    return {p.DialTonePause, p.RedialPause,  p.KpwWait,       p.BusyTime,
             p.NoToneTime,    p.ConfirmPause, p.MessagesCount, p.DTMFAmplitude};
 }
 

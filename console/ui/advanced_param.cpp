@@ -57,7 +57,8 @@ public:
             });
             return box;
         }
-        auto* edit = qobject_cast<QLineEdit*>(QStyledItemDelegate::createEditor(parent, option, index));
+        auto* edit =
+            qobject_cast<QLineEdit*>(QStyledItemDelegate::createEditor(parent, option, index));
         if (edit)
             edit->setValidator(new QRegularExpressionValidator(
                 QRegularExpression(QStringLiteral("[0-9]{0,9}")), edit));
@@ -124,24 +125,31 @@ TfAdvancedParam::TfAdvancedParam(ProgramContext& ctx, TAdvancedParams& params, Q
     ProgramOptions& o = ctx_.options;
     auto addSwitch = [&](const char* name, int n, bool inverse, std::function<bool()> value,
                          std::function<void(bool)> apply) {
-        handlers_.add({QString::fromLatin1(name), box(general_[size_t(n)], inverse),
+        handlers_.add({QString::fromLatin1(name),
+                       box(general_[size_t(n)], inverse),
                        boxLoad(general_[size_t(n)], inverse, value),
-                       [apply](const QVariant& v) { apply(v.toBool()); }, {}, false});
+                       [apply](const QVariant& v) { apply(v.toBool()); },
+                       {},
+                       false});
     };
-    addSwitch("reportAutoShow", 0, false, [&o] { return o.reportAutoShow; },
-              [this](bool v) { params_.applyReportAutoShow(v); });
-    addSwitch("reportAutoSave", 1, false, [&o] { return o.reportAutoSave; },
-              [this](bool v) { params_.applyReportAutoSave(v); });
+    addSwitch(
+        "reportAutoShow", 0, false, [&o] { return o.reportAutoShow; },
+        [this](bool v) { params_.applyReportAutoShow(v); });
+    addSwitch(
+        "reportAutoSave", 1, false, [&o] { return o.reportAutoSave; },
+        [this](bool v) { params_.applyReportAutoSave(v); });
     notConfirmEditBefore_ = o.notConfirmEditList;
     handlers_.add({QStringLiteral("notConfirmEditList"), box(general_[2], true),
                    boxLoad(general_[2], true, [&o] { return o.notConfirmEditList; }),
                    [this](const QVariant& v) { params_.applyNotConfirmEditList(v.toBool()); },
                    // Clicking changed the program's value at once: back to what it was.
                    [this] { ctx_.options.notConfirmEditList = notConfirmEditBefore_; }, false});
-    addSwitch("logSystem", 3, false, [&o] { return o.logSystem; },
-              [this](bool v) { params_.applyLogSystem(v); });
-    addSwitch("abonentConfirmation", 4, true, [&o] { return o.abonentConfirmation; },
-              [this](bool v) { params_.applyAbonentConfirmation(v); });
+    addSwitch(
+        "logSystem", 3, false, [&o] { return o.logSystem; },
+        [this](bool v) { params_.applyLogSystem(v); });
+    addSwitch(
+        "abonentConfirmation", 4, true, [&o] { return o.abonentConfirmation; },
+        [this](bool v) { params_.applyAbonentConfirmation(v); });
     if (dirEdits_[0]) {
         for (int d = 0; d < 5; ++d) {
             const auto which = DataDirectory(d);
@@ -161,25 +169,30 @@ TfAdvancedParam::TfAdvancedParam(ProgramContext& ctx, TAdvancedParams& params, Q
                                                          ? kKindWarning
                                                          : kKindError);
                            },
-                           {}, false});
+                           {},
+                           false});
         }
     }
     if (grid_) {
-        handlers_.add({QStringLiteral("lineGrid"), [] { return QVariant(); },
+        handlers_.add({QStringLiteral("lineGrid"),
+                       [] { return QVariant(); },
                        [this] {
                            rows_ = params_.gridRows();
                            for (int i = 0; i < int(rows_.size()); ++i)
                                fillGridRow(i);
                            return QVariant();
                        },
-                       [this](const QVariant&) { params_.applyGrid(rows_); }, {}, true});
+                       [this](const QVariant&) { params_.applyGrid(rows_); },
+                       {},
+                       true});
         handlers_.add({QStringLiteral("userDropLines"),
                        [this] { return QVariant(dropLines_->isChecked()); },
                        [this] {
                            dropLines_->setChecked(ctx_.options.userDropLines);
                            return QVariant(dropLines_->isChecked());
                        },
-                       [this](const QVariant& v) { params_.applyUserDropLines(v.toBool()); }, {},
+                       [this](const QVariant& v) { params_.applyUserDropLines(v.toBool()); },
+                       {},
                        false});
         handlers_.add({QStringLiteral("signalFrames"), [] { return QVariant(); },
                        [this] {
@@ -195,7 +208,8 @@ TfAdvancedParam::TfAdvancedParam(ProgramContext& ctx, TAdvancedParams& params, Q
                        [this] { frames_.clear(); }, true});
     }
     if (samples_[0]) {
-        handlers_.add({QStringLiteral("colours"), [] { return QVariant(); },
+        handlers_.add({QStringLiteral("colours"),
+                       [] { return QVariant(); },
                        [this] {
                            sets_ = ctx_.options.colours;
                            listFont_ = font();
@@ -216,22 +230,26 @@ TfAdvancedParam::TfAdvancedParam(ProgramContext& ctx, TAdvancedParams& params, Q
                            if (onListLook)
                                onListLook();
                        },
-                       {}, true});
+                       {},
+                       true});
     }
-    addSwitch("detectDtmfAfterConfirmation", 5, false,
-              [this] { return params_.detectDtmfAfterConfirmation(); },
-              [this](bool v) { params_.applyDetectDtmfAfterConfirmation(v); });
-    addSwitch("debugDump", 6, false, [this] { return params_.debugDump(); },
-              [this](bool v) { params_.applyDebugDump(v); });
-    handlers_.add({QStringLiteral("confirmMethods"), [] { return QVariant(); },
-                   [this] {
-                       confirm_->load(ctx_.confirmMethods);
-                       return QVariant();
-                   },
-                   [this](const QVariant&) {
-                       confirm_->editor().apply(ctx_.confirmMethods, ctx_.settings);
-                   },
-                   {}, true});
+    addSwitch(
+        "detectDtmfAfterConfirmation", 5, false,
+        [this] { return params_.detectDtmfAfterConfirmation(); },
+        [this](bool v) { params_.applyDetectDtmfAfterConfirmation(v); });
+    addSwitch(
+        "debugDump", 6, false, [this] { return params_.debugDump(); },
+        [this](bool v) { params_.applyDebugDump(v); });
+    handlers_.add(
+        {QStringLiteral("confirmMethods"),
+         [] { return QVariant(); },
+         [this] {
+             confirm_->load(ctx_.confirmMethods);
+             return QVariant();
+         },
+         [this](const QVariant&) { confirm_->editor().apply(ctx_.confirmMethods, ctx_.settings); },
+         {},
+         true});
 
     handlers_.loadAll();
     RestoreFormPlacement(this, ctx_.settings, kPlacementSection, kPlaceSize | kPlacePosition);
@@ -248,9 +266,12 @@ void TfAdvancedParam::buildGeneral(bool notifyRights) {
     auto* w = new QWidget(pages_);
     w->setObjectName(QStringLiteral("GeneralPage"));
     auto* l = new QVBoxLayout(w);
-    const TextId ids[7] = {textAutoShowResultsWindow, textAutoSaveAlarmResults,
-                           textDoNotConfirmEditList,  textMakeLog,
-                           textDoNotAskConfirmOnAlarm, textAllowDetectDTMF,
+    const TextId ids[7] = {textAutoShowResultsWindow,
+                           textAutoSaveAlarmResults,
+                           textDoNotConfirmEditList,
+                           textMakeLog,
+                           textDoNotAskConfirmOnAlarm,
+                           textAllowDetectDTMF,
                            textMakeDump};
     for (int n = 0; n < 7; ++n) {
         general_[size_t(n)] = new QCheckBox(T(ids[n]), w);
@@ -272,7 +293,8 @@ void TfAdvancedParam::buildDirectories() {
                               textAlarmSchemesLabel, textReports};
     for (int d = 0; d < 5; ++d) {
         dirEdits_[size_t(d)] = new QLineEdit(w);
-        dirEdits_[size_t(d)]->setObjectName(QString::fromLatin1(directoryRegistryName(DataDirectory(d))));
+        dirEdits_[size_t(d)]->setObjectName(
+            QString::fromLatin1(directoryRegistryName(DataDirectory(d))));
         form->addRow(T(labels[d]), dirEdits_[size_t(d)]);
     }
     pages_->addTab(w, T(textDirectoriesTab));
@@ -292,7 +314,8 @@ void TfAdvancedParam::buildLineGrid() {
     for (int c = 0; c < kGridColumnCount; ++c)
         headers << lineGridHeader(c);
     grid_->setHorizontalHeaderLabels(headers);
-    grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter | Qt::Alignment(Qt::TextWordWrap));
+    grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter |
+                                                   Qt::Alignment(Qt::TextWordWrap));
     grid_->horizontalHeader()->setMinimumHeight(4 * grid_->fontMetrics().height() + 10);
     grid_->verticalHeader()->hide();
     grid_->setItemDelegate(new GridCellDelegate(grid_));
@@ -412,8 +435,7 @@ void TfAdvancedParam::buildColours() {
             }
         });
         connect(fore, &QPushButton::clicked, this, [this, n] {
-            const QColor was =
-                n == 3 ? listFontColour_ : fromStored(sets_[size_t(n)].foreground);
+            const QColor was = n == 3 ? listFontColour_ : fromStored(sets_[size_t(n)].foreground);
             const QColor c = QColorDialog::getColor(was, this);
             if (!c.isValid())
                 return;

@@ -15,7 +15,8 @@ void applyListLook(QWidget* window, const ProgramContext& ctx) {
         return;
     const uint32_t v = ctx.options.colours[3].background;
     QPalette pal = list->palette();
-    pal.setColor(QPalette::Base, QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF)));
+    pal.setColor(QPalette::Base,
+                 QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF)));
     list->setPalette(pal);
     PropertyList props;
     if (ctx.settings.ReadObjectSettings(SID_MAIN_LISTVIEW_FONT, -1, props)) {

@@ -35,8 +35,7 @@ TframeSignalParam::TframeSignalParam(QWidget* parent) : QWidget(parent) {
         auto* shown = new QLabel(this);
         shown->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000")));
         shown->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        connect(bar, &QSlider::valueChanged, shown,
-                [shown](int v) { shown->setNum(v); });
+        connect(bar, &QSlider::valueChanged, shown, [shown](int v) { shown->setNum(v); });
         shown->setNum(bar->value());
         label->setBuddy(bar);
         grid->addWidget(label, w, 0);

@@ -21,16 +21,31 @@ namespace {
 // --- the handler table ---------------------------------------------------
 
 TEST(HandlerTable, OkAppliesOnlyWhatChangedAndWhatAlwaysCounts) {
-    int a = 1, b = 2;            // "controls"
+    int a = 1, b = 2;  // "controls"
     int programA = 1, programB = 2;
     int alwaysApplied = 0, cancelled = 0;
     TParamHandlerTable t;
-    t.add({"a", [&] { return QVariant(a); }, [&] { a = programA; return QVariant(a); },
+    t.add({"a", [&] { return QVariant(a); },
+           [&] {
+               a = programA;
+               return QVariant(a);
+           },
            [&](const QVariant& v) { programA = v.toInt(); }, [&] { ++cancelled; }, false});
-    t.add({"b", [&] { return QVariant(b); }, [&] { b = programB; return QVariant(b); },
-           [&](const QVariant& v) { programB = v.toInt(); }, {}, false});
-    t.add({"grid", [] { return QVariant(); }, [] { return QVariant(); },
-           [&](const QVariant&) { ++alwaysApplied; }, {}, true});
+    t.add({"b",
+           [&] { return QVariant(b); },
+           [&] {
+               b = programB;
+               return QVariant(b);
+           },
+           [&](const QVariant& v) { programB = v.toInt(); },
+           {},
+           false});
+    t.add({"grid",
+           [] { return QVariant(); },
+           [] { return QVariant(); },
+           [&](const QVariant&) { ++alwaysApplied; },
+           {},
+           true});
     t.loadAll();
     b = 7;
     EXPECT_EQ(t.applyChanged(), (QStringList{"b", "grid"}));
@@ -87,8 +102,8 @@ TEST_F(DirectoriesPage, DirectoryThatCannotBeCreatedKeepsTheOldOneInMemoryAndReg
     // A file stands where a parent directory would have to be made.
     ASSERT_TRUE(test::writeAll(dir.path() + "/blocker", "x"));
     const QString before = dirs.wavMessages;
-    const auto r =
-        changeDataDirectory(dirs, DataDirectory::WavMessages, dir.path() + "/blocker/Wav", registry);
+    const auto r = changeDataDirectory(dirs, DataDirectory::WavMessages,
+                                       dir.path() + "/blocker/Wav", registry);
     EXPECT_EQ(r.error, DirectoryChangeError::CannotCreate);
     EXPECT_TRUE(r.message.startsWith("Не удалось создать директорию")) << r.message.toStdString();
     EXPECT_GT(r.message.size(), QString("Не удалось создать директорию").size() + 10);
@@ -120,8 +135,9 @@ TEST(ConfirmationPage, InvalidRegularExpressionIsRefusedWithAMessageAndNotStored
     TConfirmMethodEditor e;
     QString why;
     EXPECT_FALSE(e.add("*495", kConfirmDtmf, &why));
-    EXPECT_TRUE(why.startsWith("Маска телефонного номера не является правильным регулярным "
-                               "выражением \"*495\""))
+    EXPECT_TRUE(
+        why.startsWith("Маска телефонного номера не является правильным регулярным "
+                       "выражением \"*495\""))
         << why.toStdString();
     EXPECT_TRUE(e.entries().isEmpty());
     ASSERT_TRUE(e.add("^8495", kConfirmHangUp));

@@ -40,9 +40,7 @@ protected:
         params.setRun(&run, [this] { return inProgress; });
     }
     QString ini() const { return QString::fromLocal8Bit(readAll(settings.path())); }
-    bool iniHas(const QString& line) const {
-        return readAll(settings.path()).contains(cp(line));
-    }
+    bool iniHas(const QString& line) const { return readAll(settings.path()).contains(cp(line)); }
 
     QTemporaryDir dir;
     RecordingLibrary lib;
@@ -215,8 +213,9 @@ TEST_F(LinesDuringRun, LineSwitchedOffIsReleasedWhenFreeAndNeverDialledAgain) {
     params.applyGrid(rows);
     EXPECT_TRUE(busy.Assigned);  // its call goes on
     EXPECT_TRUE(lib.channels[0][3].assigned);
-    const size_t callsOnLine4 = std::count_if(lib.calls.begin(), lib.calls.end(),
-                                              [](const auto& c) { return c.board == 0 && c.channel == 3; });
+    const size_t callsOnLine4 =
+        std::count_if(lib.calls.begin(), lib.calls.end(),
+                      [](const auto& c) { return c.board == 0 && c.channel == 3; });
     for (int i = 0; i < 100 && !run.finished(); ++i) {
         pass();
         if (!busy.Subscriber) {
@@ -226,8 +225,9 @@ TEST_F(LinesDuringRun, LineSwitchedOffIsReleasedWhenFreeAndNeverDialledAgain) {
     }
     EXPECT_TRUE(run.finished());
     EXPECT_FALSE(lib.channels[0][3].assigned);
-    const size_t after = std::count_if(lib.calls.begin(), lib.calls.end(),
-                                       [](const auto& c) { return c.board == 0 && c.channel == 3; });
+    const size_t after = std::count_if(lib.calls.begin(), lib.calls.end(), [](const auto& c) {
+        return c.board == 0 && c.channel == 3;
+    });
     EXPECT_EQ(after, callsOnLine4);
     EXPECT_GT(lib.calls.size(), 12u);  // the other lines went on calling
     EXPECT_TRUE(iniHas("SID_LINE_ENABLED_3=0"));

@@ -95,8 +95,8 @@ TEST(PulseDialling, LineSwitchedToPulsesInTheDialogDialsByPulses) {
 
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(ORVEL_RUNNER_PATH, {"--dir", dir, "--scheme", QString::fromUtf8(kDemoScheme), "--fresh",
-                                "--quiet"});
+    p.start(ORVEL_RUNNER_PATH,
+            {"--dir", dir, "--scheme", QString::fromUtf8(kDemoScheme), "--fresh", "--quiet"});
     ASSERT_TRUE(p.waitForFinished(5 * 60 * 1000));
     const QString out = QString::fromUtf8(p.readAll());
     EXPECT_EQ(p.exitCode(), 0) << out.toStdString();  // notified

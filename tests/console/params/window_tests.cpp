@@ -77,9 +77,9 @@ TEST_F(ParamsWindow, SixPagesInOrderAndRightsTakeSomeAway) {
         QStringList titles;
         for (int i = 0; i < w->pages()->count(); ++i)
             titles << w->pages()->tabText(i);
-        EXPECT_EQ(titles, (QStringList{"Общие", "Директории", "Параметры линии",
-                                       "Параметры сигналов", "Список абонентов",
-                                       "Способ подтверждения"}));
+        EXPECT_EQ(titles,
+                  (QStringList{"Общие", "Директории", "Параметры линии", "Параметры сигналов",
+                               "Список абонентов", "Способ подтверждения"}));
         EXPECT_EQ(w->lineGrid()->rowCount(), 12);  // one row per line of both boards
         EXPECT_EQ(w->channelChoice()->count(), 12);
         EXPECT_EQ(w->channelChoice()->itemText(11), "Канал #12");
@@ -183,7 +183,7 @@ TEST_F(ParamsWindow, GridEditsReachLinesFileAndLibrary) {
     g->item(2, kGridDialMode)->setText("Импульсный");
     g->item(2, kGridPrefix1)->setText("9");
     EXPECT_EQ(g->item(2, kGridPrefix1Wait)->text(), "Ждать");  // shown once a prefix is set
-    g->item(9, kGridPrefix1)->setText("x1");  // not a number: no prefix
+    g->item(9, kGridPrefix1)->setText("x1");                   // not a number: no prefix
     g->item(9, kGridDropMode)->setText("Да");
     w->dropLinesBox()->setChecked(false);
     w->accept();
