@@ -222,7 +222,7 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"fAdvancedParam", "textRadioChannel", "Радиоканал"},
     {"fAdvancedParam", "textPulse", "Импульсный"},
     {"fAdvancedParam", "textTone", "Тоновый"},
-    {"fAdvancedParam", "textDoNotUseDisabledLines", " Не использовать отключенные линии"},
+    {"fAdvancedParam", "textDoNotUseDisabledLines", "Не использовать отключенные линии"},
     {"fAdvancedParam", "textMakeDefault", "Установить \"По умолчанию\""},
     {"fAdvancedParam", "textIncorrectSettingsDanger",
      "Неправильная настройка параметров может привести к неработоспособности системы"},
