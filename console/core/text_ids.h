@@ -438,6 +438,11 @@ enum TextId : int {
     textRunResultsNotWritten,
     textRunBadNumber,
     textRunNeedsDir,
+    textAdvancedParamCaption,
+    textNotAlarmedAbonent,
+    textIgnoreVoltageDrop,
+    textDirectoryCreateError,
+    textInvalidPhoneMask,
     kTextCount
 };
 

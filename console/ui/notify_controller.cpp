@@ -321,7 +321,7 @@ void TNotifyController::closeRun() {
     // workbook.
     run_->StopThread();
     for (int i = 0; i < lines_.Count(); ++i)
-        if (lines_.Items(i)->Enabled == 1)
+        if (lines_.Items(i)->Enabled == 1 || lines_.Items(i)->Assigned)
             lines_.Items(i)->Release(*lib_);
     endTime_ = QDateTime::currentDateTime();
     closed_ = true;
