@@ -407,6 +407,16 @@ enum TextId : int {
     textBusySignalAnalis,
     textInit,
     textFounded,
+    textNoAbonentSelected,
+    textAbonentExists,
+    textNoPrefix,
+    textNoWorkingBoards,
+    textUnservedLines,
+    textBoardChannel,
+    textAboutDescription,
+    textManualNotFound,
+    textListLockedDuringRun,
+    textOpenFileError,
     kTextCount
 };
 
