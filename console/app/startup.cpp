@@ -224,6 +224,7 @@ int runProgram(const StartOptions& options) {
                 options.screenshotDir,
                 {&mainWindow, &splash, &dialog, &password, &editor,
                  status.isVisible() ? static_cast<QWidget*>(&status) : nullptr, &scheme, &aru});
+            mainWindow.saveDeskScreenshots(options.screenshotDir);
         });
     }
     if (options.exitAfterMs >= 0) {

@@ -59,7 +59,11 @@ QString unitStateText(uint32_t state) {
 QString unservedLineText(const QString& line) {
     static const QRegularExpression re(QStringLiteral("^board (\\d+) channel (\\d+)$"));
     const auto m = re.match(line);
-    return m.hasMatch() ? T(textBoardChannel).arg(m.captured(1), m.captured(2)) : line;
+    // Boards and lines are counted from 1 on screen, as the board panels are.
+    return m.hasMatch() ? T(textBoardChannel)
+                              .arg(m.captured(1).toInt() + 1)
+                              .arg(m.captured(2).toInt() + 1)
+                        : line;
 }
 
 THardwareInfo::THardwareInfo(ILineLibrary* library, const QStringList& unservedLines,

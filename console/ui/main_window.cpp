@@ -42,6 +42,14 @@ QColor fromStored(uint32_t v) {
     return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
 }
 
+// The all-subscribers entry is framed by bell characters, which sort it
+// apart from any group name; they have no picture, so they are not drawn.
+QString filterEntryText(const QString& text) {
+    QString shown = text;
+    shown.remove(QChar(7));
+    return shown.trimmed();
+}
+
 }  // namespace
 
 TForm1::TForm1(ProgramContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx) {
@@ -113,7 +121,7 @@ void TForm1::buildPanels() {
     leftLayout->setContentsMargins(0, 0, 0, 0);
     filter_ = new QComboBox(left);
     filter_->setObjectName(QStringLiteral("GroupFilter"));
-    filter_->addItem(T(textAllAbonents));
+    filter_->addItem(filterEntryText(T(textAllAbonents)));
     connect(filter_, &QComboBox::activated, this, &TForm1::applyGroupFilter);
     leftLayout->addWidget(filter_);
     list_ = new QTableView(left);
@@ -402,7 +410,7 @@ void TForm1::setMaxCalls(int count) {
 
 void TForm1::refillGroupFilter() {
     filter_->clear();
-    filter_->addItem(T(textAllAbonents));
+    filter_->addItem(filterEntryText(T(textAllAbonents)));
     if (groups_) {
         filter_->addItems(groups_->groups());
         record_->setGroups(groups_->groups());
@@ -456,7 +464,9 @@ void TForm1::fitColumns() {
         const int text = caption.horizontalAdvance(
                              model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) +
                          24;
-        const int fit = qMax(qMax(text, header->sectionSizeHint(c)), header->sectionSize(c) + 8);
+        // Marked rows are drawn bold: room for the bold texts too.
+        const int fit = qMax(qMax(text, header->sectionSizeHint(c)),
+                             header->sectionSize(c) * 112 / 100 + 8);
         header->resizeSection(c, qBound(kMinColumnWidth, fit, 400));
     }
     RestoreColumnWidths(header, kListName, ctx_.settings,

@@ -100,6 +100,10 @@ public:
     QAction* action(const QString& name) const;
     QPushButton* button(const QString& name) const;
     TFindUser* findWindow();
+    // Pictures of the desk for the documentation: the record editor in its
+    // three modes, the search, number replacement, device information and
+    // about windows.
+    void saveDeskScreenshots(const QString& dir);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

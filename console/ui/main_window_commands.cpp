@@ -359,4 +359,43 @@ void TForm1::openAbout() {
     box.exec();
 }
 
+void TForm1::saveDeskScreenshots(const QString& dir) {
+    auto save = [&dir](QWidget* w, const QString& name) {
+        w->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+    };
+    if (record_->mode() != TfrRecordInterface::kViewing)
+        return;
+    const QList<int> before = selectedRows();
+    if (model_->rowCount() > 0 && before.isEmpty())
+        selectOnly(0);
+    save(rightPanel_, QStringLiteral("RecordPanel_view"));
+    if (mayChangeList() && ctx_.rights.has(OperatorRight::ChangeBase)) {
+        duplicateRecord();
+        save(rightPanel_, QStringLiteral("RecordPanel_edit_one"));
+        cancelEdit();
+        if (model_->rowCount() > 2) {
+            list_->selectionModel()->select(
+                QItemSelection(model_->index(0, 0), model_->index(2, 0)),
+                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            changeRecord();
+            save(rightPanel_, QStringLiteral("RecordPanel_edit_several"));
+            cancelEdit();
+        }
+    }
+    TFindUser* find = findWindow();
+    find->textEdit()->setText(QStringLiteral("Ив"));
+    find->adjustSize();
+    save(find, QStringLiteral("FindUser"));
+    TNumbersChange numbers(ctx_.users, this);
+    numbers.adjustSize();
+    save(&numbers, QStringLiteral("NumbersChange"));
+    THardwareInfo info(library_, unserved_, this);
+    info.fill();
+    info.adjustSize();
+    save(&info, QStringLiteral("HardwareInfo"));
+    TAboutBox about(ctx_.names.word, this);
+    about.adjustSize();
+    save(&about, QStringLiteral("AboutBox"));
+}
+
 }  // namespace orvel

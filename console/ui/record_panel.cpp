@@ -13,6 +13,7 @@
 
 #include "core/confirm_methods.h"
 #include "core/texts.h"
+#include "data/column_list.h"
 #include "ui/phone_key_filter.h"
 
 namespace orvel {
@@ -49,14 +50,14 @@ TfrRecordInterface::TfrRecordInterface(QWidget* parent) : QFrame(parent) {
     setAutoFillBackground(true);
     grid_ = new QGridLayout(this);
     int row = 0;
-    auto addRow = [&](TextId label, QWidget* field) {
-        grid_->addWidget(new QLabel(T(label), this), row, 0);
+    auto addRow = [&](const QString& label, QWidget* field) {
+        grid_->addWidget(new QLabel(label, this), row, 0);
         grid_->addWidget(field, row++, 1);
     };
 
     name_ = new QLineEdit(this);
     name_->setMaxLength(kNameLength);
-    addRow(textAbonent, name_);
+    addRow(T(textAbonent), name_);
 
     auto* phoneRow = new QWidget(this);
     auto* phoneLayout = new QHBoxLayout(phoneRow);
@@ -76,7 +77,7 @@ TfrRecordInterface::TfrRecordInterface(QWidget* parent) : QFrame(parent) {
     phone_->setMaxLength(kPhoneLength);
     phoneLayout->addWidget(prefix_);
     phoneLayout->addWidget(phone_, 1);
-    addRow(textPhone, phoneRow);
+    addRow(TColumnList::defaultCaption(1), phoneRow);
     hint_ = new QLabel(this);
     hint_->setObjectName(QStringLiteral("PhoneHint"));
     hint_->setWordWrap(true);
@@ -101,7 +102,7 @@ TfrRecordInterface::TfrRecordInterface(QWidget* parent) : QFrame(parent) {
     timeStack_->addWidget(timeText_);
     timeStack_->addWidget(timeEdit);
     timeStack_->setFixedHeight(timeEdit->sizeHint().height());
-    addRow(textTime, timeStack_);
+    addRow(T(textTime), timeStack_);
 
     lineStack_ = new QStackedWidget(this);
     lineText_ = readOnlyText(lineStack_);
@@ -109,12 +110,12 @@ TfrRecordInterface::TfrRecordInterface(QWidget* parent) : QFrame(parent) {
     lineStack_->addWidget(lineText_);
     lineStack_->addWidget(line_);
     lineStack_->setFixedHeight(line_->sizeHint().height());
-    addRow(textLine, lineStack_);
+    addRow(T(textLine), lineStack_);
 
     comment_ = new QLineEdit(this);
     comment_->setMaxLength(kCommentLength);
     connect(comment_, &QLineEdit::textEdited, this, [this] { commentTyped_ = true; });
-    addRow(textComment, comment_);
+    addRow(T(textComment), comment_);
 
     confirmStack_ = new QStackedWidget(this);
     confirmText_ = readOnlyText(confirmStack_);
@@ -124,7 +125,7 @@ TfrRecordInterface::TfrRecordInterface(QWidget* parent) : QFrame(parent) {
     confirmStack_->addWidget(confirmText_);
     confirmStack_->addWidget(confirm_);
     confirmStack_->setFixedHeight(confirm_->sizeHint().height());
-    addRow(textConfirmation, confirmStack_);
+    addRow(T(textConfirmation), confirmStack_);
 
     // Rows of the additional fields go here, then the group.
     grid_->setRowStretch(row + 1, 0);

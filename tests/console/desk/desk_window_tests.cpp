@@ -540,14 +540,14 @@ TEST_F(DeskTest, GroupFilterShowsMembersAndKeepsMarks) {
 
 TEST(DeviceInfo, UnservedLinesAndUnitStatesInTheProgramsWords) {
     app();
-    EXPECT_EQ(unservedLineText("board 1 channel 12"), "плата 1, канал 12");
+    EXPECT_EQ(unservedLineText("board 1 channel 12"), "плата 2, канал 13");
     EXPECT_EQ(converterStateText(1), "Найдено");
     EXPECT_EQ(unitStateText(4), "Acknowledge_Timeout");
     THardwareInfo info(nullptr, {"board 0 channel 13"});
     info.fill();
     auto* note = info.findChild<QLabel*>("UnservedLines");
     ASSERT_NE(note, nullptr);
-    EXPECT_EQ(note->text(), "Линии, которые программа не обслуживает: плата 0, канал 13.");
+    EXPECT_EQ(note->text(), "Линии, которые программа не обслуживает: плата 1, канал 14.");
 }
 
 }  // namespace
