@@ -22,6 +22,8 @@ packages=(
   libspandsp-dev
   xvfb xauth
   python3-openpyxl
+  # Qt's own dialogs (file, colour, font, print) in Russian.
+  qt6-translations-l10n
   # Opens the results workbook in a test, as the operators' spreadsheet would.
   libreoffice-calc-nogui
 )

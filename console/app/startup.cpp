@@ -16,6 +16,7 @@
 #include "notify/orvel_line_library.h"
 #include "ui/advanced_param.h"
 #include "ui/aru_window.h"
+#include "ui/group_choice.h"
 #include "ui/group_windows.h"
 #include "ui/list_look.h"
 #include "ui/login_window.h"
@@ -122,11 +123,12 @@ int runProgram(const StartOptions& options) {
     for (const QString& e : setup.errors)
         ShowMessageDialog(e, T(textError), mb::kOk, kKindError);
     if (!setup.ready)
-        mainWindow.hideStart();
-    if (!setup.unreachable.isEmpty())
-        ShowMessageDialog(QStringLiteral("Линии, которые программа не обслуживает: ") +
-                              setup.unreachable.join(QStringLiteral(", ")) + QLatin1Char('!'),
-                          T(textWarning), mb::kOk, kKindWarning);
+        mainWindow.hideStart(setup.errors.value(0));
+    // Lines the program does not serve: noted in the system log and shown in
+    // the device information window, not asked about at every start.
+    mainWindow.setLineLibrary(&notify.library(), setup.unreachable);
+    mainWindow.setLineCount(notify.lines().Count());
+    mainWindow.setGroups(&notify.groups());
     TNotifyStatus status(notify.lines(), notify.library(), &mainWindow);
     TSaveAbonentsList saveGroup(notify.groups(), ctx.users, &mainWindow);
     TLoadAbonentsList loadGroup(notify.groups(), ctx.users, &mainWindow);
@@ -135,7 +137,7 @@ int runProgram(const StartOptions& options) {
         for (int k = 0; k < ctx.users.Count() && !any; ++k)
             any = ctx.users.Item(k)->mark;
         if (!any) {
-            ShowMessageDialog(QStringLiteral("Не выбран ни один абонент!"),
+            ShowMessageDialog(T(textNoAbonentSelected) + QLatin1Char('!'),
                               T(textWarning) + QLatin1Char('!'), mb::kOk, kKindWarning);
             return;
         }
@@ -166,9 +168,19 @@ int runProgram(const StartOptions& options) {
     mainWindow.runInProgress = [&notify] { return notify.inProgress(); };
     mainWindow.stopRun = [&status] { status.close(); };
     mainWindow.onStart = [&notify] { notify.startFromButton(); };
-    mainWindow.onSchemeEditor = [&scheme] {
+    mainWindow.onSchemeEditor = [&scheme, &ctx] {
         scheme.setMode(TNotifyParam::Mode::Edit);
+        scheme.setAttempts(ctx.options.maxCallsCount);
         scheme.exec();
+    };
+    // The editor opens with the current maximum of attempts; the value it
+    // confirms becomes the maximum kept at close and used for row colours.
+    QObject::connect(&scheme, &QDialog::accepted, &mainWindow, [&ctx, &scheme, &mainWindow] {
+        ctx.options.maxCallsCount = scheme.attempts();
+        mainWindow.setMaxCalls(scheme.attempts());
+    });
+    scheme.chooseGroups = [&notify, &scheme] {
+        return chooseGroups(notify.groups(), scheme.groups(), &scheme);
     };
     notify.setIdle = [&mainWindow, &notify](bool idle) {
         mainWindow.setIdle(idle, &notify.run().fieldsMutex());
@@ -243,6 +255,7 @@ int runProgram(const StartOptions& options) {
                 params.setObjectName(QStringLiteral("fAdvancedParam_") + QString::number(i + 1));
                 saveScreenshots(options.screenshotDir, {&params});
             }
+            mainWindow.saveDeskScreenshots(options.screenshotDir);
         });
     }
     if (options.exitAfterMs >= 0) {

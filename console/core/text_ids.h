@@ -443,6 +443,16 @@ enum TextId : int {
     textIgnoreVoltageDrop,
     textDirectoryCreateError,
     textInvalidPhoneMask,
+    textNoAbonentSelected,
+    textAbonentExists,
+    textNoPrefix,
+    textNoWorkingBoards,
+    textUnservedLines,
+    textBoardChannel,
+    textAboutDescription,
+    textManualNotFound,
+    textListLockedDuringRun,
+    textOpenFileError,
     kTextCount
 };
 

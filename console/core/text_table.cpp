@@ -457,6 +457,16 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"fAdvancedParam", "textDirectoryCreateError", "Не удалось создать директорию"},
     {"fAdvancedParam", "textInvalidPhoneMask",
      "Маска телефонного номера не является правильным регулярным выражением"},
+    {"MainWindow", "textNoAbonentSelected", "Не выбран ни один абонент"},
+    {"MainWindow", "textAbonentExists", "Абонент с таким именем и номером телефона уже существует"},
+    {"MainWindow", "textNoPrefix", "Не использовать префикс"},
+    {"MainWindow", "textNoWorkingBoards", "Оповещение недоступно: нет ни одной рабочей платы"},
+    {"MainWindow", "textUnservedLines", "Линии, которые программа не обслуживает"},
+    {"MainWindow", "textBoardChannel", "плата %1, канал %2"},
+    {"MainWindow", "textAboutDescription", "Программа телефонного оповещения: ведёт базу абонентов, собирает их в группы и обзванивает помеченных абонентов по аналоговым телефонным линиям, проигрывает им звуковое сообщение и запрашивает подтверждение."},
+    {"MainWindow", "textManualNotFound", "Руководство пользователя не найдено"},
+    {"MainWindow", "textListLockedDuringRun", "Во время оповещения список абонентов изменять нельзя"},
+    {"MainWindow", "textOpenFileError", "Не удалось открыть файл"},
 }};
 
 }  // namespace

@@ -105,7 +105,7 @@ int TUserList::AddItem(const TUserListItem& item) {
 
 bool TUserList::UpdateItem(int index) {
     const TUserListItem* it = Item(index);
-    if (!it || !table_.GoTo(it->recordNumber))
+    if (!it || !recordInTable(it->recordNumber) || !table_.GoTo(it->recordNumber))
         return false;
     const QStringList texts = it->toFieldTexts(table_.FieldCount());
     bool ok = true;
@@ -117,12 +117,21 @@ bool TUserList::UpdateItem(int index) {
 int TUserList::DeleteItem(int index) {
     if (!Item(index))
         return -1;
-    if (table_.GoTo(items_[size_t(index)].recordNumber))
+    // An item whose record lies beyond the table has nothing to mark; moving
+    // to it would touch the wrong record or write past the end.
+    const int record = items_[size_t(index)].recordNumber;
+    if (!recordInTable(record))
+        return -1;
+    if (table_.GoTo(record))
         table_.DeleteCurrent();
     if (size_t(index) + 1 != items_.size())
         items_[size_t(index)] = std::move(items_.back());
     items_.pop_back();
     return Count();
+}
+
+bool TUserList::recordInTable(int record) const {
+    return table_.isOpen() && record >= 0 && uint32_t(record) < table_.RecordCount();
 }
 
 int TUserList::NextId() const {

@@ -41,9 +41,10 @@ public:
     // Appends the subscriber to the table and the list; the new count, or -1
     // when the table refused the record (the list is then unchanged).
     int AddItem(const TUserListItem& item);
+    // False for a bad index or an item whose record is not in the table.
     bool UpdateItem(int index);
     // Marks the record deleted and moves the last item into the freed slot;
-    // the new count, or -1 for a bad index.
+    // the new count, or -1 for a bad index or a record not in the table.
     int DeleteItem(int index);
     // column: 1 name, 2 telephone, 3 time window, 4 line, 5 comment,
     // 6 confirmation method, 7.. additional fields. direction 1: descending,
@@ -63,6 +64,9 @@ public:
     void setColumns(const TColumnList& columns) { columns_ = columns; }
 
 private:
+    // A record number inside the table file (deleted records counted).
+    bool recordInTable(int record) const;
+
     const SettingsManager* settings_;
     TDVRTable table_;
     std::vector<TUserListItem> items_;

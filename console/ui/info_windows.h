@@ -1,0 +1,49 @@
+#pragma once
+// The device information window (boards, their line-interface units, the
+// lines the program does not serve) and the about window.
+
+#include <QDialog>
+#include <QStringList>
+
+class QVBoxLayout;
+
+namespace orvel {
+
+class ILineLibrary;
+
+// The converter (codec) and unit state names the window and the developer
+// report show.
+QString converterStateText(uint32_t state);
+QString unitStateText(uint32_t state);
+// "board 1 channel 12" (as the line setup reports it) in the program's words.
+QString unservedLineText(const QString& line);
+
+class THardwareInfo : public QDialog {
+    Q_OBJECT
+public:
+    // `library` may be null: no boards to show.
+    THardwareInfo(ILineLibrary* library, const QStringList& unservedLines,
+                  QWidget* parent = nullptr);
+    // Asks the library and builds the board panels.
+    void fill();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    ILineLibrary* library_;
+    QStringList unserved_;
+    QVBoxLayout* boards_;
+    bool filled_ = false;
+};
+
+class TAboutBox : public QDialog {
+    Q_OBJECT
+public:
+    TAboutBox(const QString& productName, QWidget* parent = nullptr);
+};
+
+// The program's version, as the about window shows it.
+QString programVersion();
+
+}  // namespace orvel
