@@ -20,6 +20,8 @@ packages=(
   libespeak-ng-dev espeak-ng espeak-ng-data
   libzip-dev libpugixml-dev libfreexl-dev libsoxr-dev libsimpleini-dev
   libspandsp-dev
+  # Operators' password hashes (Argon2id).
+  libsodium-dev
   xvfb xauth
   python3-openpyxl
   # Opens the results workbook in a test, as the operators' spreadsheet would.

@@ -407,6 +407,8 @@ enum TextId : int {
     textBusySignalAnalis,
     textInit,
     textFounded,
+    textAccessGranted,
+    textAccessRights,
     kTextCount
 };
 

@@ -153,7 +153,7 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"Orvel", "textNumberFrom", "Число от"},
     {"Orvel", "textNumberTo", "до"},
     {"Orvel", "textSpecifiedFileNotFound", "Указанный файл не найден"},
-    {"Orvel", "textPasswordFileReadError", "Ошибка чтения файла паролей"},
+    {"Orvel", "textPasswordFileReadError", "Ошибка чтения файла с паролями"},
     {"Orvel", "textDenyAccess", "Доступ запрещен"},
     {"Orvel", "textAccessLevelRemains", "Уровень доступа остаётся прежним"},
     {"Orvel", "textAdminRights", "Права администратора"},
@@ -414,6 +414,8 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"LineState", "textBusySignalAnalis", "Анализ сигнала \"Занято\""},
     {"DllUnitStates", "textInit", "Иниц."},
     {"DllUnitStates", "textFounded", "Найдено"},
+    {"Operators", "textAccessGranted", "Доступ разрешён"},
+    {"Operators", "textAccessRights", "Права доступа"},
 }};
 
 }  // namespace
