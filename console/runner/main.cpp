@@ -65,7 +65,9 @@ int main(int argc, char** argv) {
             return orvel::kExitBadInput;
         }
         out << "demo prepared in " << o.programDir << "; run: orvel-run --dir " << o.programDir
-            << " --scheme " << QString::fromUtf8(orvel::kDemoScheme) << '\n';
+            << " --scheme " << QString::fromUtf8(orvel::kDemoScheme) << '\n'
+            << "operator program login: " << QString::fromUtf8(orvel::kDemoOperator)
+            << ", password " << QString::fromUtf8(orvel::kDemoOperatorPassword) << '\n';
         return 0;
     }
     o.scheme = p.value(QStringLiteral("scheme"));

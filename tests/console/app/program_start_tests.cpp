@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "core/operators_file.h"
 #include "core/program_dirs.h"
 #include "core/settings_manager.h"
 #include "test_support.h"
@@ -26,6 +27,15 @@ protected:
         ASSERT_TRUE(reg.setValue(kRegProgramDir, program.path()));
         SettingsManager s(program.path() + "/ORVEL.ini");
         s.writeValue("DEVELOPER", "AutoLogin", "tester");
+        // AutoLogin logs in an operator whose password is empty.
+        TOperatorEntry tester;
+        tester.name = "tester";
+        tester.rights = 0x3FD;
+        tester.passwordHash = hashOperatorPassword("", 1, 8192);
+        QString error;
+        ASSERT_TRUE(saveOperatorsFile(program.path() + "/ORVELUsers.dat",
+                                      {encodeOperatorRecord(tester)}, &error))
+            << error.toStdString();
     }
     std::unique_ptr<QProcess> start(const QStringList& args, const char* answer = "6") {
         auto p = std::make_unique<QProcess>();
