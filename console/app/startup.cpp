@@ -242,6 +242,7 @@ int runProgram(const StartOptions& options) {
             password.adjustSize();
             TRestructure editor(ctx.users, ctx.settings, &mainWindow);
             TUserProp currentUser(ctx.rights, &mainWindow);
+            currentUser.adjustSize();
             saveScreenshots(
                 options.screenshotDir,
                 {&mainWindow, &splash, &dialog, &password, &editor,
