@@ -179,7 +179,11 @@ TOperatorCheckResult checkOperatorRecords(QIODevice& in, const Credentials& cred
     TOperatorCheckResult result;
     result.fileRead = true;
     char record[kOperatorRecordSize];
-    while (in.read(record, kOperatorRecordSize) == kOperatorRecordSize) {
+    // A device that never ends (a link to /dev/zero) is read no further
+    // than the largest file accepted.
+    for (qint64 read = 0; read < kMaxOperatorsFileSize; read += kOperatorRecordSize) {
+        if (in.read(record, kOperatorRecordSize) != kOperatorRecordSize)
+            break;
         TOperatorFileRecord r = decodeOperatorRecord(record);
         // A record without a name is nobody's: an empty name never logs in.
         if (!r.name || r.name->isEmpty() || cp1251::decode(*r.name) != credentials.name)
@@ -198,8 +202,9 @@ TOperatorCheckResult checkOperatorRecords(QIODevice& in, const Credentials& cred
 }
 
 TOperatorCheckResult checkOperatorFile(const QString& path, const Credentials& credentials) {
+    const QFileInfo info(path);
     QFile file(path);
-    if (QFileInfo(path).size() > kMaxOperatorsFileSize || !file.open(QIODevice::ReadOnly))
+    if (!info.isFile() || info.size() > kMaxOperatorsFileSize || !file.open(QIODevice::ReadOnly))
         return {};
     return checkOperatorRecords(file, credentials);
 }
@@ -209,7 +214,7 @@ bool loadOperatorsFile(const QString& path, TOperatorsFileContents* contents, QS
     if (!QFileInfo::exists(path))
         return true;
     QFile file(path);
-    if (QFileInfo(path).size() > kMaxOperatorsFileSize) {
+    if (!QFileInfo(path).isFile() || QFileInfo(path).size() > kMaxOperatorsFileSize) {
         *error = QStringLiteral("Файл слишком велик для файла операторов: ") + path;
         return false;
     }

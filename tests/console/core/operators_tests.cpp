@@ -347,6 +347,16 @@ TEST_F(OperatorCheckTest, OversizedFileIsRefusedAsUnreadable) {
     writeFile(legacyRecord("Оператор", "1", 0x3FD) + QByteArray(kMaxOperatorsFileSize, '\0'));
     EXPECT_EQ(checker->check({"Оператор", "1"}), LoginResult::UnknownOperator);
     EXPECT_EQ(readErrors.size(), 1);
+    // A device in the file's place is no file: refused, not read for ever.
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::link("/dev/zero", path));
+    EXPECT_EQ(checker->check({"Оператор", "1"}), LoginResult::UnknownOperator);
+    EXPECT_EQ(readErrors.size(), 2);
+    TOperatorsAdmin admin(path);
+    EXPECT_FALSE(admin.load());
+    QFile zero("/dev/zero");
+    ASSERT_TRUE(zero.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(checkOperatorRecords(zero, {"Оператор", "1"}).operatorFound);
 }
 
 TEST_F(OperatorCheckTest, FailedOrCancelledReloginKeepsTheOperatorAndHisRights) {
