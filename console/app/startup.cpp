@@ -201,17 +201,8 @@ int runProgram(const StartOptions& options) {
         }
         return password.ask(clearName);
     };
-    LoginHooks hooks;
-    hooks.readAutoLogin = [&ctx] {
-        return ctx.settings.readValue(QStringLiteral("DEVELOPER"), QStringLiteral("AutoLogin"),
-                                      QString::fromLatin1(kAutoLoginVacant), kMaxAutoLogin);
-    };
-    hooks.askCredentials = [&askLogin] { return askLogin(false); };
-    hooks.showRefusal = [](LoginResult r) {
-        ShowMessageDialog(refusalText(r), T(textWarning), mb::kOk, kKindWarning);
-    };
-    if (!runLoginLoop(check, hooks))
-        return 0;
+    // Set before the login: the main window offers "Пользователь" from the
+    // moment the operator's rights arrive.
     ctx.commands.currentUser = [&ctx, &check, &askLogin](QWidget* parent) {
         TUserProp window(ctx.rights, parent);
         window.onRelogin = [&check, &askLogin] {
@@ -224,6 +215,17 @@ int runProgram(const StartOptions& options) {
         };
         window.exec();
     };
+    LoginHooks hooks;
+    hooks.readAutoLogin = [&ctx] {
+        return ctx.settings.readValue(QStringLiteral("DEVELOPER"), QStringLiteral("AutoLogin"),
+                                      QString::fromLatin1(kAutoLoginVacant), kMaxAutoLogin);
+    };
+    hooks.askCredentials = [&askLogin] { return askLogin(false); };
+    hooks.showRefusal = [](LoginResult r) {
+        ShowMessageDialog(refusalText(r), T(textWarning), mb::kOk, kKindWarning);
+    };
+    if (!runLoginLoop(check, hooks))
+        return 0;
 
     // 12. 13. The scheme of the command line, then the main window.
     startWindow.reset();
