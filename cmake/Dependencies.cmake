@@ -11,6 +11,7 @@ pkg_check_modules(ESPEAKNG REQUIRED IMPORTED_TARGET espeak-ng)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 pkg_check_modules(PUGIXML REQUIRED IMPORTED_TARGET pugixml)
 pkg_check_modules(FREEXL REQUIRED IMPORTED_TARGET freexl)
+pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 
 find_path(SIMPLEINI_INCLUDE_DIR SimpleIni.h REQUIRED)
 add_library(simpleini INTERFACE)

@@ -20,6 +20,8 @@ packages=(
   libespeak-ng-dev espeak-ng espeak-ng-data
   libzip-dev libpugixml-dev libfreexl-dev libsoxr-dev libsimpleini-dev
   libspandsp-dev
+  # Operators' password hashes (Argon2id).
+  libsodium-dev
   xvfb xauth
   python3-openpyxl
   # Qt's own dialogs (file, colour, font, print) in Russian.

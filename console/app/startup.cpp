@@ -6,17 +6,20 @@
 #include <QLayout>
 #include <QTabWidget>
 #include <QTimer>
+#include <cstdio>
 #include <memory>
 
 #include "core/command_line.h"
 #include "core/instance_guard.h"
 #include "core/login_loop.h"
+#include "core/operator_check.h"
 #include "core/texts.h"
 #include "diag/system_log.h"
 #include "notify/orvel_line_library.h"
 #include "ui/advanced_param.h"
 #include "ui/aru_window.h"
 #include "ui/group_choice.h"
+#include "ui/current_user_window.h"
 #include "ui/group_windows.h"
 #include "ui/list_look.h"
 #include "ui/login_window.h"
@@ -116,7 +119,7 @@ int runProgram(const StartOptions& options) {
 
     // 8. The windows, in their order.
     TForm1 mainWindow(ctx);
-    TPassword password(&mainWindow);
+    TPassword password(ctx.names.word, &mainWindow);
     // The line library and the lines (main-window set-up).
     TNotifyController notify(ctx, makeOrvelLineLibrary());
     const TLibrarySetup& setup = notify.setUp();
@@ -149,6 +152,7 @@ int runProgram(const StartOptions& options) {
         mainWindow.refreshList();
     };
     TNotifyParam scheme(&mainWindow);
+    scheme.bindRights(&ctx.rights);
     TAru aru(&mainWindow);
     notify.bind(&status, &scheme);
     aru.bind(&notify.lines(), &notify.library(), &ctx.settings);
@@ -212,20 +216,51 @@ int runProgram(const StartOptions& options) {
 
     // 9. 10. The login.
     startWindow->hide();
-    OpenOperatorCheck check;
+    TOperatorCheck check(findFileNoCase(ctx.dirs.program, ctx.names.operatorsFileName()));
+    check.showReadError = [](const QString& text) {
+        ShowMessageDialog(text, T(textError), mb::kOk, kKindError);
+    };
+    check.writeLog = [](const QString& text, int level) { WriteSystemLog(text, level); };
+    check.onAccepted = [&ctx](const TCurrentOperator& op) {
+        systemLog().setOperatorName(op.name);
+        ctx.rights.set(op.name, op.rightsBits());
+    };
+    // Unattended (message dialogs answered from the environment) nobody can
+    // type into the login window: it counts as cancelled and the program
+    // ends instead of waiting for ever.
+    const auto askLogin = [&password](bool clearName) -> std::optional<Credentials> {
+        if (qEnvironmentVariableIsSet("ORVEL_DIALOG_ANSWER")) {
+            fprintf(stderr, "%s: login window cancelled (unattended)\n",
+                    qPrintable(password.windowTitle()));
+            return std::nullopt;
+        }
+        return password.ask(clearName);
+    };
+    // Set before the login: the main window offers "Пользователь" from the
+    // moment the operator's rights arrive.
+    ctx.commands.currentUser = [&ctx, &check, &askLogin](QWidget* parent) {
+        TUserProp window(ctx.rights, parent);
+        window.onRelogin = [&check, &askLogin] {
+            ReloginHooks relogin;
+            relogin.askCredentials = [&askLogin] { return askLogin(true); };
+            relogin.showRefusal = [](LoginResult r) {
+                ShowMessageDialog(reloginRefusalText(r), T(textWarning), mb::kOk, kKindWarning);
+            };
+            return runRelogin(check, relogin);
+        };
+        window.exec();
+    };
     LoginHooks hooks;
     hooks.readAutoLogin = [&ctx] {
         return ctx.settings.readValue(QStringLiteral("DEVELOPER"), QStringLiteral("AutoLogin"),
                                       QString::fromLatin1(kAutoLoginVacant), kMaxAutoLogin);
     };
-    hooks.askCredentials = [&password] { return password.ask(); };
+    hooks.askCredentials = [&askLogin] { return askLogin(false); };
     hooks.showRefusal = [](LoginResult r) {
         ShowMessageDialog(refusalText(r), T(textWarning), mb::kOk, kKindWarning);
     };
-    const auto who = runLoginLoop(check, hooks);
-    if (!who)
+    if (!runLoginLoop(check, hooks))
         return 0;
-    systemLog().setOperatorName(who->name);
 
     // 12. 13. The scheme of the command line, then the main window.
     startWindow.reset();
@@ -243,10 +278,13 @@ int runProgram(const StartOptions& options) {
                          mb::kYes | mb::kNo, kKindConfirmation);
             password.adjustSize();
             TRestructure editor(ctx.users, ctx.settings, &mainWindow);
+            TUserProp currentUser(ctx.rights, &mainWindow);
+            currentUser.adjustSize();
             saveScreenshots(
                 options.screenshotDir,
                 {&mainWindow, &splash, &dialog, &password, &editor,
-                 status.isVisible() ? static_cast<QWidget*>(&status) : nullptr, &scheme, &aru});
+                 status.isVisible() ? static_cast<QWidget*>(&status) : nullptr, &scheme, &aru,
+                 &currentUser});
             // Every page of the parameters dialog, one picture each.
             TfAdvancedParam params(ctx, advanced, &mainWindow);
             params.layout()->activate();

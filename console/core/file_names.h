@@ -16,6 +16,7 @@ struct ProductNames {
 
     QString registryKey() const { return QStringLiteral("SOFTWARE\\") + word; }
     QString settingsFileName() const { return word + QStringLiteral(".ini"); }
+    QString operatorsFileName() const { return word + QStringLiteral("Users.dat"); }
     QString systemLogFileName() const {
         return branded ? word + QStringLiteral("Sys.log") : QStringLiteral("OrvelSys.log");
     }

@@ -10,6 +10,25 @@ QString refusalText(LoginResult result) {
     return reason + QStringLiteral("!\n") + T(textAccessDenied) + QLatin1Char('!');
 }
 
+QString reloginRefusalText(LoginResult result) {
+    const QString reason =
+        result == LoginResult::WrongPassword ? T(textPasswordIncorrect) : T(textUserNotFound);
+    return reason + QStringLiteral("!\n") + T(textAccessLevelRemains) + QLatin1Char('!');
+}
+
+bool runRelogin(IOperatorCheck& check, const ReloginHooks& hooks) {
+    for (;;) {
+        const auto asked = hooks.askCredentials ? hooks.askCredentials() : std::nullopt;
+        if (!asked)
+            return false;
+        const LoginResult r = check.check(*asked);
+        if (r == LoginResult::Accepted)
+            return true;
+        if (hooks.showRefusal)
+            hooks.showRefusal(r);
+    }
+}
+
 std::optional<Credentials> runLoginLoop(IOperatorCheck& check, const LoginHooks& hooks) {
     QString autoName = hooks.readAutoLogin ? hooks.readAutoLogin() : QString();
     if (autoName.isEmpty())

@@ -43,6 +43,20 @@ struct LoginHooks {
 // back to the login window instead of trying the same name for ever.
 std::optional<Credentials> runLoginLoop(IOperatorCheck& check, const LoginHooks& hooks);
 
+// The re-login of the window "Текущий пользователь": the login window is
+// shown until a check succeeds (true) or it is cancelled (false: the current
+// operator and his rights stay). Each refusal is shown and the window asked
+// again.
+struct ReloginHooks {
+    std::function<std::optional<Credentials>()> askCredentials;
+    std::function<void(LoginResult)> showRefusal;
+};
+bool runRelogin(IOperatorCheck& check, const ReloginHooks& hooks);
+
+// A refused re-login: reason + "!" + line break + "Уровень доступа остаётся
+// прежним" + "!".
+QString reloginRefusalText(LoginResult result);
+
 // The refusal message for a failed check: reason + "!" + line break +
 // "В доступе отказано" + "!".
 QString refusalText(LoginResult result);

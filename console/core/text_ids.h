@@ -453,6 +453,9 @@ enum TextId : int {
     textManualNotFound,
     textListLockedDuringRun,
     textOpenFileError,
+    textAccessGranted,
+    textAccessRights,
+    textDemoOperatorLogin,
     kTextCount
 };
 

@@ -153,7 +153,7 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"Orvel", "textNumberFrom", "Число от"},
     {"Orvel", "textNumberTo", "до"},
     {"Orvel", "textSpecifiedFileNotFound", "Указанный файл не найден"},
-    {"Orvel", "textPasswordFileReadError", "Ошибка чтения файла паролей"},
+    {"Orvel", "textPasswordFileReadError", "Ошибка чтения файла с паролями"},
     {"Orvel", "textDenyAccess", "Доступ запрещен"},
     {"Orvel", "textAccessLevelRemains", "Уровень доступа остаётся прежним"},
     {"Orvel", "textAdminRights", "Права администратора"},
@@ -467,6 +467,9 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"MainWindow", "textManualNotFound", "Руководство пользователя не найдено"},
     {"MainWindow", "textListLockedDuringRun", "Во время оповещения список абонентов изменять нельзя"},
     {"MainWindow", "textOpenFileError", "Не удалось открыть файл"},
+    {"Operators", "textAccessGranted", "Доступ разрешён"},
+    {"Operators", "textAccessRights", "Права доступа"},
+    {"Operators", "textDemoOperatorLogin", "Вход в программу оператора: %1, пароль %2"},
 }};
 
 }  // namespace

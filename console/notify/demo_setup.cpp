@@ -7,6 +7,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/file_names.h"
+#include "core/operator_rights.h"
+#include "core/operators_admin.h"
 #include "data/user_group.h"
 #include "data/user_list.h"
 #include "notify/notify_scheme.h"
@@ -122,6 +125,17 @@ bool prepareDemoDirectory(const QString& dir, QString* error) {
     if (!scheme.save(dir + QStringLiteral("/NotifyScheme/") + QString::fromUtf8(kDemoScheme) +
                      QStringLiteral(".sch")))
         return fail(QStringLiteral("cannot write the demo scheme"));
+    TOperatorsAdmin operators(findFileNoCase(dir, ProductNames().operatorsFileName()));
+    if (!operators.load())
+        return fail(operators.error());
+    const QString demoOperator = QString::fromUtf8(kDemoOperator);
+    bool present = false;
+    for (const auto& row : operators.rows())
+        present = present || (row.readable && row.name == demoOperator);
+    if (!present &&
+        (!operators.add(demoOperator, kAllRightsBits, QString::fromUtf8(kDemoOperatorPassword)) ||
+         !operators.save()))
+        return fail(operators.error());
     return true;
 }
 

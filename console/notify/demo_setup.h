@@ -17,6 +17,10 @@ struct TDemoSubscriber {
 // The demo subscribers, in table order.
 QList<TDemoSubscriber> demoSubscribers();
 inline constexpr char kDemoScheme[] = "Демо";
+// The demo operator, with every right; its password is published (README),
+// so the demo directory is for trying the system only.
+inline constexpr char kDemoOperator[] = "Оператор";
+inline constexpr char kDemoOperatorPassword[] = "demo";
 inline constexpr char kDemoGroup[] = "Демо";
 
 // 16-bit mono PCM at 16000 Hz: a WAV file of `ms` milliseconds of a soft
@@ -24,8 +28,9 @@ inline constexpr char kDemoGroup[] = "Демо";
 QByteArray chimeWav(int ms);
 
 // Fills `dir` (created when missing): Users.dbf with the demo subscribers
-// (existing ones are kept), the group, "Confirm.dat", the message and the
-// scheme. False with `error` when something could not be written.
+// (existing ones are kept), the group, "Confirm.dat", the message, the
+// scheme and the demo operator (added to the operators file unless an
+// operator of that name is there already). False with `error` when something could not be written.
 bool prepareDemoDirectory(const QString& dir, QString* error = nullptr);
 
 }  // namespace orvel

@@ -106,6 +106,10 @@ int main(int argc, char** argv) {
         out << orvel::T(orvel::textRunDemoPrepared)
                    .arg(o.programDir, QString::fromUtf8(orvel::kDemoScheme))
             << '\n';
+        out << orvel::T(orvel::textDemoOperatorLogin)
+                   .arg(QString::fromUtf8(orvel::kDemoOperator),
+                        QString::fromUtf8(orvel::kDemoOperatorPassword))
+            << '\n';
         return 0;
     }
     o.scheme = p.value(QStringLiteral("scheme"));

@@ -11,9 +11,9 @@
 
 namespace orvel {
 
-TPassword::TPassword(QWidget* parent) : QDialog(parent) {
+TPassword::TPassword(const QString& productWord, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Password"));
-    setWindowTitle(T(textRegisterAs));
+    setWindowTitle(productWord);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     name_ = new QLineEdit(this);
     password_ = new QLineEdit(this);
@@ -22,21 +22,24 @@ TPassword::TPassword(QWidget* parent) : QDialog(parent) {
     form->addRow(new QLabel(T(textName), this), name_);
     form->addRow(new QLabel(T(textPassword), this), password_);
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(T(textCancel), QDialogButtonBox::RejectRole);
+    buttons->addButton(T(textApply), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(T(textCancelia), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     form->addRow(buttons);
     setMinimumWidth(320);
 }
 
-std::optional<Credentials> TPassword::ask() {
+std::optional<Credentials> TPassword::ask(bool clearName) {
+    if (clearName)
+        name_->clear();
     password_->clear();
     applyLanguage(this);
     name_->setFocus();
     if (exec() != QDialog::Accepted)
         return std::nullopt;
-    return Credentials{name_->text().trimmed(), password_->text()};
+    // Names are compared exactly: what was typed is what is checked.
+    return Credentials{name_->text(), password_->text()};
 }
 
 }  // namespace orvel

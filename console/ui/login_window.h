@@ -9,13 +9,16 @@ class QLineEdit;
 
 namespace orvel {
 
-// The login window: operator name and password.
+// The login window: operator name and password, the product word as its
+// caption. "Применить" confirms the texts, "Отменить" cancels.
 class TPassword : public QDialog {
     Q_OBJECT
 public:
-    explicit TPassword(QWidget* parent = nullptr);
-    // Modal; nothing when cancelled.
-    std::optional<Credentials> ask();
+    explicit TPassword(const QString& productWord, QWidget* parent = nullptr);
+    // Modal; nothing when cancelled. The password field starts empty; the
+    // name field too when `clearName` (a re-login), else it keeps the last
+    // name typed.
+    std::optional<Credentials> ask(bool clearName = false);
     QLineEdit* nameEdit() const { return name_; }
     QLineEdit* passwordEdit() const { return password_; }
 

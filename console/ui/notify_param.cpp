@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "core/operator_rights.h"
 #include "core/texts.h"
 #include "diag/system_log.h"
 #include "notify/notify_scheme.h"
@@ -66,7 +67,7 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
     connect(stop, &QPushButton::clicked, this, [this] { player_.stop(); });
     for (QPushButton* small : {browse, play, stop})
         small->setMaximumWidth(small->fontMetrics().height() * 3);
-    auto* messageRow = new QHBoxLayout;
+    auto* messageRow = messageRow_ = new QHBoxLayout;
     messageRow->addWidget(message_, 1);
     messageRow->addWidget(browse);
     messageRow->addWidget(play);
@@ -96,7 +97,7 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
     limitCaption_ = new QLabel(this);
     limitCaption_->setObjectName(QStringLiteral("TimeLimitPanel"));
     connect(limit_, &QSpinBox::valueChanged, this, [this] { refreshLimitCaption(); });
-    auto* limitRow = new QHBoxLayout;
+    auto* limitRow = limitRow_ = new QHBoxLayout;
     limitRow->addWidget(limit_);
     limitRow->addWidget(limitCaption_, 1);
     dump_ = new QLineEdit(this);
@@ -113,7 +114,7 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
     dumpRow->addWidget(dump_, 1);
     dumpRow->addWidget(dumpBrowse);
 
-    auto* form = new QFormLayout;
+    auto* form = form_ = new QFormLayout;
     form->addRow(QStringLiteral("Схема:"), schemeName_);
     form->addRow(QStringLiteral("Количество попыток:"), attempts_);
     form->addRow(QStringLiteral("Пауза между попытками, мин:"), pause_);
@@ -130,7 +131,8 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
         if (!f.isEmpty())
             loadScheme(f);
     });
-    auto* save = new QPushButton(QStringLiteral("Сохранить как..."), this);
+    auto* save = saveAs_ = new QPushButton(QStringLiteral("Сохранить как..."), this);
+    save->setObjectName(QStringLiteral("SaveAsButton"));
     connect(save, &QPushButton::clicked, this, [this] {
         if (!QFileInfo::exists(messageFile())) {
             ShowMessageDialog(T(textCannotOpenYourMessageFiles) + QLatin1Char('!'),
@@ -145,7 +147,9 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
             f += QStringLiteral(".sch");
         saveScheme(f);
     });
-    auto* shortcut = new QPushButton(QStringLiteral("Создать ярлык на рабочем столе"), this);
+    auto* shortcut = shortcut_ =
+        new QPushButton(QStringLiteral("Создать ярлык на рабочем столе"), this);
+    shortcut->setObjectName(QStringLiteral("ShortcutButton"));
     connect(shortcut, &QPushButton::clicked, this, &TNotifyParam::createShortcut);
     ok_ = new QPushButton(T(textClose), this);
     cancel_ = new QPushButton(T(textCancel), this);
@@ -167,6 +171,26 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
     top->addLayout(buttons);
     setMode(Mode::Edit);
     refreshLimitCaption();
+}
+
+void TNotifyParam::bindRights(const TOperatorRights* rights) {
+    if (rights_)
+        disconnect(rights_, nullptr, this, nullptr);
+    rights_ = rights;
+    if (rights_)
+        connect(rights_, &TOperatorRights::changed, this, &TNotifyParam::applyRights);
+    applyRights();
+}
+
+void TNotifyParam::applyRights() {
+    const bool may = !rights_ || rights_->has(OperatorRight::ChangeNotifyParams);
+    saveAs_->setVisible(may);
+    shortcut_->setVisible(may);
+    form_->setRowVisible(messageRow_, may);
+    form_->setRowVisible(attempts_, may);
+    form_->setRowVisible(limitRow_, may);
+    form_->setRowVisible(sort_, may);
+    adjustSize();
 }
 
 void TNotifyParam::setMode(Mode mode) {

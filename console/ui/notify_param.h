@@ -10,6 +10,8 @@
 #include "media/wave_player.h"
 
 class QComboBox;
+class QFormLayout;
+class QHBoxLayout;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
@@ -19,6 +21,7 @@ class QSpinBox;
 
 namespace orvel {
 
+class TOperatorRights;
 struct TNotifyScheme;
 
 class TNotifyParam : public QDialog {
@@ -32,6 +35,10 @@ public:
     void setDirectories(const QString& schemeDir, const QString& messageDir,
                         const QString& groupDir, const QString& programDir);
     void setSortColumns(const QStringList& captions);
+    // Without the right to change notification parameters the editor hides
+    // "Сохранить как...", the message file, the attempts, the time limit,
+    // the sort choice and the desktop shortcut; again after every re-login.
+    void bindRights(const TOperatorRights* rights);
 
     int attempts() const;
     void setAttempts(int v);
@@ -76,6 +83,7 @@ protected:
 
 private:
     void refreshLimitCaption();
+    void applyRights();
 
     Mode mode_ = Mode::Edit;
     TWavePlayer player_;
@@ -89,6 +97,12 @@ private:
     QSpinBox* limit_;
     QLabel* limitCaption_;
     QLineEdit* dump_;
+    QFormLayout* form_;
+    QHBoxLayout* messageRow_;
+    QHBoxLayout* limitRow_;
+    QPushButton* saveAs_;
+    QPushButton* shortcut_;
+    const TOperatorRights* rights_ = nullptr;
     QPushButton* ok_;
     QPushButton* cancel_;
 };

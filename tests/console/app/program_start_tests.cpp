@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "core/operators_file.h"
 #include "core/program_dirs.h"
 #include "core/settings_manager.h"
 #include "test_support.h"
@@ -26,6 +28,15 @@ protected:
         ASSERT_TRUE(reg.setValue(kRegProgramDir, program.path()));
         SettingsManager s(program.path() + "/ORVEL.ini");
         s.writeValue("DEVELOPER", "AutoLogin", "tester");
+        // AutoLogin logs in an operator whose password is empty.
+        TOperatorEntry tester;
+        tester.name = "tester";
+        tester.rights = 0x3FD;
+        tester.passwordHash = hashOperatorPassword("", 1, 8192);
+        QString error;
+        ASSERT_TRUE(saveOperatorsFile(program.path() + "/ORVELUsers.dat",
+                                      {encodeOperatorRecord(tester)}, &error))
+            << error.toStdString();
     }
     std::unique_ptr<QProcess> start(const QStringList& args, const char* answer = "6") {
         auto p = std::make_unique<QProcess>();
@@ -84,6 +95,29 @@ TEST_F(ProgramTest, MissingCommandLineSchemeIsReported) {
     ASSERT_TRUE(p->waitForFinished(60000));
     const QString err = QString::fromUtf8(p->readAllStandardError());
     EXPECT_TRUE(err.contains("Схема оповещения\n\"Пожар\"\nне найдена!")) << err.toStdString();
+}
+
+}  // namespace
+
+namespace {
+
+// Without its operators file the program refuses everyone; unattended, the
+// login window that would follow counts as cancelled and the program ends.
+TEST_F(ProgramTest, MissingOperatorsFileRefusesTheLoginAndEndsUnattended) {
+    ASSERT_TRUE(QFile::remove(program.path() + "/ORVELUsers.dat"));
+    auto p = start({"--orvel-exit-after=300"}, "1");
+    ASSERT_TRUE(p->waitForFinished(60000));
+    EXPECT_EQ(p->exitCode(), 0);
+    const QString err = QString::fromUtf8(p->readAllStandardError());
+    EXPECT_TRUE(
+        err.contains("Ошибка чтения файла с паролями! \n" + program.path() + "/ORVELUsers.dat"))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains("Указанный пользователь не найден!\nВ доступе отказано!"))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains("login window cancelled")) << err.toStdString();
+    const QByteArray log = systemLog();
+    EXPECT_TRUE(log.contains(test::cp(" В доступе отказано\r")));
+    EXPECT_FALSE(log.contains(test::cp("Закрытие программы")));
 }
 
 }  // namespace
