@@ -407,6 +407,21 @@ enum TextId : int {
     textBusySignalAnalis,
     textInit,
     textFounded,
+    textReportGeneral,
+    textReportNotified,
+    textReportNotNotified,
+    textReportNotNotifiedDetail,
+    textReportDetail,
+    textReportLoad,
+    textReportSaveAs,
+    textReportPrint,
+    textReportOperator,
+    textReportPdfFile,
+    textListExportFilter,
+    textPreviewPages,
+    textPreviewPrint,
+    textPreviewSetup,
+    textPreviewCancel,
     kTextCount
 };
 

@@ -71,6 +71,10 @@ public:
         }
         // Read in chunks whatever the header claims: the declared size is
         // outside input too.
+        // The first read takes what the header claims, the next ones grow
+        // by a chunk (and find the end).
+        const qint64 declared = (st.valid & ZIP_STAT_SIZE) ? qint64(st.size) : 0;
+        qint64 chunk = std::clamp<qint64>(declared + 1, 4096, limit + 1);
         QByteArray out;
         bool ok = true;
         for (;;) {
@@ -80,8 +84,8 @@ public:
                           QStringLiteral("часть ") + name + QStringLiteral(" слишком велика"));
                 break;
             }
-            out.resize(at + kReadChunk);
-            const zip_int64_t got = zip_fread(f, out.data() + at, kReadChunk);
+            out.resize(at + qsizetype(chunk));
+            const zip_int64_t got = zip_fread(f, out.data() + at, zip_uint64_t(chunk));
             if (got < 0) {
                 ok = fail(error, QStringLiteral("часть ") + name + QStringLiteral(" повреждена"));
                 break;
@@ -89,6 +93,7 @@ public:
             out.resize(at + qsizetype(got));
             if (got == 0)
                 break;
+            chunk = kReadChunk;
         }
         zip_fclose(f);
         if (!ok)
@@ -369,6 +374,13 @@ bool readSheet(const pugi::xml_node ws, const SheetContext& ctx, TWorkbookSheet*
         if (std::isfinite(w) && w > 0 && w <= 255)
             sheet->defaultColumnWidth = w;
     }
+    // Column ranges are spread over single columns only up to the last used
+    // one: a range to the sheet's end would otherwise cost 16,384 entries.
+    struct ColRange {
+        int lo, hi;
+        double width;
+    };
+    std::vector<ColRange> colRanges;
     if (pugi::xml_node cols = child(ws, "cols")) {
         for (pugi::xml_node c = cols.first_child(); c; c = c.next_sibling()) {
             if (!is(c, "col"))
@@ -379,8 +391,7 @@ bool readSheet(const pugi::xml_node ws, const SheetContext& ctx, TWorkbookSheet*
             const bool hidden = attr(c, "hidden").as_bool();
             if (lo > hi || (!hidden && !(std::isfinite(w) && w >= 0 && w <= 255)))
                 continue;
-            for (int k = lo; k <= hi; ++k)
-                sheet->columnWidths[k] = hidden ? 0.0 : w;
+            colRanges.push_back({lo, hi, hidden ? 0.0 : w});
         }
     }
     pugi::xml_node data = child(ws, "sheetData");
@@ -467,8 +478,9 @@ bool readSheet(const pugi::xml_node ws, const SheetContext& ctx, TWorkbookSheet*
     // Sizes beyond the used area matter to nobody who shows or prints it.
     sheet->rowHeights.erase(sheet->rowHeights.upper_bound(sheet->rowCount),
                             sheet->rowHeights.end());
-    sheet->columnWidths.erase(sheet->columnWidths.upper_bound(sheet->columnCount),
-                              sheet->columnWidths.end());
+    for (const ColRange& r : colRanges)
+        for (int k = r.lo; k <= std::min(r.hi, sheet->columnCount); ++k)
+            sheet->columnWidths[k] = r.width;
     return true;
 }
 

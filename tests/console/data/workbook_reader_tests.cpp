@@ -333,6 +333,13 @@ TEST(WorkbookReader, OlderExcelFilesGiveTheirValues) {
     EXPECT_EQ(s.cell(17, 4)->kind, TCellKind::Number);
     EXPECT_EQ(s.cell(17, 4)->number, 2);
 
+    // A damaged file that made the Excel 97 library overrun its buffers is
+    // refused; the program lives on.
+    EXPECT_FALSE(ReadWorkbook(QStringLiteral(ORVEL_TEST_DATA_DIR "/../../fuzz_workbook/corpus/"
+                                                                 "xls_freexl_overrun"),
+                              &error));
+    EXPECT_FALSE(error.isEmpty());
+
     // A compound file that is not a workbook is refused.
     QTemporaryDir dir;
     const QString bad = dir.path() + QStringLiteral("/bad.xls");
