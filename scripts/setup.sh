@@ -24,6 +24,8 @@ packages=(
   python3-openpyxl
   # Opens the results workbook in a test, as the operators' spreadsheet would.
   libreoffice-calc-nogui
+  # Pictures of printed pages (pdftoppm) when the report printout is checked.
+  poppler-utils
 )
 
 missing=()

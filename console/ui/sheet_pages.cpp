@@ -127,8 +127,10 @@ void TSheetPages::drawCell(QPainter& p, const TWorkbookCell& c, const QRectF& r,
                            double overflowRight) const {
     const QString text = c.displayText();
     if (!text.isEmpty()) {
+        // The painter draws in points: a size in the painter's own units
+        // keeps the font independent of the device's resolution.
         QFont f(QStringLiteral("Arial"));
-        f.setPointSizeF(kFontPoints);
+        f.setPixelSize(int(kFontPoints));
         f.setBold(c.bold);
         f.setItalic(c.italic);
         p.setFont(f);

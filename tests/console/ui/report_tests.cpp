@@ -185,12 +185,31 @@ TEST_F(ReportWindow, ShowsOnEverySheetWhatTheWriterWasGiven) {
                   bytes.count("/Type /Page>>") + bytes.count("/Type /Page /"),
               1);
 
+    // Pictures for the documentation (under Xvfb): the window, the preview
+    // and the printed page.
+    const QString pictures = qEnvironmentVariable("ORVEL_REPORT_PICTURES");
+    if (!pictures.isEmpty()) {
+        QFile::copy(pdf, pictures + QStringLiteral("/report_general.pdf"));
+        report.selectSheet(0);
+        report.resize(1100, 640);
+        report.show();
+        QApplication::processEvents();
+        report.grab().save(pictures + QStringLiteral("/report_window.png"));
+        TfReportPrintPreview preview(general, &report);
+        preview.setZoomPercent(50);
+        preview.show();
+        QApplication::processEvents();
+        preview.grab().save(pictures + QStringLiteral("/report_preview.png"));
+        report.hide();
+    }
+
     // A report that cannot be read leaves the window as it was.
     const QString shown = cellText(m, 17, 1);
+    const int sheetBefore = report.currentSheet();
     ASSERT_FALSE(shown.isEmpty());
     ASSERT_TRUE(writeAll(dir_.path() + QStringLiteral("/bad.xlsx"), "PK not a workbook"));
     EXPECT_FALSE(report.OpenReport(dir_.path() + QStringLiteral("/bad.xlsx")));
-    EXPECT_EQ(report.currentSheet(), 4);
+    EXPECT_EQ(report.currentSheet(), sheetBefore);
     EXPECT_EQ(cellText(m, 17, 1), shown);
 }
 
