@@ -29,19 +29,30 @@ def col(n):
 
 def sheet_xml(index, caption_row, captions):
     rows = []
-    if index == 0:
-        # Cell C1 carries the format the program borders for its data cells.
-        rows.append('<row r="1"><c r="C1" s="1"/></row>')
+    results = caption_row > 1
+    if results:
+        # The title in A1 is bold and spans the table's width; on sheet 1,
+        # cell C1 carries the format the program borders for its data cells.
+        c1 = '<c r="C1" s="1"/>' if index == 0 else ''
+        rows.append(f'<row r="1"><c r="A1" s="2"/>{c1}</row>')
     cells = "".join(
         f'<c r="{col(i + 1)}{caption_row}" t="inlineStr" s="2"><is><t>{escape(c)}</t></is></c>'
         for i, c in enumerate(captions))
     rows.append(f'<row r="{caption_row}">{cells}</row>')
     cols = "".join(f'<col min="{i + 1}" max="{i + 1}" width="{w}" customWidth="1"/>'
                    for i, w in enumerate(WIDTHS))
+    last = col(len(captions))
+    merge = f'<mergeCells count="1"><mergeCell ref="A1:{last}1"/></mergeCells>' if results else ''
+    # Printed landscape, as wide as the page, the column captions on top of
+    # every page: names and results stay on the same sheet of paper.
     return ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
             '<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" '
             'xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">'
-            f'<cols>{cols}</cols><sheetData>{"".join(rows)}</sheetData></worksheet>')
+            '<sheetPr><pageSetUpPr fitToPage="1"/></sheetPr>'
+            f'<cols>{cols}</cols><sheetData>{"".join(rows)}</sheetData>{merge}'
+            '<pageMargins left="0.5" right="0.5" top="0.6" bottom="0.6" header="0.3" footer="0.3"/>'
+            '<pageSetup paperSize="9" orientation="landscape" fitToWidth="1" fitToHeight="0"/>'
+            '</worksheet>')
 
 
 def main():
@@ -65,7 +76,11 @@ def main():
           'xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">'
           '<bookViews><workbookView activeTab="0"/></bookViews><sheets>'
           + "".join(f'<sheet name="{escape(name)}" sheetId="{i + 1}" r:id="rId{i + 1}"/>'
-                    for i, (name, _, _) in enumerate(SHEETS)) + '</sheets></workbook>')
+                    for i, (name, _, _) in enumerate(SHEETS)) + '</sheets><definedNames>'
+          + "".join(f'<definedName name="_xlnm.Print_Titles" localSheetId="{i}">'
+                    f"'{escape(name)}'!${row}:${row}</definedName>"
+                    for i, (name, row, _) in enumerate(SHEETS))
+          + '</definedNames></workbook>')
     wbrels = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
               '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
               + "".join(f'<Relationship Id="rId{i + 1}" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet{i + 1}.xml"/>'

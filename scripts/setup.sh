@@ -28,6 +28,8 @@ packages=(
   qt6-translations-l10n
   # Opens the results workbook in a test, as the operators' spreadsheet would.
   libreoffice-calc-nogui
+  # Pictures of printed pages (pdftoppm) when the report printout is checked.
+  poppler-utils
 )
 
 missing=()

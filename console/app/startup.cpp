@@ -29,6 +29,7 @@
 #include "ui/notify_param.h"
 #include "ui/notify_status.h"
 #include "ui/program_context.h"
+#include "ui/report_window.h"
 #include "ui/restructure_window.h"
 #include "ui/shell_windows.h"
 #include "ui/start_window.h"
@@ -116,6 +117,11 @@ int runProgram(const StartOptions& options) {
 
     // 7. The start in the system log.
     WriteSystemLog(T(textProgramStart), 1);
+
+    // The report window and the list's print and export.
+    ctx.commands.notifyReport = [&ctx](QWidget* parent) { openNotifyReport(ctx, parent); };
+    ctx.commands.printList = [&ctx](QWidget* parent) { printSubscriberList(ctx, parent); };
+    ctx.commands.exportList = [&ctx](QWidget* parent) { exportSubscriberList(ctx, parent); };
 
     // 8. The windows, in their order.
     TForm1 mainWindow(ctx);

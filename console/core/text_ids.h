@@ -456,6 +456,21 @@ enum TextId : int {
     textAccessGranted,
     textAccessRights,
     textDemoOperatorLogin,
+    textReportGeneral,
+    textReportNotified,
+    textReportNotNotified,
+    textReportNotNotifiedDetail,
+    textReportDetail,
+    textReportLoad,
+    textReportSaveAs,
+    textReportPrint,
+    textReportOperator,
+    textReportPdfFile,
+    textListExportFilter,
+    textPreviewPages,
+    textPreviewPrint,
+    textPreviewSetup,
+    textPreviewCancel,
     kTextCount
 };
 

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 #include "core/file_names.h"
 #include "core/texts.h"
@@ -45,16 +46,23 @@ void writeHeader(TXlsxWorkbook& wb, int sheet, const TReportInput& in, const Cou
     wb.setText(sheet, 4, 1, T(textAbonentCount) + sep + QString::number(c.marked));
     wb.setText(sheet, 5, 1, T(textAbonentsAlarmed) + sep + QString::number(c.notified));
     wb.setText(sheet, 6, 1, T(textAbonentsNotAlarmed) + sep + QString::number(c.notNotified));
+    if (!in.operatorName.isEmpty())
+        wb.setText(sheet, 7, 1, T(textReportOperator) + sep + in.operatorName);
     wb.setText(sheet, 8, 1, QStringLiteral("ПАРАМЕТРЫ ОПОВЕЩЕНИЯ"));
     wb.setText(sheet, 9, 1, QStringLiteral("Звуковое сообщение: ") + in.messageFile);
     wb.setText(sheet, 10, 1, QStringLiteral("Кол-во попыток: ") + QString::number(in.maxAttempts));
-    wb.setText(sheet, 11, 1,
-               QStringLiteral("Пауза между попытками: ") + QString::number(in.pause, 'f', 2));
+    // Minutes with the decimal comma and no trailing zeros: "0,1", "2".
+    QLocale ru(QLocale::Russian, QLocale::Russia);
+    ru.setNumberOptions(QLocale::OmitGroupSeparator);
+    QString pause = ru.toString(in.pause, 'f', 2);
+    while (pause.contains(QLatin1Char(',')) &&
+           (pause.endsWith(QLatin1Char('0')) || pause.endsWith(QLatin1Char(','))))
+        pause.chop(1);
+    wb.setText(sheet, 11, 1, QStringLiteral("Пауза между попытками, мин: ") + pause);
     wb.setText(sheet, 12, 1,
                QStringLiteral("Группы абонентов: ") + in.groups.join(QStringLiteral(", ")));
     wb.setText(sheet, 13, 1,
-               QStringLiteral("Максимальная длительность: ") + QString::number(in.timeLimit) +
-                   QStringLiteral("мин."));
+               QStringLiteral("Максимальная длительность, мин: ") + QString::number(in.timeLimit));
     wb.setText(sheet, 14, 1, QStringLiteral("Сортировка по полю: ") + in.sortColumn);
 }
 

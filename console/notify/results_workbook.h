@@ -21,6 +21,7 @@ struct TReportInput {
     int timeLimit = 0;
     QString sortColumn;
     QString lineLogPath;  // the run's line-state log
+    QString operatorName;  // who started the run; empty: nobody logged in
 };
 
 // Text of a result code in the workbook: the line-state log's texts with

@@ -140,7 +140,14 @@ pugi::xml_node TXlsxWorkbook::cell(int sheet, int row, int col, int style) {
     if (!data)
         data = doc->child("worksheet").append_child("sheetData");
     pugi::xml_node r;
-    for (pugi::xml_node n : data.children("row")) {
+    // Rows and cells are mostly written in order: appending past the last
+    // one needs no search (100,000 rows would otherwise take quadratic time).
+    pugi::xml_node lastRow = data.last_child();
+    if (lastRow && lastRow.attribute("r").as_int() < row) {
+        r = data.append_child("row");
+        r.append_attribute("r") = row;
+    }
+    for (pugi::xml_node n = r ? pugi::xml_node() : data.first_child(); n; n = n.next_sibling()) {
         const int rn = n.attribute("r").as_int();
         if (rn == row) {
             r = n;
@@ -158,7 +165,13 @@ pugi::xml_node TXlsxWorkbook::cell(int sheet, int row, int col, int style) {
     }
     const QByteArray ref = (columnName(col) + QString::number(row)).toLatin1();
     pugi::xml_node c;
-    for (pugi::xml_node n : r.children("c")) {
+    int lastRowNumber = 0;
+    if (pugi::xml_node lastCell = r.last_child();
+        lastCell && parseColumn(lastCell.attribute("r").value(), &lastRowNumber) < col) {
+        c = r.append_child("c");
+        c.append_attribute("r") = ref.constData();
+    }
+    for (pugi::xml_node n = c ? pugi::xml_node() : r.first_child(); n; n = n.next_sibling()) {
         int rn = 0;
         const int cn = parseColumn(n.attribute("r").value(), &rn);
         if (cn == col) {
@@ -274,6 +287,37 @@ void TXlsxWorkbook::setActiveSheet(int sheet) {
     if (!v.attribute("activeTab"))
         v.append_attribute("activeTab");
     v.attribute("activeTab") = sheet;
+}
+
+void TXlsxWorkbook::keepOnlySheet(int keep) {
+    if (keep < 0 || keep >= sheetCount())
+        return;
+    pugi::xml_node wb = partDoc(QStringLiteral("xl/workbook.xml"))->child("workbook");
+    pugi::xml_node sheets = wb.child("sheets");
+    int index = 0;
+    for (pugi::xml_node s = sheets.first_child(); s;) {
+        const pugi::xml_node next = s.next_sibling();
+        if (index++ != keep)
+            sheets.remove_child(s);
+        s = next;
+    }
+    // Names that belong to a sheet (print titles, print areas) follow it.
+    pugi::xml_node names = wb.child("definedNames");
+    for (pugi::xml_node n = names.first_child(); n;) {
+        const pugi::xml_node next = n.next_sibling();
+        if (pugi::xml_attribute local = n.attribute("localSheetId")) {
+            if (local.as_int() == keep)
+                local = 0;
+            else
+                names.remove_child(n);
+        }
+        n = next;
+    }
+    if (names && !names.first_child())
+        wb.remove_child(names);
+    const QString part = sheets_[size_t(keep)];
+    sheets_.assign(1, part);
+    setActiveSheet(0);
 }
 
 bool TXlsxWorkbook::save(const QString& path, QString* error) {

@@ -32,6 +32,8 @@ public:
     void setText(int sheet, int row, int col, const QString& text, int style = -1);
     void setNumber(int sheet, int row, int col, double value, int style = -1);
     void setActiveSheet(int sheet);
+    // Removes every sheet but `sheet` from the workbook (it becomes sheet 0).
+    void keepOnlySheet(int sheet);
 
     // Writes the workbook to `path` (aside, then renamed).
     bool save(const QString& path, QString* error = nullptr);

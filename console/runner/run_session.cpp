@@ -146,8 +146,12 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
         unfinished.reset();
     }
     TRunSettings rs;
+    QString sortCaption;  // the scheme's sort column, named in the workbook
     if (unfinished) {
         progress = *unfinished;
+        const auto scheme = TNotifyScheme::load(progress.scheme);
+        if (scheme && scheme->sortIndex >= 0 && scheme->sortIndex < users.columns().Count())
+            sortCaption = users.columns().Item(scheme->sortIndex).name;
         const int found = progress.apply(users);
         out << T(textRunContinuing)
                    .arg(progress.start.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")))
@@ -176,8 +180,10 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
         for (int k = 0; k < users.Count(); ++k)
             users.Item(k)->mark = o.markAll ? 1 : 0;
         groups.LoadGroups(scheme->groups, users, !o.markAll);
-        if (scheme->sortIndex >= 0 && scheme->sortIndex < users.columns().Count())
+        if (scheme->sortIndex >= 0 && scheme->sortIndex < users.columns().Count()) {
             users.SortBy(false, scheme->sortIndex + 1, -1);
+            sortCaption = users.columns().Item(scheme->sortIndex).name;
+        }
         progress.scheme = path;
         progress.messageFile = scheme->messageFile;
         progress.maxAttempts = scheme->attempts;
@@ -300,6 +306,8 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
         in.groups = progress.groups;
         in.timeLimit = rs.timeLimitMinutes;
         in.lineLogPath = lineLog.currentFile();
+        in.sortColumn = sortCaption;
+        in.operatorName = QStringLiteral("orvel-run");
         const QString tpl = findReportTemplate(dir, o.exeDir);
         const QString book = workbookPath(reportsDir, in.start);
         QString error;

@@ -1,5 +1,7 @@
 #include "ui/notify_controller.h"
 
+#include "ui/report_window.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -15,6 +17,7 @@
 #include "ui/notify_param.h"
 #include "ui/notify_status.h"
 #include "ui/program_context.h"
+#include "ui/report_window.h"
 
 namespace orvel {
 
@@ -289,7 +292,8 @@ void TNotifyController::onEnded() {
 void TNotifyController::saveResults() {
     TReportInput in;
     in.start = run_->startTime();
-    in.end = endTime_;
+    // A repeated run saves before the status window closes: its end is now.
+    in.end = endTime_.isValid() && endTime_ >= in.start ? endTime_ : QDateTime::currentDateTime();
     in.messageFile = run_->settings().messageFile;
     in.maxAttempts = run_->settings().maxAttempts;
     in.pause = run_->settings().pauseMinutes;
@@ -297,6 +301,7 @@ void TNotifyController::saveResults() {
     in.timeLimit = run_->settings().timeLimitMinutes;
     in.sortColumn = editor_ ? editor_->sortCaption() : QString();
     in.lineLogPath = ctx_.lineStateLog.currentFile();
+    in.operatorName = ctx_.rights.operatorName();
     if (!in.start.isValid())
         return;
     if (!ctx_.settings.readBool(SID_REPORT_AUTOSAVE, true) &&
@@ -309,10 +314,14 @@ void TNotifyController::saveResults() {
     QDir().mkpath(ctx_.dirs.reports);
     const QString out = workbookPath(ctx_.dirs.reports, in.start);
     QString error;
-    if (writeResultsWorkbook(tpl, out, ctx_.users, in, &error))
-        lastWorkbook_ = out;
-    else
+    if (!writeResultsWorkbook(tpl, out, ctx_.users, in, &error)) {
         WriteSystemLog(QStringLiteral("Results workbook not written: ") + error, 2);
+        return;
+    }
+    lastWorkbook_ = out;
+    if (ctx_.settings.readBool(SID_REPORT_AUTOSHOW, false) &&
+        ctx_.rights.has(OperatorRight::ViewReports))
+        showReportFile(ctx_, out, status_);
 }
 
 void TNotifyController::closeRun() {

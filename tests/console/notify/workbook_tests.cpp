@@ -143,7 +143,7 @@ void expectSampleCells(const Cells& cells) {
         EXPECT_EQ(v[s + "A1"], "РЕЗУЛЬТАТЫ ОПОВЕЩЕНИЯ ОТ 08.12.2026");
         EXPECT_EQ(v[s + "A4"], "Всего абонентов: 3");
         EXPECT_EQ(v[s + "A5"], "Оповещено абонентов: 1");
-        EXPECT_EQ(v[s + "A11"], "Пауза между попытками: 0.50");
+        EXPECT_EQ(v[s + "A11"], "Пауза между попытками, мин: 0,5");
         EXPECT_EQ(v[s + "A12"], "Группы абонентов: A, B");
         EXPECT_EQ(v[s + "A16"], "Абонент");  // the template's captions stay
     }
