@@ -13,6 +13,7 @@
 #include "diag/system_log.h"
 #include "notify/orvel_line_library.h"
 #include "ui/aru_window.h"
+#include "ui/files_delete_window.h"
 #include "ui/group_windows.h"
 #include "ui/login_window.h"
 #include "ui/main_window.h"
@@ -21,9 +22,11 @@
 #include "ui/notify_param.h"
 #include "ui/notify_status.h"
 #include "ui/program_context.h"
+#include "ui/recorder_window.h"
 #include "ui/restructure_window.h"
 #include "ui/shell_windows.h"
 #include "ui/start_window.h"
+#include "ui/text_editor_window.h"
 #include "ui/user_list_model.h"
 
 namespace orvel {
@@ -108,6 +111,23 @@ int runProgram(const StartOptions& options) {
 
     // 7. The start in the system log.
     WriteSystemLog(T(textProgramStart), 1);
+
+    // The message windows of the menu "Сообщения".
+    ctx.commands.recordMessage = [&ctx](QWidget* parent) {
+        RecordMessage(parent, T(textSoundMessageAlarm), ctx.dirs.wavMessages, QString());
+    };
+    ctx.commands.recordConfirm = [&ctx](QWidget* parent) {
+        // The prompt keeps the name a run loads it by, in whatever case it has.
+        const QString confirm = findFileNoCase(ctx.dirs.program, QStringLiteral("Confirm.dat"));
+        RecordMessage(parent, T(textConfirmMessage), ctx.dirs.program,
+                      QFileInfo(confirm).fileName());
+    };
+    ctx.commands.synthesis = [&ctx](QWidget* parent) {
+        SynthesizeMessage(parent, ctx.dirs.txtMessages);
+    };
+    ctx.commands.deleteMessages = [&ctx](QWidget* parent) {
+        DeleteMessages(parent, ctx.dirs.wavMessages, &ctx.settings);
+    };
 
     // 8. The windows, in their order.
     TForm1 mainWindow(ctx);

@@ -407,6 +407,21 @@ enum TextId : int {
     textBusySignalAnalis,
     textInit,
     textFounded,
+    textRecordButton,
+    textStopButton,
+    textPlayButton,
+    textSaveButton,
+    textSaveAnyway,
+    textTempFileFailed,
+    textEngineRefusesMessage,
+    textDeleteFileQuery,
+    textMessageFileDeleting,
+    textVoiceName,
+    textVoiceAge,
+    textVoiceGender,
+    textVoiceLanguage,
+    textVoiceVendor,
+    textTestMessage,
     kTextCount
 };
 
