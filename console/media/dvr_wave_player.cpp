@@ -21,32 +21,32 @@ constexpr int kOutputFrames = 1024;
 QString openErrorText(int code, const QString& fileName) {
     const char* text = "Ошибка открытия файла!";
     switch (code) {
-    case ENOENT:
-        text = "Указанный файл не найден!";
-        break;
-    case ENOMEM:
-        text = "Не хватает памяти для загрузки файла!";
-        break;
-    case ENOTDIR:
-        text = "Указанный путь не найден!";
-        break;
-    case EACCES:
-    case EPERM:
-        text = "Отказано в доступе к файлу!";
-        break;
-    case ETXTBSY:
-    case EBUSY:
-        text = "Файл используется другим приложением!";
-        break;
-    case EMFILE:
-    case ENFILE:
-        text = "Слишком много открытых файлов!";
-        break;
-    case EISDIR:
-        text = "Невозможно открыть файл!";
-        break;
-    default:
-        break;
+        case ENOENT:
+            text = "Указанный файл не найден!";
+            break;
+        case ENOMEM:
+            text = "Не хватает памяти для загрузки файла!";
+            break;
+        case ENOTDIR:
+            text = "Указанный путь не найден!";
+            break;
+        case EACCES:
+        case EPERM:
+            text = "Отказано в доступе к файлу!";
+            break;
+        case ETXTBSY:
+        case EBUSY:
+            text = "Файл используется другим приложением!";
+            break;
+        case EMFILE:
+        case ENFILE:
+            text = "Слишком много открытых файлов!";
+            break;
+        case EISDIR:
+            text = "Невозможно открыть файл!";
+            break;
+        default:
+            break;
     }
     return QString::fromUtf8(text) + QLatin1Char(' ') + fileName;
 }
@@ -61,17 +61,17 @@ TDVRWavePlayer::~TDVRWavePlayer() {
 
 QString TDVRWavePlayer::stateName(int state) {
     switch (state) {
-    case kClose:
-    case kError:  // reported as closed once no output is open
-        return state == kError ? QStringLiteral("Error") : QStringLiteral("Close");
-    case kOpen:
-        return QStringLiteral("Open");
-    case kPlay:
-        return QStringLiteral("Play");
-    case kStop:
-        return QStringLiteral("Stop");
-    default:
-        return QStringLiteral("Unknown");
+        case kClose:
+        case kError:  // reported as closed once no output is open
+            return state == kError ? QStringLiteral("Error") : QStringLiteral("Close");
+        case kOpen:
+            return QStringLiteral("Open");
+        case kPlay:
+            return QStringLiteral("Play");
+        case kStop:
+            return QStringLiteral("Stop");
+        default:
+            return QStringLiteral("Unknown");
     }
 }
 

@@ -73,8 +73,9 @@ QString TMessageLevels::warning() const {
                    "в линии оно будет звучать с хрипом")
             .arg(QLocale(QLocale::Russian).toString(clippedShare * 100, 'f', 2));
     if (tooQuiet())
-        return QStringLiteral("Сообщение слишком тихое (средний уровень %1, нужно не ниже %2): "
-                              "в линии его не расслышат")
+        return QStringLiteral(
+                   "Сообщение слишком тихое (средний уровень %1, нужно не ниже %2): "
+                   "в линии его не расслышат")
             .arg(db(rmsDb), db(kQuietRmsDb));
     return {};
 }

@@ -81,7 +81,8 @@ bool TRecordFile::finish() {
     // The header follows the size the file really has.
     const qint64 size = file_.size();
     const uint32_t data = size > kRecordHeaderBytes ? uint32_t(size - kRecordHeaderBytes) : 0;
-    bool ok = file_.flush() && file_.seek(0) && file_.write(recordHeader(data)) == kRecordHeaderBytes;
+    bool ok =
+        file_.flush() && file_.seek(0) && file_.write(recordHeader(data)) == kRecordHeaderBytes;
     if (!ok && !failed_) {
         failed_ = true;
         error_ = file_.errorString();

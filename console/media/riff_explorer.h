@@ -14,10 +14,10 @@
 namespace orvel {
 
 struct TRiffChunk {
-    QByteArray id;        // four characters
-    uint32_t size = 0;    // as bounded by its parent
+    QByteArray id;      // four characters
+    uint32_t size = 0;  // as bounded by its parent
     qint64 dataOffset = 0;
-    bool cut = false;     // the stored size reached past its parent
+    bool cut = false;  // the stored size reached past its parent
 };
 
 class TRiffExplorer {

@@ -13,17 +13,44 @@ namespace orvel {
 
 namespace {
 
-constexpr int kMaxWord = 32;   // longer control words are not RTF
+constexpr int kMaxWord = 32;    // longer control words are not RTF
 constexpr int kMaxDigits = 10;  // parameters are 16- or 32-bit
 
 // Groups whose content is not text.
 constexpr std::array kSkippedDestinations{
-    "fonttbl",  "colortbl", "stylesheet", "info",      "pict",        "object",
-    "header",   "headerl",  "headerr",    "headerf",   "footer",      "footerl",
-    "footerr",  "footerf",  "listtable",  "listoverridetable",        "rsidtbl",
-    "generator", "xmlnstbl", "themedata", "colorschememapping",       "datastore",
-    "latentstyles", "fldinst", "filetbl", "revtbl",    "pn",          "footnote",
-    "bkmkstart", "bkmkend", "nonshppict", "shp",       "mmathPr",
+    "fonttbl",
+    "colortbl",
+    "stylesheet",
+    "info",
+    "pict",
+    "object",
+    "header",
+    "headerl",
+    "headerr",
+    "headerf",
+    "footer",
+    "footerl",
+    "footerr",
+    "footerf",
+    "listtable",
+    "listoverridetable",
+    "rsidtbl",
+    "generator",
+    "xmlnstbl",
+    "themedata",
+    "colorschememapping",
+    "datastore",
+    "latentstyles",
+    "fldinst",
+    "filetbl",
+    "revtbl",
+    "pn",
+    "footnote",
+    "bkmkstart",
+    "bkmkend",
+    "nonshppict",
+    "shp",
+    "mmathPr",
 };
 
 struct Named {
@@ -32,10 +59,10 @@ struct Named {
 };
 
 constexpr std::array kCharacterWords{
-    Named{"par", u'\n'},      Named{"line", u'\n'},     Named{"sect", u'\n'},
-    Named{"row", u'\n'},      Named{"page", u'\n'},     Named{"tab", u'\t'},
-    Named{"cell", u'\t'},     Named{"emdash", u'\u2014'}, Named{"endash", u'\u2013'},
-    Named{"lquote", u'\u2018'}, Named{"rquote", u'\u2019'}, Named{"ldblquote", u'\u201C'},
+    Named{"par", u'\n'},           Named{"line", u'\n'},       Named{"sect", u'\n'},
+    Named{"row", u'\n'},           Named{"page", u'\n'},       Named{"tab", u'\t'},
+    Named{"cell", u'\t'},          Named{"emdash", u'\u2014'}, Named{"endash", u'\u2013'},
+    Named{"lquote", u'\u2018'},    Named{"rquote", u'\u2019'}, Named{"ldblquote", u'\u201C'},
     Named{"rdblquote", u'\u201D'}, Named{"bullet", u'\u2022'}, Named{"emspace", u' '},
     Named{"enspace", u' '},
 };
@@ -156,41 +183,41 @@ private:
 
     void symbol(char n) {
         switch (n) {
-        case '\\':
-        case '{':
-        case '}':
-            byte(uint8_t(n));
-            break;
-        case '\'': {
-            const int hi = pos_ < in_.size() ? hexValue(in_[pos_]) : -1;
-            const int lo = pos_ + 1 < in_.size() ? hexValue(in_[pos_ + 1]) : -1;
-            if (hi < 0 || lo < 0)
-                return;  // a bad escape stands for nothing
-            pos_ += 2;
-            if (pendingSkip_ > 0) {
-                --pendingSkip_;
-                return;
+            case '\\':
+            case '{':
+            case '}':
+                byte(uint8_t(n));
+                break;
+            case '\'': {
+                const int hi = pos_ < in_.size() ? hexValue(in_[pos_]) : -1;
+                const int lo = pos_ + 1 < in_.size() ? hexValue(in_[pos_ + 1]) : -1;
+                if (hi < 0 || lo < 0)
+                    return;  // a bad escape stands for nothing
+                pos_ += 2;
+                if (pendingSkip_ > 0) {
+                    --pendingSkip_;
+                    return;
+                }
+                const uint8_t b = uint8_t(hi * 16 + lo);
+                if (b >= 0x20 || b == '\t')
+                    put(b == '\t' ? QChar(u'\t') : cp1251::decodeChar(b));
+                break;
             }
-            const uint8_t b = uint8_t(hi * 16 + lo);
-            if (b >= 0x20 || b == '\t')
-                put(b == '\t' ? QChar(u'\t') : cp1251::decodeChar(b));
-            break;
-        }
-        case '*':
-            top().skip = true;  // an ignorable destination
-            break;
-        case '~':
-            put(QChar(0x00A0));
-            break;
-        case '_':
-            put(QChar(u'-'));
-            break;
-        case '\r':
-        case '\n':
-            put(QChar(u'\n'));
-            break;
-        default:
-            break;  // \- (optional hyphen) and unknown symbols
+            case '*':
+                top().skip = true;  // an ignorable destination
+                break;
+            case '~':
+                put(QChar(0x00A0));
+                break;
+            case '_':
+                put(QChar(u'-'));
+                break;
+            case '\r':
+            case '\n':
+                put(QChar(u'\n'));
+                break;
+            default:
+                break;  // \- (optional hyphen) and unknown symbols
         }
     }
 
@@ -249,7 +276,8 @@ QByteArray plainTextToRtf(const QString& text) {
         } else {
             const char b = cp1251::encodeChar(ch);
             if (b != '?') {
-                out.append(QByteArray("\\'") + QByteArray::number(uint8_t(b), 16).rightJustified(2, '0'));
+                out.append(QByteArray("\\'") +
+                           QByteArray::number(uint8_t(b), 16).rightJustified(2, '0'));
             } else {
                 out.append("\\u" + QByteArray::number(int(int16_t(u))) + '?');
             }

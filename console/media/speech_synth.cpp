@@ -36,8 +36,8 @@ int collect(short* wav, int count, espeak_EVENT* events) {
 bool startEngine(QString* error) {
     if (g_engineRate > 0)
         return true;
-    const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr,
-                                       espeakINITIALIZE_DONT_EXIT);
+    const int rate =
+        espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
     if (rate <= 0) {
         if (error != nullptr)
             *error = QStringLiteral("Синтезатор речи не запускается: не найдены его данные");
@@ -50,12 +50,12 @@ bool startEngine(QString* error) {
 
 QString genderText(int gender) {
     switch (gender) {
-    case 1:
-        return QStringLiteral("мужской");
-    case 2:
-        return QStringLiteral("женский");
-    default:
-        return QStringLiteral("не указан");
+        case 1:
+            return QStringLiteral("мужской");
+        case 2:
+            return QStringLiteral("женский");
+        default:
+            return QStringLiteral("не указан");
     }
 }
 
@@ -166,7 +166,8 @@ bool TSpeechOutput::speak(const QString& text, const TSpeechParams& params, QStr
         if (!subsystem_) {
             if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
                 if (error != nullptr)
-                    *error = soundDeviceError(SoundDevice::Output, QString::fromUtf8(SDL_GetError()));
+                    *error =
+                        soundDeviceError(SoundDevice::Output, QString::fromUtf8(SDL_GetError()));
                 return false;
             }
             subsystem_ = true;

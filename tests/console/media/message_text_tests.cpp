@@ -33,8 +33,8 @@ QString plain(const QByteArray& rtf) {
 }  // namespace
 
 TEST(RtfText, WrittenTextReadsBackUnchanged) {
-    const QString text = QStringLiteral(
-        "Внимание! Сбор в 9:00 {зал №2}\\корпус \"Б\".\n\tЁлки — 100 %\nΑλφα ✓ 😀");
+    const QString text =
+        QStringLiteral("Внимание! Сбор в 9:00 {зал №2}\\корпус \"Б\".\n\tЁлки — 100 %\nΑλφα ✓ 😀");
     const QByteArray rtf = plainTextToRtf(text);
     EXPECT_TRUE(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1251"));
     EXPECT_TRUE(rtf.contains("\\'c2\\'ed\\'e8\\'ec\\'e0\\'ed\\'e8\\'e5")) << "Windows-1251 bytes";

@@ -16,6 +16,7 @@
 #include "media/message_check.h"
 #include "media/record_file.h"
 #include "media/wave_capture.h"
+#include "media/wave_player.h"
 
 using namespace orvel;
 using Clock = std::chrono::steady_clock;
@@ -298,8 +299,31 @@ TEST_F(DiskAudio, FilesWithImpossibleFormatsAreRefusedBeforeAnyDivision) {
     EXPECT_EQ(player.ErrorText(), "Указанный файл не найден!");
 
     // A data size beyond the file is bounded by the file.
-    const QString cut = write("cut.wav", waveFile(1, 1, 16000, 16, 2, QByteArray(3200, '\0'),
-                                                  0xFFFFFFF0u));
+    const QString cut =
+        write("cut.wav", waveFile(1, 1, 16000, 16, 2, QByteArray(3200, '\0'), 0xFFFFFFF0u));
     ASSERT_EQ(player.OpenWave(cut), 0) << player.ErrorText().toStdString();
     EXPECT_EQ(player.Duration(), 100u);
+}
+
+TEST_F(DiskAudio, SoundSystemFailuresAreToldInRussian) {
+    const QString file = write("m.wav", waveFile(1, 1, 16000, 16, 2, QByteArray(3200, '\0')));
+    input(QByteArray(3200, '\0'));
+    qputenv("SDL_AUDIODRIVER", "no-such-driver");
+    TDVRWavePlayer player;
+    EXPECT_NE(player.OpenWave(file), 0);
+    EXPECT_TRUE(player.ErrorText().startsWith(
+        QStringLiteral("Не удалось открыть устройство вывода звука: ")))
+        << player.ErrorText().toStdString();
+    TWavePlayer preview;
+    QString error;
+    EXPECT_FALSE(preview.open(file, &error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Не удалось открыть устройство вывода звука: ")))
+        << error.toStdString();
+    EXPECT_FALSE(preview.open(dir.filePath("absent.wav"), &error));
+    EXPECT_EQ(error, QStringLiteral("Указанный файл не найден!"));
+    TWaveCapture capture;
+    EXPECT_FALSE(capture.start(dir.filePath("wav.tmp"), &error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Не удалось открыть устройство записи звука: ")))
+        << error.toStdString();
+    EXPECT_FALSE(error.contains("Audio target")) << "the reason is in Russian too";
 }

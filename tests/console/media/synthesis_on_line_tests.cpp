@@ -82,8 +82,8 @@ double bestMatch(const std::vector<double>& whole, const std::vector<double>& pa
 TEST(SynthesisOnLine, CalledSubscriberHearsTheSynthesisedMessage) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    ASSERT_TRUE(QFile::copy(QStringLiteral(ORVEL_SOURCE_DATA_DIR "/orvel.fis"),
-                            dir.filePath("orvel.fis")));
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(ORVEL_SOURCE_DATA_DIR "/orvel.fis"), dir.filePath("orvel.fis")));
     QString error;
     const auto speech = TSpeechSynth::render(
         QStringLiteral("Внимание! Учебная тревога. Подтвердите получение."), {}, &error);
