@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLayout>
+#include <QTabWidget>
 #include <QTimer>
 #include <memory>
 
@@ -12,9 +14,11 @@
 #include "core/texts.h"
 #include "diag/system_log.h"
 #include "notify/orvel_line_library.h"
+#include "ui/advanced_param.h"
 #include "ui/aru_window.h"
 #include "ui/files_delete_window.h"
 #include "ui/group_windows.h"
+#include "ui/list_look.h"
 #include "ui/login_window.h"
 #include "ui/main_window.h"
 #include "ui/message_dialog.h"
@@ -190,6 +194,25 @@ int runProgram(const StartOptions& options) {
         mainWindow.setIdle(idle, &notify.run().fieldsMutex());
     };
     notify.closeMainWindow = [&mainWindow] { mainWindow.close(); };
+    // The parameters dialog, applied to the program's lines and the running run.
+    Registry registry(registryFilePath(ctx.names), ctx.names.registryKey());
+    TAdvancedParams advanced(ctx.settings, ctx.options, ctx.dirs, notify.library(), notify.lines());
+    advanced.setRegistry(&registry);
+    advanced.setLibraryLogPath(ctx.dirs.program + QLatin1Char('/') +
+                               ctx.names.lineLibraryLogFileName());
+    advanced.setRun(&notify.run(), [&notify] { return notify.inProgress(); });
+    advanced.onGroupDirectory = [&notify](const QString& d) {
+        notify.groups().SetGroupDirectory(d);
+    };
+    ctx.commands.advancedParams = [&ctx, &advanced](QWidget* parent) {
+        TfAdvancedParam dialog(ctx, advanced, parent);
+        dialog.onListLook = [&ctx, parent] {
+            applyListLook(parent, ctx);
+            if (ctx.commands.refreshList)
+                ctx.commands.refreshList();
+        };
+        dialog.exec();
+    };
     QObject::connect(&notify, &TNotifyController::listChanged, &mainWindow,
                      [&mainWindow] { mainWindow.refreshList(); });
     QObject::connect(&notify, &TNotifyController::subscriberChanged, &mainWindow,
@@ -232,6 +255,14 @@ int runProgram(const StartOptions& options) {
                 options.screenshotDir,
                 {&mainWindow, &splash, &dialog, &password, &editor,
                  status.isVisible() ? static_cast<QWidget*>(&status) : nullptr, &scheme, &aru});
+            // Every page of the parameters dialog, one picture each.
+            TfAdvancedParam params(ctx, advanced, &mainWindow);
+            params.layout()->activate();
+            for (int i = 0; i < params.pages()->count(); ++i) {
+                params.pages()->setCurrentIndex(i);
+                params.setObjectName(QStringLiteral("fAdvancedParam_") + QString::number(i + 1));
+                saveScreenshots(options.screenshotDir, {&params});
+            }
         });
     }
     if (options.exitAfterMs >= 0) {

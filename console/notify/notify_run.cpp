@@ -156,7 +156,7 @@ void TNotifyRun::RunPass() {
             TORVELLine* chosen = nullptr;
             for (int j = 0; j < lines_.Count(); ++j) {
                 TORVELLine& l = *lines_.Items(j);
-                if (l.State == kStatusFree && !l.Subscriber) {
+                if (l.State == kStatusFree && !l.Subscriber && l.Enabled == 1) {
                     anyFree = true;
                     if (!chosen && (s.line == -1 || s.line == j))
                         chosen = &l;
@@ -343,6 +343,8 @@ void TNotifyRun::finishCall(int lineIndex, TORVELLine& l) {
     if (l.AonFlag)
         s.flags |= kFlagAonSeen;
     l.Subscriber = nullptr;
+    if (l.Enabled != 1 && l.Assigned)
+        l.Release(lib_);  // switched off during its call
     if (observer_) {
         observer_->subscriberChanged(indexOf(&s));
         observer_->callFinished(lineIndex, s);

@@ -100,6 +100,11 @@ public:
     // The first half of StopRun: the callback off and the thread joined,
     // the library left running.
     void StopThread();
+    // The operator switched a line on or off while a run is in progress: a
+    // line switched on is assigned at once; one switched off is never handed
+    // a subscriber again and is released at once when free, else when its
+    // call ends.
+    void switchLine(int index, bool enabled);
     // True from StartRun's success until StopRun or the run thread's end.
     bool running() const { return threadRunning_.load(); }
     bool finished() const { return finished_.load(); }

@@ -36,7 +36,7 @@ TEST_F(TextsTest, TableHoldsEveryKeyOnceWithItsBuiltInText) {
     EXPECT_EQ(pairs.size(), kTextCount);
     EXPECT_GE(perSection.size(), 27);
     EXPECT_EQ(perSection["Orvel"], 179);  // with the separate closing-log key
-    EXPECT_EQ(perSection["fAdvancedParam"], 45);
+    EXPECT_EQ(perSection["fAdvancedParam"], 50);
     EXPECT_EQ(perSection["Main"], 46);
     EXPECT_EQ(perSection["LogViewer"], 21);
 }
