@@ -20,6 +20,7 @@
 #include "ui/aru_window.h"
 #include "ui/group_choice.h"
 #include "ui/current_user_window.h"
+#include "ui/files_delete_window.h"
 #include "ui/group_windows.h"
 #include "ui/list_look.h"
 #include "ui/login_window.h"
@@ -30,9 +31,11 @@
 #include "ui/notify_status.h"
 #include "ui/program_context.h"
 #include "ui/report_window.h"
+#include "ui/recorder_window.h"
 #include "ui/restructure_window.h"
 #include "ui/shell_windows.h"
 #include "ui/start_window.h"
+#include "ui/text_editor_window.h"
 #include "ui/user_list_model.h"
 
 namespace orvel {
@@ -122,6 +125,22 @@ int runProgram(const StartOptions& options) {
     ctx.commands.notifyReport = [&ctx](QWidget* parent) { openNotifyReport(ctx, parent); };
     ctx.commands.printList = [&ctx](QWidget* parent) { printSubscriberList(ctx, parent); };
     ctx.commands.exportList = [&ctx](QWidget* parent) { exportSubscriberList(ctx, parent); };
+    // The message windows of the menu "Сообщения".
+    ctx.commands.recordMessage = [&ctx](QWidget* parent) {
+        RecordMessage(parent, T(textSoundMessageAlarm), ctx.dirs.wavMessages, QString());
+    };
+    ctx.commands.recordConfirm = [&ctx](QWidget* parent) {
+        // The prompt keeps the name a run loads it by, in whatever case it has.
+        const QString confirm = findFileNoCase(ctx.dirs.program, QStringLiteral("Confirm.dat"));
+        RecordMessage(parent, T(textConfirmMessage), ctx.dirs.program,
+                      QFileInfo(confirm).fileName());
+    };
+    ctx.commands.synthesis = [&ctx](QWidget* parent) {
+        SynthesizeMessage(parent, ctx.dirs.txtMessages);
+    };
+    ctx.commands.deleteMessages = [&ctx](QWidget* parent) {
+        DeleteMessages(parent, ctx.dirs.wavMessages, &ctx.settings);
+    };
 
     // 8. The windows, in their order.
     TForm1 mainWindow(ctx);

@@ -471,6 +471,21 @@ enum TextId : int {
     textPreviewPrint,
     textPreviewSetup,
     textPreviewCancel,
+    textRecordButton,
+    textStopButton,
+    textPlayButton,
+    textSaveButton,
+    textSaveAnyway,
+    textTempFileFailed,
+    textEngineRefusesMessage,
+    textDeleteFileQuery,
+    textMessageFileDeleting,
+    textVoiceName,
+    textVoiceAge,
+    textVoiceGender,
+    textVoiceLanguage,
+    textVoiceVendor,
+    textTestMessage,
     kTextCount
 };
 

@@ -485,6 +485,21 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"fReportPreview", "textPreviewPrint", "Печать..."},
     {"fReportPreview", "textPreviewSetup", "Настройка"},
     {"fReportPreview", "textPreviewCancel", "Отмена"},
+    {"WaveRecorder", "textRecordButton", "Записать"},
+    {"WaveRecorder", "textStopButton", "Стоп"},
+    {"WaveRecorder", "textPlayButton", "Прослушать"},
+    {"WaveRecorder", "textSaveButton", "Сохранить"},
+    {"WaveRecorder", "textSaveAnyway", "Всё равно сохранить"},
+    {"WaveRecorder", "textTempFileFailed", "Запись не сохраняется: не удалось записать временный файл"},
+    {"WaveRecorder", "textEngineRefusesMessage", "Сохранённый файл не подходит для оповещения"},
+    {"FilesDelForm", "textDeleteFileQuery", "Вы действительно хотите удалить выбранный файл"},
+    {"FilesDelForm", "textMessageFileDeleting", "Удаление файла для оповещения"},
+    {"fTextEditor", "textVoiceName", "Имя"},
+    {"fTextEditor", "textVoiceAge", "Возраст"},
+    {"fTextEditor", "textVoiceGender", "Пол"},
+    {"fTextEditor", "textVoiceLanguage", "Язык"},
+    {"fTextEditor", "textVoiceVendor", "Создатель"},
+    {"fTextEditor", "textTestMessage", "Тестовое сообщение"},
 }};
 
 }  // namespace

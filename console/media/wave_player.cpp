@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+#include "media/sound_errors.h"
+
 namespace orvel {
 
 TWavePlayer::~TWavePlayer() {
@@ -18,11 +20,13 @@ bool TWavePlayer::open(const QString& path, QString* error) {
         close();
         return false;
     };
+    if (!QFile::exists(path))
+        return fail(QStringLiteral("Указанный файл не найден!"));
     if (!subsystem_) {
         // The program keeps its own signal handling.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-            return fail(QString::fromUtf8(SDL_GetError()));
+            return fail(soundDeviceError(SoundDevice::Output, QString::fromUtf8(SDL_GetError())));
         subsystem_ = true;
     }
     SDL_AudioSpec spec{};
@@ -30,14 +34,15 @@ bool TWavePlayer::open(const QString& path, QString* error) {
     Uint32 length = 0;
     const QByteArray name = QFile::encodeName(path);
     if (SDL_LoadWAV(name.constData(), &spec, &buffer, &length) == nullptr)
-        return fail(QString::fromUtf8(SDL_GetError()));
+        return fail(QStringLiteral("Невозможно определить формат файла! (%1)")
+                        .arg(QString::fromUtf8(SDL_GetError())));
     samples_ = QByteArray(reinterpret_cast<const char*>(buffer), static_cast<int>(length));
     SDL_FreeWAV(buffer);
     spec.callback = nullptr;  // the samples are queued
     spec.userdata = nullptr;
     device_ = SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr, 0);
     if (device_ == 0)
-        return fail(QString::fromUtf8(SDL_GetError()));
+        return fail(soundDeviceError(SoundDevice::Output, QString::fromUtf8(SDL_GetError())));
     path_ = path;
     return true;
 }
