@@ -1,16 +1,15 @@
 #include "data/subscriber_import.h"
 
 #include <QFile>
+#include <algorithm>
+#include <optional>
 
 #include "core/texts.h"
 #include "data/user_list.h"
-#include "data/xls_import.h"
+#include "data/workbook_reader.h"
 
 namespace orvel {
 namespace {
-
-constexpr std::string_view kXlsMagic = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
-constexpr std::string_view kZipMagic = "PK\x03\x04";
 
 // How often (in rows) progress is reported: often enough for a smooth gauge,
 // rarely enough to cost nothing beside the table writes.
@@ -34,23 +33,45 @@ bool readWhole(const QString& path, QByteArray& bytes, QString& error) {
     return true;
 }
 
+// The sheet the workbook opens with, every row from row 1, cells from column 1
+// to the last used column, each cell as it shows.
 ImportTable readWorkbook(const QString& path) {
     ImportTable table;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        table.error = T(textFileReadError) + QStringLiteral(": ") + f.errorString();
+    QString why;
+    const std::optional<TWorkbook> book = ReadWorkbook(path, &why);
+    if (!book || book->sheets.empty()) {
+        table.error = T(textNotWorkbook);
+        if (!why.isEmpty())
+            table.error += QStringLiteral(" (") + why + QLatin1Char(')');
         return table;
     }
-    const QByteArray head = f.read(8);
-    f.close();
-    const std::string_view magic(head.constData(), size_t(head.size()));
-    if (magic == kXlsMagic)
-        return readXlsWorkbook(path);
-    if (magic.substr(0, kZipMagic.size()) == kZipMagic) {
-        table.error = T(textNotWorkbook);  // .xlsx: not readable by this build
-        return table;
+    const size_t active = size_t(std::max(0, book->activeSheet));
+    const TWorkbookSheet& sheet = book->sheets[active < book->sheets.size() ? active : 0];
+    const int columns = std::min(sheet.columnCount, kMaxImportFields);
+    table.rows.reserve(size_t(sheet.rowCount));
+    // Cells come by row, then column, without empty ones: one walk fills
+    // every row.
+    auto cell = sheet.cells.begin();
+    for (int r = 1; r <= sheet.rowCount; ++r) {
+        QStringList fields;
+        bool any = false;
+        while (cell != sheet.cells.end() && cell->row < r)
+            ++cell;
+        for (; cell != sheet.cells.end() && cell->row == r; ++cell) {
+            if (cell->col < 1 || cell->col > columns)
+                continue;
+            while (fields.size() < cell->col - 1)
+                fields << QString();
+            const QString text = cell->displayText();
+            any = any || !text.trimmed().isEmpty();
+            fields << text;
+        }
+        if (!any)
+            continue;
+        while (fields.size() < columns)
+            fields << QString();
+        table.rows.push_back(std::move(fields));
     }
-    table.error = T(textNotWorkbook);
     return table;
 }
 

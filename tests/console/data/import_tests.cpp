@@ -263,11 +263,11 @@ TEST_F(ImportTest, HostileFilesAreRefusedAndTheTableStaysAsItWas) {
     // Text where a workbook was chosen, and a workbook cut short.
     ASSERT_TRUE(test::writeAll(file("not.xls"), "Имя\t1\n"));
     out = import(file("not.xls"), ImportKind::Workbook);
-    EXPECT_EQ(out.error, "Файл не является книгой Excel или повреждён");
+    EXPECT_TRUE(out.error.startsWith("Файл не является книгой Excel или повреждён"));
     ASSERT_TRUE(test::writeAll(file("cut.xls"), QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) +
                                                     QByteArray(300, '\0')));
     out = import(file("cut.xls"), ImportKind::Workbook);
-    EXPECT_EQ(out.error, "Файл не является книгой Excel или повреждён");
+    EXPECT_TRUE(out.error.startsWith("Файл не является книгой Excel или повреждён"));
 
     out = import(file("missing.txt"), ImportKind::TextWin);
     EXPECT_TRUE(out.error.startsWith("Ошибка чтения файла"));
