@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include "data/subscriber_import.h"
@@ -63,6 +64,34 @@ void BM_ImportCsv(benchmark::State& state) {
     runImport(state, writeCsv(dir.path()), o);
 }
 BENCHMARK(BM_ImportCsv)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The same rows in a workbook written by openpyxl (as another program would
+// write it), telephone and line as numbers.
+void BM_ImportXlsx(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/subscribers.xlsx";
+    QProcess p;
+    p.start("/usr/bin/python3",
+            {"-c",
+             "import sys, openpyxl\n"
+             "wb = openpyxl.Workbook(write_only=True)\n"
+             "ws = wb.create_sheet()\n"
+             "names = ['Иванов','Петров','Сидоров','Кузнецов','Смирнов']\n"
+             "for i in range(int(sys.argv[2])):\n"
+             "    h = (i * 2654435761) % 2**32\n"
+             "    ws.append(['%s %d' % (names[h % 5], h % 100000), 84950000000 + h % 10000000,\n"
+             "               '9:00-18:00', 1 + h % 12, 'комментарий %d' % i, 0])\n"
+             "wb.save(sys.argv[1])\n",
+             path, QString::number(kRows)});
+    if (!p.waitForFinished(600000) || p.exitCode() != 0) {
+        state.SkipWithError("python3-openpyxl could not write the workbook");
+        return;
+    }
+    ImportOptions o;
+    o.kind = ImportKind::Workbook;
+    runImport(state, path, o);
+}
+BENCHMARK(BM_ImportXlsx)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
