@@ -24,6 +24,8 @@ packages=(
   python3-openpyxl
   # Opens the results workbook in a test, as the operators' spreadsheet would.
   libreoffice-calc-nogui
+  # xdg-email hands the developer report to the desktop's mail client.
+  xdg-utils
 )
 
 missing=()
