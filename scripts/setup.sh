@@ -30,6 +30,8 @@ packages=(
   libreoffice-calc-nogui
   # Pictures of printed pages (pdftoppm) when the report printout is checked.
   poppler-utils
+  # xdg-email hands the developer report to the desktop's mail client.
+  xdg-utils
 )
 
 missing=()

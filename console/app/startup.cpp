@@ -33,6 +33,7 @@
 #include "ui/report_window.h"
 #include "ui/recorder_window.h"
 #include "ui/restructure_window.h"
+#include "ui/service_commands.h"
 #include "ui/shell_windows.h"
 #include "ui/start_window.h"
 #include "ui/text_editor_window.h"
@@ -195,6 +196,12 @@ int runProgram(const StartOptions& options) {
         return c;
     }());
     mainWindow.runInProgress = [&notify] { return notify.inProgress(); };
+    ctx.commands.importRecords = [&ctx, &notify](QWidget* parent) {
+        runImportWindow(ctx, parent, [&notify] { return notify.inProgress(); });
+    };
+    ctx.commands.developerReport = [&ctx, &notify](QWidget* parent) {
+        runDeveloperReport(ctx, &notify.library(), parent);
+    };
     mainWindow.stopRun = [&status] { status.close(); };
     mainWindow.onStart = [&notify] { notify.startFromButton(); };
     mainWindow.onSchemeEditor = [&scheme, &ctx] {

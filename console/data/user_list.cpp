@@ -95,8 +95,10 @@ int TUserList::AddItem(const TUserListItem& item) {
     const int count = table_.Append(item.toFieldTexts(fields), fields - 1);
     if (count < 0)
         return -1;
+    // Geometric growth (in whole steps): growing by one step per step made
+    // appending n subscribers cost n * n / 256 item copies.
     if (items_.size() == items_.capacity())
-        items_.reserve(items_.size() + kGrowStep);
+        items_.reserve((items_.size() * 3 / 2 / kGrowStep + 1) * kGrowStep);
     TUserListItem& added = items_.emplace_back(item);
     added.recordNumber = count - 1;
     maxId_ = std::max(maxId_, item.id);

@@ -76,6 +76,9 @@ public:
     virtual void setNotifyResultCallback(NotifyResultCallback callback) = 0;
     virtual int32_t setLineType(uint32_t board, uint32_t channel, uint32_t value) = 0;
     virtual int32_t setLineDropMode(uint32_t board, uint32_t channel, uint32_t value) = 0;
+    // The path of the library file as loaded (its name carries the version);
+    // empty when there is no file behind the interface.
+    virtual std::string libraryFile() { return {}; }
 };
 
 }  // namespace orvel

@@ -2,6 +2,9 @@
 
 #include <orvel.h>
 
+#include <dlfcn.h>
+
+#include <cstdlib>
 #include <cstring>
 
 namespace orvel {
@@ -68,6 +71,17 @@ public:
     }
     int32_t setLineDropMode(uint32_t b, uint32_t c, uint32_t v) override {
         return ::setLineDropMode(b, c, v);
+    }
+    std::string libraryFile() override {
+        Dl_info info{};
+        if (::dladdr(reinterpret_cast<void*>(&::InitDll), &info) == 0 || !info.dli_fname)
+            return {};
+        // The loader names the link it followed (liborvel.so.0); the file
+        // itself carries the whole version.
+        char* real = ::realpath(info.dli_fname, nullptr);
+        std::string path = real ? real : info.dli_fname;
+        std::free(real);
+        return path;
     }
 };
 
