@@ -272,14 +272,14 @@ void TNotifyRun::PollLines() {
     lastProgramState_ = state;
     for (int i = 0; i < lines_.Count(); ++i) {
         TORVELLine& l = *lines_.Items(i);
-        const int slot = kLineStateChannels * l.Board + l.Channel;
-        l.State = int32_t(a[size_t(1 + slot)]);
-        l.AonFlag = uint8_t(a[size_t(kLineStateAonBase + slot)] ? 1 : 0);
+        const uint32_t* slot = a.data() + lineSlot(l.Board, l.Channel);
+        l.State = int32_t(slot[0]);
+        l.AonFlag = uint8_t(slot[2] ? 1 : 0);
         if (!l.Assigned && l.State != 0)
             l.State = kStatusNoLine;
         const TLineRow before = l.Row;
         l.StatusText();
-        l.Result = int32_t(a[size_t(kLineStateResultBase + slot)]);
+        l.Result = int32_t(slot[1]);
         if (l.Subscriber && l.State != kStatusFree)
             l.CallSeenBusy = true;
         // Right after a dial the line may still read free with the result of
