@@ -407,6 +407,10 @@ enum TextId : int {
     textBusySignalAnalis,
     textInit,
     textFounded,
+    textBoardChannel,
+    textStatusOfLine,
+    textBoard,
+    textLevel,
     kTextCount
 };
 

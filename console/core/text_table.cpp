@@ -389,7 +389,7 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"NotifyStatus", "textStopAlarm", "Остановить оповещение"},
     {"NotifyStatus", "textAnnouncementState", "Состояние оповещения"},
     {"NotifyStatus", "textNumber", "Номер"},
-    {"NotifyStatus", "textInputBoost", "Усиление входа"},
+    {"NotifyStatus", "textInputBoost", "Входное усиление"},
     {"SystemInfo", "textOS", "Операционная система"},
     {"SystemInfo", "textProcessor", "Процессор"},
     {"SystemInfo", "textPhysicalMemory", "Физическая память"},
@@ -414,6 +414,10 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"LineState", "textBusySignalAnalis", "Анализ сигнала \"Занято\""},
     {"DllUnitStates", "textInit", "Иниц."},
     {"DllUnitStates", "textFounded", "Найдено"},
+    {"NotifyStatus", "textBoardChannel", "Плата/канал"},
+    {"NotifyStatus", "textStatusOfLine", "Статус линии"},
+    {"NotifyStatus", "textBoard", "Плата"},
+    {"NotifyStatus", "textLevel", "Уровень"},
 }};
 
 }  // namespace

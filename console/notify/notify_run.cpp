@@ -270,6 +270,7 @@ void TNotifyRun::PollLines() {
     if (state != lastProgramState_ && state > kStateStarted && observer_)
         observer_->engineFailure(state);
     lastProgramState_ = state;
+    qint64 nowMs = -1;
     for (int i = 0; i < lines_.Count(); ++i) {
         TORVELLine& l = *lines_.Items(i);
         const uint32_t* slot = a.data() + lineSlot(l.Board, l.Channel);
@@ -286,9 +287,10 @@ void TNotifyRun::PollLines() {
         // its previous call: that result must not be booked on the new
         // subscriber, so the call ends only once the line was seen busy, or
         // as not notified when it never took the call.
+        if (l.Subscriber && !l.CallSeenBusy && nowMs < 0)
+            nowMs = clock_.now().toMSecsSinceEpoch();  // read once a poll: it is not free
         const bool waitingTakeUp =
-            l.Subscriber && !l.CallSeenBusy &&
-            clock_.now().toMSecsSinceEpoch() - l.CallStartedMs < kCallTakeUpMs;
+            l.Subscriber && !l.CallSeenBusy && nowMs - l.CallStartedMs < kCallTakeUpMs;
         if (l.State == kStatusFree && !waitingTakeUp) {
             l.Row.number.clear();
             l.Row.name.clear();

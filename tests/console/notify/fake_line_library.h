@@ -124,10 +124,11 @@ public:
         a[0] = uint32_t(lineProgramState);
         a[1] = uint32_t(boards.size());
         const TLineStateCoverage cover = lineStateCoverage();
+        const qint64 now = clock();  // one reading per poll, as a library's report is one moment
         for (size_t b = 0; b < boards.size() && b < size_t(cover.boards); ++b)
             for (size_t c = 0; c < channels[b].size() && c < size_t(cover.channels); ++c) {
                 auto& ch = channels[b][c];
-                const bool timeUp = ch.endsAt >= 0 && clock() >= ch.endsAt;
+                const bool timeUp = ch.endsAt >= 0 && now >= ch.endsAt;
                 if (timeUp)
                     ch.endsAt = -1;
                 if (timeUp || (ch.busyPolls > 0 && --ch.busyPolls == 0)) {
