@@ -147,5 +147,23 @@ TEST_F(AllLinesRun, CallOnTheLastLineIsLoggedWithItsLineNumber) {
     EXPECT_TRUE(seen);
 }
 
+TEST(AllLines, SubscribersSortByTheirLineAsANumber) {
+    QTemporaryDir dir;
+    TUserList users;
+    ASSERT_TRUE(users.open(dir.path(), 0));
+    for (int line : {149, 19, -1, 179, 9}) {
+        TUserListItem it;
+        it.id = users.NextId();
+        it.name.assign(QString("L%1").arg(line));
+        it.line = line;
+        users.AddItem(it);
+    }
+    users.SortBy(false, 4, -1);
+    QStringList order;
+    for (int k = 0; k < users.Count(); ++k)
+        order << users.Item(k)->name.toString();
+    EXPECT_EQ(order, (QStringList{"L-1", "L9", "L19", "L149", "L179"}));
+}
+
 }  // namespace
 }  // namespace orvel::test
