@@ -1,7 +1,8 @@
 // A run over every line of ten simulated boards of eighteen lines through
 // the headless runner: subscribers of mixed behaviours, each ending as the
 // number plan says. CI runs a few hundred subscribers; set
-// ORVEL_CAPACITY_SUBSCRIBERS=2000 to run the full-size one by hand. The
+// ORVEL_CAPACITY_SUBSCRIBERS=2000 to run the full-size one by hand (and
+// ORVEL_CAPACITY_DIR to keep its program directory). The
 // runner's closing lines give the calls per hour and its processor time.
 
 #include <gtest/gtest.h>
@@ -77,8 +78,10 @@ int subscriberCount() {
 TEST(CapacityRun, EveryLineOfTenBoardsCallsAndEveryResultFollowsThePlan) {
     if (!QFileInfo::exists(ORVEL_RUNNER_PATH))
         GTEST_SKIP() << "runner missing";
+    // ORVEL_CAPACITY_DIR keeps the site for a look afterwards (it must not exist yet).
     QTemporaryDir tmp;
-    const QString dir = tmp.path() + "/site";
+    const QString kept = qEnvironmentVariable("ORVEL_CAPACITY_DIR");
+    const QString dir = kept.isEmpty() ? tmp.path() + "/site" : kept;
     ASSERT_TRUE(copyTree(ORVEL_DEMO_DIR, dir));
     for (const char* gone : {"/Users.dbf", "/orvelsim.log"})
         QFile::remove(dir + gone);
