@@ -48,6 +48,9 @@ int main(int argc, char** argv) {
     p.addOption({QStringLiteral("prepare-demo"),
                  QStringLiteral("Fill the directory with demo subscribers, group, message and "
                                 "scheme, then exit.")});
+    p.addOption({QStringLiteral("plan"),
+                 QStringLiteral("Print when the run would end and how many it would reach, "
+                                "and call nobody.")});
     p.addOption({QStringLiteral("orvel-die-after-calls"),
                  QStringLiteral("Test hook: end abruptly after n finished calls."),
                  QStringLiteral("n")});
@@ -73,6 +76,7 @@ int main(int argc, char** argv) {
     o.markAll = p.isSet(QStringLiteral("all"));
     o.repeats = qMax(0, p.value(QStringLiteral("repeat")).toInt());
     o.quiet = p.isSet(QStringLiteral("quiet"));
+    o.planOnly = p.isSet(QStringLiteral("plan"));
     if (p.isSet(QStringLiteral("orvel-die-after-calls")))
         o.dieAfterCalls = p.value(QStringLiteral("orvel-die-after-calls")).toInt();
 

@@ -21,6 +21,7 @@
 #include "notify/notify_lines.h"
 #include "notify/notify_run.h"
 #include "notify/notify_scheme.h"
+#include "notify/plan_estimate.h"
 #include "notify/results_workbook.h"
 #include "notify/run_progress.h"
 
@@ -212,6 +213,28 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
         return kExitLibraryFailure;
     }
     out << lines.Count() << " lines, " << marked << " subscribers to notify\n";
+    {
+        // Before anyone is called: when the run should end, and whether the
+        // time limit can be met.
+        TPlanRequest pr;
+        pr.maxAttempts = progress.maxAttempts;
+        pr.pauseMinutes = progress.pause;
+        pr.timeLimitMinutes = progress.timeLimit;
+        pr.programDir = dir;
+        pr.messageFile = progress.messageFile;
+        pr.confirmFile = findFileNoCase(dir, QStringLiteral("Confirm.dat"));
+        pr.now = QDateTime::currentDateTime();
+        if (rs.resumeStart && rs.resumeStart->isValid())
+            pr.runStart = rs.resumeStart;
+        const TPlanResult plan = PlanRun(makePlanInput(users, lines, pr));
+        for (const QString& l : planReport(plan, progress.timeLimit))
+            out << "   " << l << '\n';
+        out.flush();
+    }
+    if (o.planOnly) {
+        lib.ShutdownDll();
+        return kExitAllNotified;
+    }
 
     TSystemClock clock;
     TNotifyRun run(lib, lines, users, clock, &lineLog);

@@ -21,6 +21,7 @@ struct TSessionOptions {
     bool markAll = false;
     int repeats = 0;
     bool quiet = false;
+    bool planOnly = false;  // print the run's estimate and call nobody
     int dieAfterCalls = -1;  // test hook: end the process abruptly after this many calls
 };
 
