@@ -1,6 +1,7 @@
 #include "ui/aru_window.h"
 
 #include <QCloseEvent>
+#include <algorithm>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,8 +22,9 @@
 namespace orvel {
 
 namespace {
-// Board panels side by side before the next row of panels begins.
-constexpr int kPanelsPerRow = 2;
+// At most this many board panels side by side, and fewer when the screen is
+// narrower.
+constexpr int kMaxPanelsPerRow = 3;
 constexpr double kScreenShare = 0.9;
 }  // namespace
 
@@ -50,6 +52,7 @@ void TAru::bind(TORVLines* lines, ILineLibrary* library, SettingsManager* settin
     auto* panelsGrid = new QGridLayout(content);
     const int count = lines_ != nullptr ? lines_->Count() : 0;
     QGridLayout* panel = nullptr;
+    std::vector<QGroupBox*> boxes;
     int board = -1, column = 0;
     for (int n = 0; n < count; ++n) {
         const TORVELLine& l = *lines_->Items(n);
@@ -61,8 +64,8 @@ void TAru::bind(TORVLines* lines, ILineLibrary* library, SettingsManager* settin
             panel = new QGridLayout(box);
             panel->addWidget(new QLabel(T(textLine), box), 0, 0, Qt::AlignRight);
             panel->addWidget(new QLabel(T(textLevel), box), 2, 0, Qt::AlignRight);
-            panelsGrid->addWidget(box, panels_ / kPanelsPerRow, panels_ % kPanelsPerRow,
-                                  Qt::AlignLeft | Qt::AlignTop);
+            panel->setHorizontalSpacing(2);
+            boxes.push_back(box);
             ++panels_;
             column = 1;
         }
@@ -75,7 +78,7 @@ void TAru::bind(TORVLines* lines, ILineLibrary* library, SettingsManager* settin
         slider->setObjectName(QStringLiteral("Slider%1").arg(n + 1));
         slider->setRange(0, kMaxLevel);
         slider->setPageStep(1);
-        slider->setTickPosition(QSlider::TicksBothSides);
+        slider->setTickPosition(QSlider::TicksRight);
         slider->setValue(kDefaultLevel);
         slider->setMinimumHeight(number->sizeHint().height() * 6);
         const QString where = T(textLine) + QLatin1Char(' ') + QString::number(n + 1) +
@@ -97,6 +100,18 @@ void TAru::bind(TORVLines* lines, ILineLibrary* library, SettingsManager* settin
         sliders_.push_back(slider);
         values_.push_back(value);
     }
+    // As many panels side by side as the screen takes.
+    int widest = 1;
+    for (QGroupBox* box : boxes)
+        widest = std::max(widest, box->sizeHint().width());
+    int perRow = kMaxPanelsPerRow;
+    if (const QScreen* screen = this->screen()) {
+        const int room = int(screen->availableGeometry().width() * kScreenShare);
+        perRow = std::clamp(room / (widest + panelsGrid->spacing() + 8), 1, kMaxPanelsPerRow);
+    }
+    for (size_t i = 0; i < boxes.size(); ++i)
+        panelsGrid->addWidget(boxes[i], int(i) / perRow, int(i) % perRow,
+                              Qt::AlignLeft | Qt::AlignTop);
     scroll_->setWidget(content);
     loadLevels();
 
