@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include "core/settings_manager.h"
+#include "core/texts.h"
 #include "data/user_group.h"
 #include "data/user_list.h"
 #include "diag/line_state_log.h"
@@ -135,7 +136,7 @@ TEST(CapacityRun, EveryLineOfTenBoardsCallsAndEveryResultFollowsThePlan) {
     const QString out = QString::fromUtf8(p.readAll());
     ASSERT_TRUE(ended) << out.toStdString();
     ASSERT_TRUE(p.exitCode() == 0 || p.exitCode() == 1) << out.toStdString();
-    EXPECT_TRUE(out.contains("180 lines")) << out.toStdString();
+    EXPECT_TRUE(out.contains(T(textRunLinesAndSubscribers).arg(180).arg(total))) << out.toStdString();
     EXPECT_FALSE(out.contains("cannot be served")) << out.toStdString();
     // The throughput for the record.
     for (const QString& line : out.split('\n'))
