@@ -4,6 +4,7 @@ find_package(Threads REQUIRED)
 
 pkg_check_modules(ACE REQUIRED IMPORTED_TARGET ACE)
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
 pkg_check_modules(FFTW3F REQUIRED IMPORTED_TARGET fftw3f)
 pkg_check_modules(SOXR REQUIRED IMPORTED_TARGET soxr)
 pkg_check_modules(SPANDSP REQUIRED IMPORTED_TARGET spandsp)

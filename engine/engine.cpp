@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <mutex>
 #include <new>
 
@@ -446,6 +447,36 @@ int32_t COrvelEngine::GetLineState(uint32_t* lineState) {
         }
     }
     return 0;
+}
+
+int32_t COrvelEngine::GetLineStateEx(uint32_t* buffer, uint32_t words) {
+    if (buffer == nullptr && words > 0) {
+        return -1;
+    }
+    // The report is made whole in a local copy and only as much of it as
+    // fits is handed over, so nothing past `words` is ever written.
+    std::array<uint32_t, ORVEL_LINE_STATES_MAX_WORDS> report{};
+    SharedLock guard(lifecycle_);
+    const uint32_t devices = std::min<uint32_t>(
+        std::min<uint32_t>(deviceCount_.load(), ORVEL_MAX_DEVICES), uint32_t(devices_.size()));
+    report[0] = state_.load();
+    report[1] = devices;
+    for (uint32_t d = 0; d < devices; ++d) {
+        const uint32_t channels =
+            std::min<uint32_t>(channelCount(d), ORVEL_CHANNELS_PER_DEVICE);
+        for (uint32_t k = 0; k < channels; ++k) {
+            const CListenLineTest* alg = algorithm(d, k);
+            uint32_t* slot = report.data() + ORVEL_LINE_SLOT(d, k);
+            slot[0] = lineStateCode(alg->GetState());
+            slot[1] = resultCode(alg->GetNotifyResult());
+            slot[2] = alg->GetAonFlag() != 0 ? 1 : 0;
+        }
+    }
+    const uint32_t needed = ORVEL_LINE_STATES_WORDS(devices);
+    if (buffer != nullptr) {
+        std::copy_n(report.data(), std::min(words, needed), buffer);
+    }
+    return int32_t(needed);
 }
 
 // ---- Messages and parameters ------------------------------------------------

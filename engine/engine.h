@@ -38,6 +38,7 @@ public:
 
     int32_t GetProgrammState(uint32_t* record);
     int32_t GetLineState(uint32_t* lineState);
+    int32_t GetLineStateEx(uint32_t* buffer, uint32_t words);
 
     int32_t LoadSoundFile(const char* path, int32_t messageNumber);
 

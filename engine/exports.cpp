@@ -53,6 +53,9 @@ int32_t GetProgrammState(uint32_t* record) {
 int32_t GetLineState(uint32_t* lineState) {
     return engine().GetLineState(lineState);
 }
+int32_t GetLineStateEx(uint32_t* buffer, uint32_t words) {
+    return engine().GetLineStateEx(buffer, words);
+}
 
 int32_t LoadSoundFile(const char* path, int32_t messageNumber) {
     return engine().LoadSoundFile(path, messageNumber);

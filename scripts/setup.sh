@@ -14,7 +14,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git clang-format ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   libace-dev
-  libsdl2-dev
+  libsdl2-dev libasound2-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
   libfftw3-dev
   libespeak-ng-dev espeak-ng espeak-ng-data

@@ -505,6 +505,10 @@ enum TextId : int {
     textNothingToImport,
     textBaseLockedDuringRun,
     textUnknown,
+    textBoardChannel,
+    textStatusOfLine,
+    textBoard,
+    textLevel,
     kTextCount
 };
 

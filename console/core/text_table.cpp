@@ -396,7 +396,7 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"NotifyStatus", "textStopAlarm", "Остановить оповещение"},
     {"NotifyStatus", "textAnnouncementState", "Состояние оповещения"},
     {"NotifyStatus", "textNumber", "Номер"},
-    {"NotifyStatus", "textInputBoost", "Усиление входа"},
+    {"NotifyStatus", "textInputBoost", "Входное усиление"},
     {"SystemInfo", "textOS", "Операционная система"},
     {"SystemInfo", "textProcessor", "Процессор"},
     {"SystemInfo", "textPhysicalMemory", "Физическая память"},
@@ -521,6 +521,10 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"fImport", "textBaseLockedDuringRun",
      "Во время оповещения база абонентов не может быть изменена"},
     {"SystemInfo", "textUnknown", "Неизвестно"},
+    {"NotifyStatus", "textBoardChannel", "Плата/канал"},
+    {"NotifyStatus", "textStatusOfLine", "Статус линии"},
+    {"NotifyStatus", "textBoard", "Плата"},
+    {"NotifyStatus", "textLevel", "Уровень"},
 }};
 
 }  // namespace

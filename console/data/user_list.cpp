@@ -192,7 +192,8 @@ void TUserList::SortBy(bool withMark, int column, int direction) {
             }
             case 4: {
                 char buf[16];
-                std::snprintf(buf, sizeof buf, "%.2d", it.line);
+                // Three digits: 180 lines sort by number, not by text.
+                std::snprintf(buf, sizeof buf, "%.3d", it.line);
                 appendSortKey(k, buf);
                 break;
             }

@@ -46,7 +46,7 @@ TLibrarySetup setUpLineLibrary(ILineLibrary& lib, const QString& programDir,
             lib.logEnable(QFile::encodeName(libraryLogPath).toStdString(), -1);
     } catch (...) {
     }
-    lines.Create(record, &out.unreachable);
+    lines.Create(record, &out.unreachable, lib.lineStateCoverage());
     lines.loadSettings(settings);
     applyLineParameters(lib, settings, lines);
     for (const QString& l : out.unreachable)

@@ -71,13 +71,16 @@ QString AddPrefixes(const QString& filtered, const TORVELLine& line) {
     return out + n;
 }
 
-void TORVLines::Create(const ProgramStateRecord& record, QStringList* unreachable) {
+void TORVLines::Create(const ProgramStateRecord& record, QStringList* unreachable,
+                       TLineStateCoverage coverage) {
     lines_.clear();
     const uint32_t boards = record[0];
+    const auto servedBoards = uint32_t(qBound(0, coverage.boards, kMaxBoards));
+    const auto servedChannels = uint32_t(qBound(0, coverage.channels, kChannelsPerBoard));
     for (uint32_t b = 0; b < boards && b < uint32_t(kMaxBoards); ++b) {
         const uint32_t count = record[3 + 21 * b];
         for (uint32_t c = 0; c < count && c < 64; ++c) {
-            if (b < uint32_t(kLineStateBoards) && c < uint32_t(kLineStateChannels)) {
+            if (b < servedBoards && c < servedChannels) {
                 lines_.push_back(std::make_unique<TORVELLine>(int(b), int(c)));
             } else if (unreachable) {
                 unreachable->append(QStringLiteral("board %1 channel %2").arg(b).arg(c));

@@ -68,10 +68,13 @@ QString AddPrefixes(const QString& filtered, const TORVELLine& line);
 
 class TORVLines {
 public:
-    // One line per channel of every board the line state array can describe
-    // (3 boards of 12 channels); the channels beyond are listed in
-    // `unreachable` ("board b channel c" texts) so the caller can warn.
-    void Create(const ProgramStateRecord& record, QStringList* unreachable = nullptr);
+    // One line per channel of every board the record reports, as far as
+    // the library's line states describe them (`coverage`: all of up to 10
+    // boards of 18 lines, or only 3 of 12 from an older library); the
+    // channels beyond are listed in `unreachable` ("board b channel c"
+    // texts) so the caller can warn.
+    void Create(const ProgramStateRecord& record, QStringList* unreachable = nullptr,
+                TLineStateCoverage coverage = {});
     int Count() const { return int(lines_.size()); }
     // nullptr for a negative index, one beyond the last line or above 255.
     TORVELLine* Items(int index);

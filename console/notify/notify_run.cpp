@@ -270,25 +270,27 @@ void TNotifyRun::PollLines() {
     if (state != lastProgramState_ && state > kStateStarted && observer_)
         observer_->engineFailure(state);
     lastProgramState_ = state;
+    qint64 nowMs = -1;
     for (int i = 0; i < lines_.Count(); ++i) {
         TORVELLine& l = *lines_.Items(i);
-        const int slot = kLineStateChannels * l.Board + l.Channel;
-        l.State = int32_t(a[size_t(1 + slot)]);
-        l.AonFlag = uint8_t(a[size_t(kLineStateAonBase + slot)] ? 1 : 0);
+        const uint32_t* slot = a.data() + lineSlot(l.Board, l.Channel);
+        l.State = int32_t(slot[0]);
+        l.AonFlag = uint8_t(slot[2] ? 1 : 0);
         if (!l.Assigned && l.State != 0)
             l.State = kStatusNoLine;
         const TLineRow before = l.Row;
         l.StatusText();
-        l.Result = int32_t(a[size_t(kLineStateResultBase + slot)]);
+        l.Result = int32_t(slot[1]);
         if (l.Subscriber && l.State != kStatusFree)
             l.CallSeenBusy = true;
         // Right after a dial the line may still read free with the result of
         // its previous call: that result must not be booked on the new
         // subscriber, so the call ends only once the line was seen busy, or
         // as not notified when it never took the call.
+        if (l.Subscriber && !l.CallSeenBusy && nowMs < 0)
+            nowMs = clock_.now().toMSecsSinceEpoch();  // read once a poll: it is not free
         const bool waitingTakeUp =
-            l.Subscriber && !l.CallSeenBusy &&
-            clock_.now().toMSecsSinceEpoch() - l.CallStartedMs < kCallTakeUpMs;
+            l.Subscriber && !l.CallSeenBusy && nowMs - l.CallStartedMs < kCallTakeUpMs;
         if (l.State == kStatusFree && !waitingTakeUp) {
             l.Row.number.clear();
             l.Row.name.clear();

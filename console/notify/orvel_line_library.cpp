@@ -1,18 +1,29 @@
 #include "notify/orvel_line_library.h"
 
-#include <orvel.h>
-
 #include <dlfcn.h>
+#include <orvel.h>
 
 #include <cstdlib>
 #include <cstring>
+
+#include "notify/line_state_reader.h"
 
 namespace orvel {
 namespace {
 
 static_assert(sizeof(CallTimeParams) == sizeof(TCallTimeParams));
-static_assert(kLineStateWords == ORVEL_LINE_STATE_WORDS);
+static_assert(kShortStateWords == ORVEL_LINE_STATE_WORDS);
 static_assert(kProgramStateWords >= ORVEL_PROGRAM_STATE_WORDS);
+static_assert(kLineStateWords == ORVEL_LINE_STATES_MAX_WORDS);
+static_assert(lineSlot(9, 17) == ORVEL_LINE_SLOT(9, 17));
+
+// The full report is looked up when the program starts rather than bound at
+// link time: an older library without it still loads, and the program then
+// serves the lines the short array describes.
+TLineStateReader::FullReportFn findFullReport() {
+    return reinterpret_cast<TLineStateReader::FullReportFn>(
+        ::dlsym(RTLD_DEFAULT, "GetLineStateEx"));
+}
 
 class OrvelLineLibrary final : public ILineLibrary {
 public:
@@ -39,10 +50,8 @@ public:
         r.fill(0);
         return ::GetProgrammState(r.data());
     }
-    int32_t GetLineState(LineStateArray& s) override {
-        s.fill(0);
-        return ::GetLineState(s.data());
-    }
+    int32_t GetLineState(LineStateArray& s) override { return reader_.read(s); }
+    TLineStateCoverage lineStateCoverage() const override { return reader_.coverage(); }
     int32_t SetSensLevel(uint32_t b, uint32_t c, uint32_t l) override {
         return ::SetSensLevel(b, c, l);
     }
@@ -83,6 +92,9 @@ public:
         std::free(real);
         return path;
     }
+
+private:
+    TLineStateReader reader_{findFullReport(), &::GetLineState};
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "runner/run_session.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
@@ -32,14 +33,18 @@ namespace {
 // at the run's end.
 class ConsoleObserver final : public IRunObserver {
 public:
-    ConsoleObserver(QTextStream& out, bool quiet, int dieAfter)
-        : out_(out), quiet_(quiet), dieAfter_(dieAfter) {}
+    ConsoleObserver(QTextStream& out, bool quiet, int dieAfter, int lines)
+        : out_(out),
+          quiet_(quiet),
+          dieAfter_(dieAfter),
+          lineDigits_(qMax(2, int(QString::number(lines).size()))) {}
+    int calls() const { return calls_; }
 
     void lineRowChanged(int line, const TLineRow& row) override {
         if (quiet_ || row.status.isEmpty())
             return;
         out_ << QTime::currentTime().toString(QStringLiteral("hh:mm:ss")) << "  L"
-             << QString::number(line + 1).rightJustified(2, QLatin1Char('0')) << "  "
+             << QString::number(line + 1).rightJustified(lineDigits_, QLatin1Char('0')) << "  "
              << row.status.leftJustified(24) << row.number.leftJustified(16) << row.name << '\n';
         out_.flush();
     }
@@ -87,11 +92,29 @@ private:
     QTextStream& out_;
     bool quiet_;
     int dieAfter_;
+    int lineDigits_;  // line numbers all as wide as the highest
     int calls_ = 0;
     std::mutex mutex_;
     std::condition_variable cv_;
     bool ended_ = false;
 };
+
+// Calls made so far, the rate since the first run began and the processor
+// time the whole program has used, in all and per line.
+void printThroughput(QTextStream& out, int calls, const QDateTime& start, int lines) {
+    const double hours = double(start.msecsTo(QDateTime::currentDateTime())) / 3.6e6;
+    rusage use{};
+    ::getrusage(RUSAGE_SELF, &use);
+    const double cpu = double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+                       double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+    out << "calls: " << calls;
+    if (hours > 0)
+        out << ", " << qRound(calls / hours) << " per hour";
+    out << "; processor time " << QString::number(cpu, 'f', 1) << " s";
+    if (lines > 0)
+        out << ", " << QString::number(cpu / lines, 'f', 2) << " s per line";
+    out << '\n';
+}
 
 QString schemePath(const QString& schemeDir, const QString& scheme) {
     if (scheme.endsWith(QLatin1String(".sch"), Qt::CaseInsensitive) && QFileInfo::exists(scheme))
@@ -212,7 +235,7 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
         [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
     for (const QString& l : setup.unreachable)
         out << "warning: " << l
-            << " cannot be served (the line states cover 3 boards of 12 lines)\n";
+            << " cannot be served (the line library does not report its state)\n";
     if (!setup.ready) {
         for (const QString& e : setup.errors)
             out << e << '\n';
@@ -245,7 +268,7 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
 
     TSystemClock clock;
     TNotifyRun run(lib, lines, users, clock, &lineLog);
-    ConsoleObserver observer(out, o.quiet, o.dieAfterCalls);
+    ConsoleObserver observer(out, o.quiet, o.dieAfterCalls, lines.Count());
     run.setObserver(&observer);
     run.setConfirmMethods(&confirm);
     run.setSettingsStore(&settings);
@@ -264,6 +287,7 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
     });
 
     int exitCode = kExitAllNotified;
+    const QDateTime sessionStart = QDateTime::currentDateTime();
     for (int round = 0;; ++round) {
         observer.reset();
         const TStartOutcome started = run.StartRun();
@@ -319,6 +343,7 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
             out << T(textRunResultsNotWritten).arg(error) << '\n';
         out << T(textAlarmCompleted) << ". " << T(textNotAlarmedAbonents) << ": " << notNotified
             << '\n';
+        printThroughput(out, observer.calls(), sessionStart, lines.Count());
         exitCode = notNotified == 0 ? kExitAllNotified : kExitSomeNotNotified;
         if (notNotified == 0 || round >= o.repeats)
             break;

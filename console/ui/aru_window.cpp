@@ -1,11 +1,17 @@
 #include "ui/aru_window.h"
 
 #include <QCloseEvent>
+#include <algorithm>
+#include <QDialogButtonBox>
+#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "core/settings_manager.h"
@@ -15,40 +21,112 @@
 
 namespace orvel {
 
+namespace {
+// At most this many board panels side by side, and fewer when the screen is
+// narrower.
+constexpr int kMaxPanelsPerRow = 3;
+constexpr double kScreenShare = 0.9;
+}  // namespace
+
 TAru::TAru(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Aru"));
     setWindowTitle(T(textInputBoost));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    new QHBoxLayout(this);
+    auto* top = new QVBoxLayout(this);
+    scroll_ = new QScrollArea(this);
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    top->addWidget(scroll_, 1);
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* close = buttons->addButton(T(textClose), QDialogButtonBox::RejectRole);
+    close->setObjectName(QStringLiteral("CloseButton"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
+    top->addWidget(buttons);
 }
 
 void TAru::bind(TORVLines* lines, ILineLibrary* library, SettingsManager* settings) {
     lines_ = lines;
     library_ = library;
     settings_ = settings;
-    auto* row = static_cast<QHBoxLayout*>(layout());
-    const int count = lines_ != nullptr ? qMin(lines_->Count(), kMaxSliders) : 0;
-    QHBoxLayout* panel = nullptr;
+    auto* content = new QWidget;
+    auto* panelsGrid = new QGridLayout(content);
+    const int count = lines_ != nullptr ? lines_->Count() : 0;
+    QGridLayout* panel = nullptr;
+    std::vector<QGroupBox*> boxes;
+    int board = -1, column = 0;
     for (int n = 0; n < count; ++n) {
-        if (n % kSlidersPerPanel == 0) {
-            auto* box = new QGroupBox(this);
-            panel = new QHBoxLayout(box);
-            row->addWidget(box);
+        const TORVELLine& l = *lines_->Items(n);
+        if (panel == nullptr || l.Board != board) {
+            // One panel per board: its lines follow one another in the list.
+            board = l.Board;
+            auto* box = new QGroupBox(T(textBoard) + QLatin1Char(' ') + QString::number(board + 1),
+                                      content);
+            panel = new QGridLayout(box);
+            panel->addWidget(new QLabel(T(textLine), box), 0, 0, Qt::AlignRight);
+            panel->addWidget(new QLabel(T(textLevel), box), 2, 0, Qt::AlignRight);
+            panel->setHorizontalSpacing(2);
+            boxes.push_back(box);
+            ++panels_;
+            column = 1;
         }
-        auto* column = new QVBoxLayout;
-        auto* slider = new QSlider(Qt::Vertical, this);
+        QWidget* box = panel->parentWidget();
+        auto* number = new QLabel(QString::number(n + 1), box);
+        QFont bold = number->font();
+        bold.setBold(true);
+        number->setFont(bold);
+        auto* slider = new QSlider(Qt::Vertical, box);
         slider->setObjectName(QStringLiteral("Slider%1").arg(n + 1));
-        slider->setRange(0, 7);
+        slider->setRange(0, kMaxLevel);
         slider->setPageStep(1);
-        slider->setTickPosition(QSlider::TicksBothSides);
+        slider->setTickPosition(QSlider::TicksRight);
         slider->setValue(kDefaultLevel);
-        connect(slider, &QSlider::valueChanged, this, [this, n](int v) { apply(n, v); });
-        column->addWidget(slider, 1, Qt::AlignHCenter);
-        column->addWidget(new QLabel(QString::number(n + 1), this), 0, Qt::AlignHCenter);
-        panel->addLayout(column);
+        slider->setMinimumHeight(number->sizeHint().height() * 6);
+        const QString where = T(textLine) + QLatin1Char(' ') + QString::number(n + 1) +
+                              QStringLiteral(": ") + T(textBoard).toLower() + QLatin1Char(' ') +
+                              QString::number(l.Board + 1) + QStringLiteral(", ") +
+                              T(textChannel).toLower() + QLatin1Char(' ') +
+                              QString::number(l.Channel + 1);
+        slider->setToolTip(where);
+        number->setToolTip(where);
+        auto* value = new QLabel(QString::number(kDefaultLevel), box);
+        connect(slider, &QSlider::valueChanged, this, [this, n, value](int v) {
+            value->setText(QString::number(v));
+            apply(n, v);
+        });
+        panel->addWidget(number, 0, column, Qt::AlignHCenter);
+        panel->addWidget(slider, 1, column, Qt::AlignHCenter);
+        panel->addWidget(value, 2, column, Qt::AlignHCenter);
+        ++column;
         sliders_.push_back(slider);
+        values_.push_back(value);
     }
+    // As many panels side by side as the screen takes.
+    int widest = 1;
+    for (QGroupBox* box : boxes)
+        widest = std::max(widest, box->sizeHint().width());
+    int perRow = kMaxPanelsPerRow;
+    if (const QScreen* screen = this->screen()) {
+        const int room = int(screen->availableGeometry().width() * kScreenShare);
+        perRow = std::clamp(room / (widest + panelsGrid->spacing() + 8), 1, kMaxPanelsPerRow);
+    }
+    for (size_t i = 0; i < boxes.size(); ++i)
+        panelsGrid->addWidget(boxes[i], int(i) / perRow, int(i) % perRow,
+                              Qt::AlignLeft | Qt::AlignTop);
+    scroll_->setWidget(content);
     loadLevels();
+
+    // Fitted to its panels, as far as the screen allows; the rest scrolls.
+    QSize want = content->sizeHint() + QSize(2 * scroll_->frameWidth(), 0);
+    layout()->activate();
+    want.rheight() += sizeHint().height() - scroll_->sizeHint().height();
+    want.rwidth() += layout()->contentsMargins().left() + layout()->contentsMargins().right();
+    if (const QScreen* screen = this->screen()) {
+        const QRect avail = screen->availableGeometry();
+        if (want.height() > avail.height() * kScreenShare)
+            want.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        want = want.boundedTo(QSize(avail.width(), int(avail.height() * kScreenShare)));
+    }
+    resize(want);
 }
 
 void TAru::loadLevels() {
@@ -56,13 +134,19 @@ void TAru::loadLevels() {
         const int stored = settings_ != nullptr ? settings_->readIndexedInt(SID_ARU_LEVEL_VALUE,
                                                                             n + 1, kDefaultLevel)
                                                 : kDefaultLevel;
+        const int v = qBound(0, stored, kMaxLevel);
         const QSignalBlocker block(sliders_[size_t(n)]);
-        sliders_[size_t(n)]->setValue(qBound(0, stored, 7));
+        sliders_[size_t(n)]->setValue(v);
+        values_[size_t(n)]->setText(QString::number(v));
     }
 }
 
 int TAru::level(int line) const {
     return line >= 0 && line < sliderCount() ? sliders_[size_t(line)]->value() : -1;
+}
+
+QString TAru::valueText(int line) const {
+    return line >= 0 && line < sliderCount() ? values_[size_t(line)]->text() : QString();
 }
 
 void TAru::setLevel(int line, int value) {

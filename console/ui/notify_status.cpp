@@ -1,28 +1,27 @@
 #include "ui/notify_status.h"
 
 #include <QCloseEvent>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QScreen>
 #include <QSlider>
 #include <QVBoxLayout>
 
 #include "core/texts.h"
 #include "notify/line_library.h"
 #include "notify/notify_lines.h"
+#include "media/output_volume.h"
+#include "ui/line_rows_view.h"
 #include "ui/message_dialog.h"
 
 namespace orvel {
 
 namespace {
-QString panelStyle(uint panel, uint font) {
-    return QStringLiteral("QLabel { background: #%1; color: #%2; padding: 2px; }")
-        .arg(panel & 0xFFFFFF, 6, 16, QLatin1Char('0'))
-        .arg(font & 0xFFFFFF, 6, 16, QLatin1Char('0'));
-}
 constexpr int kListenLevelOnClose = 128;
+constexpr int kVolumeMax = 65535;
+// Share of the screen's height the window may take to show its rows.
+constexpr double kScreenShare = 0.9;
 }  // namespace
 
 TNotifyStatus::TNotifyStatus(TORVLines& lines, ILineLibrary& lib, QWidget* parent)
@@ -30,39 +29,33 @@ TNotifyStatus::TNotifyStatus(TORVLines& lines, ILineLibrary& lib, QWidget* paren
     setObjectName(QStringLiteral("NotifyStatus"));
     setWindowTitle(T(textAnnouncementState));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    resize(760, 560);
 
     auto* top = new QVBoxLayout(this);
-    auto* caption = new QHBoxLayout;
-    for (const QString& t : {QStringLiteral("№"), QStringLiteral("Статус линии"),
-                             QStringLiteral("Номер"), QStringLiteral("Абонент"), QString()}) {
-        auto* l = new QLabel(t, this);
-        l->setStyleSheet(QStringLiteral("font-weight: bold"));
-        caption->addWidget(l, t.size() > 1 ? 2 : 0);
-    }
-    top->addLayout(caption);
-
     auto* middle = new QHBoxLayout;
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    rowsBox_ = new QWidget(scroll);
-    auto* grid = new QGridLayout(rowsBox_);
-    grid->setAlignment(Qt::AlignTop);
-    grid->setColumnStretch(1, 2);
-    grid->setColumnStretch(2, 2);
-    grid->setColumnStretch(3, 3);
-    scroll->setWidget(rowsBox_);
-    middle->addWidget(scroll, 1);
-    volume_ = new QSlider(Qt::Vertical, this);
+    rows_ = new TLineRowsView(this);
+    connect(rows_, &TLineRowsView::listenToggled, this, &TNotifyStatus::listenToggled);
+    middle->addWidget(rows_, 1);
+
+    // The loudspeaker's volume: the top is full volume.
+    volumeBox_ = new QWidget(this);
+    auto* volumeColumn = new QVBoxLayout(volumeBox_);
+    volumeColumn->setContentsMargins(0, 0, 0, 0);
+    auto* volumeLabel = new QLabel(T(textVolume), volumeBox_);
+    volume_ = new QSlider(Qt::Vertical, volumeBox_);
     volume_->setObjectName(QStringLiteral("tbVolume"));
-    volume_->setRange(0, 65535);
+    volume_->setRange(0, kVolumeMax);
     volume_->setTickInterval(4096);
+    volume_->setPageStep(4096);
     volume_->setTickPosition(QSlider::TicksBothSides);
     volume_->setInvertedAppearance(true);
     volume_->setValue(32768);
-    connect(volume_, &QSlider::valueChanged, this, [this](int pos) { volumeLevel_ = 65535 - pos; });
-    middle->addWidget(volume_);
+    volumeLabel->setBuddy(volume_);
+    volumeColumn->addWidget(volumeLabel, 0, Qt::AlignHCenter);
+    volumeColumn->addWidget(volume_, 1, Qt::AlignHCenter);
+    connect(volume_, &QSlider::valueChanged, this, &TNotifyStatus::volumeMoved);
+    middle->addWidget(volumeBox_);
     top->addLayout(middle, 1);
+    setOutputVolume(makeAlsaOutputVolume());
 
     summary_ = new QLabel(T(textSystemCommonState) + QLatin1Char(':'), this);
     summary_->setObjectName(QStringLiteral("LSystemStatus"));
@@ -97,54 +90,51 @@ TNotifyStatus::TNotifyStatus(TORVLines& lines, ILineLibrary& lib, QWidget* paren
     top->addLayout(buttons);
 }
 
+TNotifyStatus::~TNotifyStatus() = default;
+
+void TNotifyStatus::setOutputVolume(std::unique_ptr<IOutputVolume> volume) {
+    output_ = std::move(volume);
+    volumeBox_->setVisible(output_ && output_->available());
+}
+
+void TNotifyStatus::volumeMoved(int position) {
+    volumeLevel_ = kVolumeMax - position;
+    if (output_ && output_->available())
+        output_->setVolume(volumeLevel_);
+}
+
 void TNotifyStatus::buildRows() {
-    auto* grid = static_cast<QGridLayout*>(rowsBox_->layout());
-    for (const Row& r : rows_) {
-        delete r.status;
-        delete r.number;
-        delete r.name;
-        delete r.listen;
+    std::vector<std::pair<int, int>> addresses;
+    for (int i = 0; i < lines_.Count(); ++i)
+        addresses.emplace_back(lines_.Items(i)->Board, lines_.Items(i)->Channel);
+    rows_->setLines(addresses);
+    // Every row in view when the screen is high enough; the rest scrolls.
+    layout()->activate();
+    QSize want = sizeHint();
+    if (const QScreen* screen = this->screen()) {
+        const QRect avail = screen->availableGeometry();
+        want = want.boundedTo(
+            QSize(avail.width(), int(avail.height() * kScreenShare) - frameSize().height() +
+                                     height()));
     }
-    rows_.clear();
-    for (int i = 0; i < lines_.Count(); ++i) {
-        Row r;
-        grid->addWidget(new QLabel(QString::number(i + 1), rowsBox_), i, 0);
-        r.status = new QLabel(rowsBox_);
-        r.number = new QLabel(rowsBox_);
-        r.name = new QLabel(rowsBox_);
-        r.listen = new QPushButton(T(textListen), rowsBox_);
-        r.listen->setCheckable(true);
-        r.status->setStyleSheet(panelStyle(0x808080, 0xC0C0C0));
-        grid->addWidget(r.status, i, 1);
-        grid->addWidget(r.number, i, 2);
-        grid->addWidget(r.name, i, 3);
-        grid->addWidget(r.listen, i, 4);
-        connect(r.listen, &QPushButton::toggled, this,
-                [this, i](bool on) { listenToggled(i, on); });
-        rows_ << r;
-    }
+    resize(want);
+}
+
+int TNotifyStatus::rowCount() const {
+    return rows_->rowCount();
 }
 
 QPushButton* TNotifyStatus::listenButton(int line) const {
-    return line >= 0 && line < rows_.size() ? rows_[line].listen : nullptr;
+    return rows_->listenButton(line);
 }
 
-QLabel* TNotifyStatus::statusPanel(int line) const {
-    return line >= 0 && line < rows_.size() ? rows_[line].status : nullptr;
+const TLineRowView* TNotifyStatus::rowView(int line) const {
+    return rows_->row(line);
 }
 
 void TNotifyStatus::setLineRow(int line, const QString& status, uint panel, uint font,
                                const QString& number, const QString& name, bool visible) {
-    if (line < 0 || line >= rows_.size())
-        return;
-    const Row& r = rows_[line];
-    r.status->setText(status);
-    r.status->setStyleSheet(panelStyle(panel, font));
-    r.number->setText(number);
-    r.name->setText(name);
-    r.number->setVisible(visible);
-    r.name->setVisible(visible);
-    r.listen->setVisible(visible);
+    rows_->setRow(line, TLineRowView{status, panel, font, number, name, visible});
 }
 
 void TNotifyStatus::setSummary(const QString& text) {
@@ -160,27 +150,28 @@ void TNotifyStatus::setErrorText(const QString& text) {
     error_->setText(text);
 }
 
+void TNotifyStatus::setListenFont(QPushButton* button, bool bold) {
+    QFont f = button->font();
+    f.setBold(bold);
+    button->setFont(f);
+}
+
 void TNotifyStatus::listenToggled(int line, bool on) {
     // Only one line is listened to at a time.
     if (on) {
-        for (int j = 0; j < rows_.size(); ++j) {
-            if (j == line || !rows_[j].listen->isChecked())
+        for (int j = 0; j < rowCount(); ++j) {
+            QPushButton* other = listenButton(j);
+            if (j == line || !other->isChecked())
                 continue;
-            const QSignalBlocker block(rows_[j].listen);
-            rows_[j].listen->setChecked(false);
-            QFont f = rows_[j].listen->font();
-            f.setBold(false);
-            rows_[j].listen->setFont(f);
-            const TORVELLine* l = lines_.Items(j);
-            if (l)
+            const QSignalBlocker block(other);
+            other->setChecked(false);
+            setListenFont(other, false);
+            if (const TORVELLine* l = lines_.Items(j))
                 lib_.ListenLine(uint32_t(l->Board), uint32_t(l->Channel), 0);
         }
     }
-    QFont f = rows_[line].listen->font();
-    f.setBold(on);
-    rows_[line].listen->setFont(f);
-    const TORVELLine* l = lines_.Items(line);
-    if (l)
+    setListenFont(listenButton(line), on);
+    if (const TORVELLine* l = lines_.Items(line))
         lib_.ListenLine(uint32_t(l->Board), uint32_t(l->Channel), on ? 1 : 0);
 }
 
@@ -212,6 +203,13 @@ void TNotifyStatus::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         operatorStop_ = false;
         closing_ = false;
+        // The bar starts where the sound output stands (unchanged when it
+        // cannot be read).
+        if (const auto v = output_ ? output_->volume() : std::nullopt) {
+            const QSignalBlocker block(volume_);
+            volume_->setValue(kVolumeMax - *v);
+            volumeLevel_ = *v;
+        }
     }
     QDialog::showEvent(event);
 }
@@ -222,8 +220,8 @@ void TNotifyStatus::closeEvent(QCloseEvent* event) {
         return;
     }
     closing_ = true;
-    for (int i = 0; i < rows_.size(); ++i) {
-        QPushButton* b = rows_[i].listen;
+    for (int i = 0; i < rowCount(); ++i) {
+        QPushButton* b = listenButton(i);
         if (!b->isChecked())
             continue;
         const TORVELLine* l = lines_.Items(i);
@@ -231,9 +229,7 @@ void TNotifyStatus::closeEvent(QCloseEvent* event) {
             lib_.SetListenLevel(uint32_t(l->Board), uint32_t(l->Channel), kListenLevelOnClose);
         const QSignalBlocker block(b);
         b->setChecked(false);
-        QFont f = b->font();
-        f.setBold(false);
-        b->setFont(f);
+        setListenFont(b, false);
         if (l)
             lib_.ListenLine(uint32_t(l->Board), uint32_t(l->Channel), 0);
     }

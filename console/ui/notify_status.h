@@ -4,8 +4,8 @@
 // stop buttons. Closing it ends the run (the closing hook does the work).
 
 #include <QDialog>
-#include <QList>
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QPushButton;
@@ -14,16 +14,24 @@ class QSlider;
 namespace orvel {
 
 class ILineLibrary;
+class IOutputVolume;
+class TLineRowsView;
 class TORVLines;
+struct TLineRowView;
 
 class TNotifyStatus : public QDialog {
     Q_OBJECT
 public:
     TNotifyStatus(TORVLines& lines, ILineLibrary& lib, QWidget* parent = nullptr);
+    ~TNotifyStatus() override;
 
-    // One row per line object; called once the line list exists.
+    // One row per line object; called once the line list exists. The
+    // window is then sized to show every row, as far as the screen allows.
     void buildRows();
-    int rowCount() const { return int(rows_.size()); }
+    int rowCount() const;
+    // The sound output the volume bar drives (the ALSA mixer unless a test
+    // gives another); the bar is hidden when it is not available.
+    void setOutputVolume(std::unique_ptr<IOutputVolume> volume);
 
     bool operatorStop() const { return operatorStop_; }
     void setOperatorStop(bool v) { operatorStop_ = v; }
@@ -43,7 +51,8 @@ public:
 
     // Test access.
     QPushButton* listenButton(int line) const;
-    QLabel* statusPanel(int line) const;
+    const TLineRowView* rowView(int line) const;
+    TLineRowsView* rows() const { return rows_; }
     QLabel* summaryLabel() const { return summary_; }
     QSlider* volume() const { return volume_; }
     int volumeLevel() const { return volumeLevel_; }
@@ -63,18 +72,15 @@ protected:
 
 private:
     QWidget* gainWindow_ = nullptr;
-    struct Row {
-        QLabel* status;
-        QLabel* number;
-        QLabel* name;
-        QPushButton* listen;
-    };
     void listenToggled(int line, bool on);
+    void setListenFont(QPushButton* button, bool bold);
+    void volumeMoved(int position);
 
     TORVLines& lines_;
     ILineLibrary& lib_;
-    QWidget* rowsBox_;
-    QList<Row> rows_;
+    TLineRowsView* rows_;
+    std::unique_ptr<IOutputVolume> output_;
+    QWidget* volumeBox_;
     QLabel* summary_;
     QLabel* time_;
     QLabel* error_;

@@ -49,6 +49,27 @@ enum {
 #define ORVEL_MAX_DEVICES 10
 #define ORVEL_PROGRAM_STATE_WORDS (2 + 21 * ORVEL_MAX_DEVICES)
 
+/* GetLineStateEx reports every channel of every device. Layout, in 32-bit
+ * words:
+ *   0                          program state
+ *   1                          device count N
+ *   ORVEL_LINE_SLOT(d, k) + 0  line state code of channel k of device d
+ *   ORVEL_LINE_SLOT(d, k) + 1  result code of the channel's last call
+ *   ORVEL_LINE_SLOT(d, k) + 2  1 when a caller-identification signal was heard
+ *                              in the channel's current call, else 0
+ * Devices follow one another (device-major), each with
+ * ORVEL_CHANNELS_PER_DEVICE slots of ORVEL_LINE_SLOT_WORDS words; the slots
+ * of channels a device does not have read 0, 0, 0. The full report of N
+ * devices takes ORVEL_LINE_STATES_WORDS(N) words, at most
+ * ORVEL_LINE_STATES_MAX_WORDS. */
+#define ORVEL_CHANNELS_PER_DEVICE 18
+#define ORVEL_LINE_SLOT_WORDS 3
+#define ORVEL_LINE_STATES_HEADER_WORDS 2
+#define ORVEL_LINE_SLOT(d, k) \
+    (ORVEL_LINE_STATES_HEADER_WORDS + ORVEL_LINE_SLOT_WORDS * (ORVEL_CHANNELS_PER_DEVICE * (d) + (k)))
+#define ORVEL_LINE_STATES_WORDS(devices) ORVEL_LINE_SLOT((devices), 0)
+#define ORVEL_LINE_STATES_MAX_WORDS ORVEL_LINE_STATES_WORDS(ORVEL_MAX_DEVICES)
+
 /* Call timing, eight 32-bit words. */
 typedef struct CallTimeParams {
     int32_t DialTonePause;
@@ -81,6 +102,11 @@ ORVEL_API int32_t ListenLine(uint32_t dev, uint32_t ch, int32_t on);
 /* State. */
 ORVEL_API int32_t GetProgrammState(uint32_t* record);
 ORVEL_API int32_t GetLineState(uint32_t* lineState);
+/* Fills at most `words` words of `buffer` with the report described at
+ * ORVEL_LINE_SLOT (a shorter buffer gets the report's first words) and
+ * returns the number of words the whole report needs; a null buffer with
+ * `words` 0 only asks for that number. -1 for a null buffer with `words` > 0. */
+ORVEL_API int32_t GetLineStateEx(uint32_t* buffer, uint32_t words);
 
 /* Messages. */
 ORVEL_API int32_t LoadSoundFile(const char* path, int32_t messageNumber);

@@ -62,6 +62,15 @@ int main(void) {
     memset(lines, 0xAB, sizeof lines);
     CHECK(GetLineState(lines) == 0);
     CHECK(lines[0] == ORVEL_STATE_NOT_INITIALISED && lines[1] == 0xABABABABu);
+    /* The full report of no device: the two header words. */
+    CHECK(GetLineStateEx(NULL, 0) == ORVEL_LINE_STATES_WORDS(0));
+    CHECK(GetLineStateEx(NULL, 1) == -1);
+    memset(lines, 0xAB, sizeof lines);
+    CHECK(GetLineStateEx(lines, 1) == 2);
+    CHECK(lines[0] == ORVEL_STATE_NOT_INITIALISED && lines[1] == 0xABABABABu);
+    CHECK(GetLineStateEx(lines, ORVEL_LINE_STATE_WORDS) == 2);
+    CHECK(lines[1] == 0 && lines[2] == 0xABABABABu);
+    CHECK(ORVEL_LINE_STATES_MAX_WORDS == 542 && ORVEL_LINE_SLOT(9, 17) == 539);
     CHECK(AssignLine(0, 0) == -1);
     CHECK(FreeLine(0, 0) == -1);
     CHECK(FreeAllLine(0) == -1);

@@ -1,4 +1,4 @@
-# Fails unless the library exports exactly the 29 functions of its header.
+# Fails unless the library exports exactly the 30 functions of its header.
 execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "nm failed on ${LIBRARY}")
@@ -15,7 +15,7 @@ endforeach()
 list(REMOVE_DUPLICATES found)
 list(SORT found)
 set(expected InitDll StartDll StopDll ShutdownDll AssignLine FreeLine FreeAllLine CallAbonent
-    ListenLine GetProgrammState GetLineState LoadSoundFile LoadConfirmFile SetSensLevel
+    ListenLine GetProgrammState GetLineState GetLineStateEx LoadSoundFile LoadConfirmFile SetSensLevel
     SetListenLevel SetConfirmOn SetTimeParam GetTimeParam SetDtmfLevel GetDtmfLevel
     AdvancedDtmfConfirmOn setLineType getLineType setLineDropMode getLineDropMode
     setNotifyResultCallback logEnable dumpEnable setDumpMask)

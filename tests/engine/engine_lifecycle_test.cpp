@@ -188,6 +188,47 @@ TEST_F(EngineTest, LineStateArrayIsNeverWrittenPastItsEnd) {
     }
 }
 
+TEST_F(EngineTest, FullLineStateReportCoversTenBoardsOfEighteenChannels) {
+    // Board 0 has five channels (units 2+0+3), the nine others eighteen.
+    std::vector<uint32_t> configs(ORVEL_MAX_DEVICES, configWord(6, 6, 6));
+    configs[0] = configWord(2, 0, 3);
+    useBoards(configs);
+    ASSERT_EQ(InitDll(dir.path().c_str()), 0);
+    const uint32_t needed = ORVEL_LINE_STATES_WORDS(ORVEL_MAX_DEVICES);
+    EXPECT_EQ(needed, 2u + 3u * 18u * 10u);
+    EXPECT_EQ(GetLineStateEx(nullptr, 0), int32_t(needed));
+    EXPECT_EQ(GetLineStateEx(nullptr, 5), -1);
+
+    std::vector<uint32_t> words(needed + 16, 0xDEADBEEF);
+    ASSERT_EQ(GetLineStateEx(words.data(), needed), int32_t(needed));
+    EXPECT_EQ(words[0], uint32_t(ORVEL_STATE_INITIALISED));
+    EXPECT_EQ(words[1], 10u);
+    // Every channel a board has: stopped, no result yet (not notified), no AON.
+    for (uint32_t d = 0; d < 10; ++d) {
+        for (uint32_t k = 0; k < 18; ++k) {
+            const uint32_t* slot = words.data() + ORVEL_LINE_SLOT(d, k);
+            const bool exists = d > 0 || k < 5;
+            EXPECT_EQ(slot[0], 0u) << d << "/" << k;
+            EXPECT_EQ(slot[1], exists ? 15u : 0u) << d << "/" << k;
+            EXPECT_EQ(slot[2], 0u) << d << "/" << k;
+        }
+    }
+    EXPECT_EQ(ORVEL_LINE_SLOT(9, 17) + 3, needed);  // the last slot ends the report
+    for (size_t i = needed; i < words.size(); ++i) {
+        EXPECT_EQ(words[i], 0xDEADBEEF) << i;
+    }
+
+    // A short buffer gets the report's first words and nothing beyond.
+    std::vector<uint32_t> few(12, 0xDEADBEEF);
+    EXPECT_EQ(GetLineStateEx(few.data(), 7), int32_t(needed));
+    EXPECT_EQ(few[0], uint32_t(ORVEL_STATE_INITIALISED));
+    EXPECT_EQ(few[1], 10u);
+    EXPECT_EQ(few[ORVEL_LINE_SLOT(0, 1) + 1], 15u);  // word 6: channel 1's result
+    for (size_t i = 7; i < few.size(); ++i) {
+        EXPECT_EQ(few[i], 0xDEADBEEF) << i;
+    }
+}
+
 TEST_F(EngineTest, PerLineCallsCheckDeviceAndChannel) {
     useBoards({configWord(2, 0, 3)});
     ASSERT_EQ(InitDll(dir.path().c_str()), 0);

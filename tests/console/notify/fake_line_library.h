@@ -122,25 +122,34 @@ public:
         ++getLineStateCalls;
         a.fill(0);
         a[0] = uint32_t(lineProgramState);
-        for (size_t b = 0; b < boards.size() && b < 3; ++b)
-            for (size_t c = 0; c < channels[b].size() && c < 12; ++c) {
+        a[1] = uint32_t(boards.size());
+        const TLineStateCoverage cover = lineStateCoverage();
+        const qint64 now = clock();  // one reading per poll, as a library's report is one moment
+        for (size_t b = 0; b < boards.size() && b < size_t(cover.boards); ++b)
+            for (size_t c = 0; c < channels[b].size() && c < size_t(cover.channels); ++c) {
                 auto& ch = channels[b][c];
-                const bool timeUp = ch.endsAt >= 0 && clock() >= ch.endsAt;
+                const bool timeUp = ch.endsAt >= 0 && now >= ch.endsAt;
                 if (timeUp)
                     ch.endsAt = -1;
                 if (timeUp || (ch.busyPolls > 0 && --ch.busyPolls == 0)) {
                     ch.state = 1;
                     ch.result = ch.pending;
                 }
-                const size_t slot = 12 * b + c;
+                uint32_t* slot = a.data() + lineSlot(int(b), int(c));
                 const bool lagging = ch.lagPolls > 0;
                 if (lagging)
                     --ch.lagPolls;
-                a[1 + slot] = uint32_t(lagging ? 1 : ch.state);
-                a[37 + slot] = uint32_t(ch.result);
-                a[109 + slot] = uint32_t(ch.aon);
+                slot[0] = uint32_t(lagging ? 1 : ch.state);
+                slot[1] = uint32_t(ch.result);
+                slot[2] = uint32_t(ch.aon);
             }
         return 0;
+    }
+    // An older library: only 3 boards of 12 lines in its line states.
+    bool shortReport = false;
+    TLineStateCoverage lineStateCoverage() const override {
+        return shortReport ? TLineStateCoverage{kShortStateBoards, kShortStateChannels}
+                           : TLineStateCoverage{};
     }
     int32_t SetSensLevel(uint32_t board, uint32_t channel, uint32_t level) override {
         sensCalls.push_back({board, channel, level});

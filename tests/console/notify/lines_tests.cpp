@@ -21,7 +21,7 @@ ProgramStateRecord recordOf(std::vector<int> boards) {
     return r;
 }
 
-TEST(LineList, BuiltBoardByBoardAndOnlyAsFarAsTheStateArrayReaches) {
+TEST(LineList, BuiltBoardByBoardAndOnlyAsFarAsTheLineStatesReach) {
     TORVLines lines;
     lines.Create(recordOf({4, 8}));
     ASSERT_EQ(lines.Count(), 12);
@@ -30,8 +30,15 @@ TEST(LineList, BuiltBoardByBoardAndOnlyAsFarAsTheStateArrayReaches) {
     EXPECT_EQ(lines.Items(12), nullptr);
     EXPECT_EQ(lines.Items(-1), nullptr);
 
+    // Every channel of every board, up to 18 a board.
     QStringList unreachable;
-    lines.Create(recordOf({5, 18, 12, 3}), &unreachable);
+    lines.Create(recordOf({5, 18, 12, 20}), &unreachable);
+    EXPECT_EQ(lines.Count(), 5 + 18 + 12 + 18);
+    EXPECT_EQ(unreachable, (QStringList{"board 3 channel 18", "board 3 channel 19"}));
+
+    // A library with only the short line state array: 3 boards of 12.
+    unreachable.clear();
+    lines.Create(recordOf({5, 18, 12, 3}), &unreachable, TLineStateCoverage{3, 12});
     EXPECT_EQ(lines.Count(), 5 + 12 + 12);
     EXPECT_EQ(unreachable.size(), 6 + 3);
     EXPECT_EQ(unreachable.first(), "board 1 channel 12");

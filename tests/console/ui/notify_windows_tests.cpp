@@ -23,6 +23,7 @@
 #include "test_support.h"
 #include "ui/aru_window.h"
 #include "ui/group_windows.h"
+#include "ui/line_rows_view.h"
 #include "ui/notify_controller.h"
 #include "ui/notify_param.h"
 #include "ui/notify_status.h"
@@ -91,8 +92,12 @@ TEST_F(NotifyWindows, RowsShowTheRunsReports) {
     TNotifyStatus status(lines, lib);
     status.buildRows();
     status.setLineRow(2, "Набор номера", 0x00FF00, 0, "w9w123", "Иванов", true);
-    EXPECT_EQ(status.statusPanel(2)->text(), "Набор номера");
-    EXPECT_TRUE(status.statusPanel(2)->styleSheet().contains("00ff00"));
+    ASSERT_NE(status.rowView(2), nullptr);
+    EXPECT_EQ(status.rowView(2)->status, "Набор номера");
+    EXPECT_EQ(status.rowView(2)->panel, 0x00FF00u);
+    EXPECT_EQ(status.rowView(2)->name, "Иванов");
+    EXPECT_FALSE(status.listenButton(2)->isHidden());
+    EXPECT_TRUE(status.listenButton(3)->isHidden());  // a line not in a run
     status.setLineRow(99, "x", 0, 0, "", "", true);  // no such line: ignored
 }
 
