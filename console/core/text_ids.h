@@ -505,7 +505,7 @@ enum TextId : int {
     textNothingToImport,
     textBaseLockedDuringRun,
     textUnknown,
-    textBoardChannel,
+    textBoardChannelColumn,
     textStatusOfLine,
     textBoard,
     textLevel,

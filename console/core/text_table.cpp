@@ -521,7 +521,7 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"fImport", "textBaseLockedDuringRun",
      "Во время оповещения база абонентов не может быть изменена"},
     {"SystemInfo", "textUnknown", "Неизвестно"},
-    {"NotifyStatus", "textBoardChannel", "Плата/канал"},
+    {"NotifyStatus", "textBoardChannelColumn", "Плата/канал"},
     {"NotifyStatus", "textStatusOfLine", "Статус линии"},
     {"NotifyStatus", "textBoard", "Плата"},
     {"NotifyStatus", "textLevel", "Уровень"},

@@ -33,29 +33,6 @@ QLabel* value(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-QString converterStateText(uint32_t state) {
-    switch (state) {
-        case 0:
-            return T(textInit);
-        case 1:
-            return T(textFounded);
-        case 2:
-            return T(textError);
-        default:
-            return QString::number(state);
-    }
-}
-
-QString unitStateText(uint32_t state) {
-    static const char* const names[] = {"OK",
-                                        "Write_Command_Error",
-                                        "Param_Change_Erroe",
-                                        "Param_Not_Eq",
-                                        "Acknowledge_Timeout",
-                                        "Unexpected_Answer"};
-    return state < 6 ? QString::fromLatin1(names[state]) : QString::number(state);
-}
-
 QString unservedLineText(const QString& line) {
     static const QRegularExpression re(QStringLiteral("^board (\\d+) channel (\\d+)$"));
     const auto m = re.match(line);

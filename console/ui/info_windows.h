@@ -5,16 +5,14 @@
 #include <QDialog>
 #include <QStringList>
 
+#include "diag/system_info.h"  // converterStateText, unitStateText
+
 class QVBoxLayout;
 
 namespace orvel {
 
 class ILineLibrary;
 
-// The converter (codec) and unit state names the window and the developer
-// report show.
-QString converterStateText(uint32_t state);
-QString unitStateText(uint32_t state);
 // "board 1 channel 12" (as the line setup reports it) in the program's words.
 QString unservedLineText(const QString& line);
 

@@ -84,7 +84,7 @@ protected:
         p.setFont(f);
         p.setPen(palette().color(QPalette::WindowText));
         const int shift = -view_.horizontalScrollBar()->value();
-        const QString captions[kColumns] = {QStringLiteral("№"), T(textBoardChannel),
+        const QString captions[kColumns] = {QStringLiteral("№"), T(textBoardChannelColumn),
                                             T(textStatusOfLine), T(textNumber), T(textAbonent),
                                             QString()};
         for (int c = 0; c < kColumns; ++c) {
@@ -133,7 +133,7 @@ void TLineRowsView::measure() {
                                  bm.horizontalAdvance(QStringLiteral("№"))) +
                         pad2;
     minimum_[kBoard] = std::max(fm.horizontalAdvance(QStringLiteral("00/00")),
-                                bm.horizontalAdvance(T(textBoardChannel))) +
+                                bm.horizontalAdvance(T(textBoardChannelColumn))) +
                        pad2;
     minimum_[kStatus] = status + pad2;
     minimum_[kDial] = std::max(fm.horizontalAdvance(QStringLiteral("w9w84951234567")),
