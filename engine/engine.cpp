@@ -92,6 +92,7 @@ int32_t COrvelEngine::InitDll(const char* directory) {
                    (dir + "orvel.fis").c_str()));
         return -1;
     }
+    lineSettings_ = readLineSettings(findFileNoCase(dir, kLineSettingsFile));
     std::string dumpDir = dir + "dump";
     ensureDumpDirectory(dumpDir);
     dumpBase_ = dumpDir + "/Device";
@@ -174,6 +175,8 @@ bool COrvelEngine::bringUpBoard(uint32_t d, const std::string& name, const std::
         ensureDumpDirectory(deviceDir);
         ensureDumpDirectory(deviceDir + "/Channel" + std::to_string(k));
         analyzer->setSampleRate(8000);
+        analyzer->setConfirmGuard(lineSettings_.confirmGuard);
+        analyzer->processing().setSensitivityDb(lineSettings_.sensitivityDb);
         device->setChannelGain(k, 1, false);
     }
     tasks_.treshold->PrepareDevice(d);

@@ -71,6 +71,11 @@ void CRawAnalyzer::setSampleRate(uint32_t rate) {
     processing_.setSampleRate(rate);
 }
 
+void CRawAnalyzer::setConfirmGuard(bool on) {
+    Guard guard(processing_.lock());
+    dtmf_.setGuard(on);
+}
+
 int CRawAnalyzer::process(const ACE_Message_Block* mb) {
     AnalyzerEvents events;
     const int result = process(mb, events);
