@@ -5,7 +5,7 @@
 //   ConfirmGuard=1   a key counts only when its tones are loud enough, their
 //                    levels close enough and little else sounds (0: any pair
 //                    that dominates its groups, as the bare detector does)
-//   Sensitivity=12   dB by which quieter tones and voices than the fixed
+//   Sensitivity=20   dB by which quieter tones and voices than the fixed
 //                    presence threshold are still heard (0..30)
 #pragma once
 
@@ -17,7 +17,7 @@ inline constexpr const char* kLineSettingsFile = "orvelline.ini";
 
 struct LineSettings {
     bool confirmGuard = true;
-    double sensitivityDb = 12.0;
+    double sensitivityDb = 20.0;
 };
 
 // Reads the file at `path`; an empty path (no such file) gives the defaults.

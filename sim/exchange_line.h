@@ -178,7 +178,7 @@ private:
     static constexpr size_t kEchoRing = 1024;
     static constexpr uint64_t kEchoDelay = 264;  // samples, more than one batch of the card
     std::array<int16_t, kEchoRing> echo_{};
-    uint64_t echoWritten_ = 0;
+    std::array<uint64_t, kEchoRing> echoTime_{};  // when each slot was played (8 kHz samples)
     uint64_t rendered_ = 0;
 
     LineRecord record_;

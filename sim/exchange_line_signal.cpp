@@ -128,14 +128,20 @@ void ExchangeLine::render(int16_t* out, int n, uint64_t now) {
         impairments_.process(buf, n);
     }
     if (echoPath_.on() && offHook_) {
+        // The ring holds what the board played, by the time it was played;
+        // a slot from another time holds nothing that is heard now.
         const auto& taps = echoPath_.taps();
         for (int i = 0; i < n; ++i) {
-            const uint64_t at = rendered_ + i;
             float e = 0;
             for (size_t k = 0; k < taps.size(); ++k) {
-                const uint64_t from = at - kEchoDelay - k;  // wraps for the first samples
-                if (at >= kEchoDelay + k && from < echoWritten_ && echoWritten_ - from <= kEchoRing) {
-                    e += taps[k] * echo_[from % kEchoRing];
+                const uint64_t back = kEchoDelay + k;
+                if (now + i < back) {
+                    break;
+                }
+                const uint64_t from = now + i - back;
+                const size_t slot = from % kEchoRing;
+                if (echoTime_[slot] == from) {
+                    e += taps[k] * echo_[slot];
                 }
             }
             buf[i] += e;
@@ -190,7 +196,9 @@ void ExchangeLine::hear(const int16_t* samples, int n, uint64_t now) {
         if ((i & 1) != 0) {
             int16_t d = static_cast<int16_t>((static_cast<int>(samples[i - 1]) + s) / 2);
             decimated_[decimatedFill_++] = d;
-            echo_[echoWritten_++ % kEchoRing] = d;
+            const uint64_t at = now + static_cast<uint64_t>(i / 2);
+            echo_[at % kEchoRing] = d;
+            echoTime_[at % kEchoRing] = at;
             if (decimatedFill_ == static_cast<int>(std::size(decimated_))) {
                 if (offHook_ && dtmfRx_ != nullptr) {
                     dtmf_rx(dtmfRx_, decimated_, decimatedFill_);

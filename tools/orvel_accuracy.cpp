@@ -41,6 +41,7 @@ struct Options {
     std::string dataDir = ORVEL_DATA_DIR;
     std::string log;
     bool guard = true;
+    double sensitivityDb = -1;  // < 0: the engine's default
     bool speechMessages = true;
     bool verbose = false;
     bool list = false;
@@ -58,6 +59,7 @@ void usage(const char* program) {
                  "  --loss LO,HI     line loss range in dB (default 0,30)\n"
                  "  --no-echo        no hybrid echo of the engine's own output\n"
                  "  --no-guard       switch the engine's confirmation guard off\n"
+                 "  --sensitivity DB the engine's line sensitivity (0..30 dB)\n"
                  "  --tone-messages  plain tones as message and prompt instead of speech\n"
                  "  --data DIR       where orvel.fis is (default the source tree's data/)\n"
                  "  --log FILE       the engine's log\n"
@@ -133,6 +135,10 @@ bool parse(int argc, char** argv, Options& o) {
             ++i;
         } else if (a == "--no-echo") {
             o.corpus.echo = false;
+        } else if (a == "--sensitivity") {
+            if (!number(0, 30, n))
+                return false;
+            o.sensitivityDb = n;
         } else if (a == "--no-guard") {
             o.guard = false;
         } else if (a == "--tone-messages") {
@@ -254,6 +260,9 @@ int main(int argc, char** argv) {
     {
         std::ofstream settings(dir / "orvelline.ini");
         settings << "[Line]\nConfirmGuard=" << (o.guard ? 1 : 0) << "\n";
+        if (o.sensitivityDb >= 0) {
+            settings << "Sensitivity=" << o.sensitivityDb << "\n";
+        }
     }
     auto sim = std::make_shared<orvel::sim::SimDriver>(orvel::tools::simConfigFor(corpus, o.corpus),
                                                        orvel::sim::SimDriver::Clock::RealTime);
