@@ -16,8 +16,8 @@ namespace orvel {
 struct DtmfGuardLimits {
     double minToneDbm0 = -40.0;     // each of the two tones
     double normalTwistDb = 8.0;     // high tone louder than the low one
-    double reverseTwistDb = 6.5;    // low tone louder than the high one
-    double minPairShare = 0.4;      // of the block's energy in the two tones
+    double reverseTwistDb = 8.0;    // low tone louder than the high one
+    double minPairShare = 0.25;     // of the block's energy in the two tones
 };
 
 class CDtmfGuard {
