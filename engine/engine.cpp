@@ -303,6 +303,8 @@ uint32_t COrvelEngine::resultCode(uint32_t r) {
             return 16;
         case NR_LINE_DROP:
             return 6;
+        case NR_UNOBTAINABLE:
+            return 18;  // appended after the program's codes -1..17
         default:
             return 0;
     }

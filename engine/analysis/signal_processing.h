@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "analysis/dtmf_detector.h"
+#include "analysis/sit_detector.h"
 #include "analysis/line_state_filter.h"
 #include "analysis/signal_detector.h"
 #include "analysis/vad.h"
@@ -149,6 +150,7 @@ private:
     uint32_t state_ = kIdle;
     CSignalProcessing processing_;
     CDtmfDetector dtmf_;
+    CSitDetector sit_;  // the exchange's information tones, once per listening period
     std::vector<int16_t> samples_;
 };
 
