@@ -407,6 +407,7 @@ enum TextId : int {
     textBusySignalAnalis,
     textInit,
     textFounded,
+    textUnobtainable,
     kTextCount
 };
 

@@ -414,6 +414,7 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"LineState", "textBusySignalAnalis", "Анализ сигнала \"Занято\""},
     {"DllUnitStates", "textInit", "Иниц."},
     {"DllUnitStates", "textFounded", "Найдено"},
+    {"LineState", "textUnobtainable", "Номер не существует"},
 }};
 
 }  // namespace
