@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
 #include <algorithm>
@@ -163,6 +164,27 @@ std::optional<TRunProgress> loadProgress(const QString& path) {
     if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxFileBytes)
         return std::nullopt;
     return TRunProgress::fromBytes(f.readAll());
+}
+
+QString keepProgressAside(const QString& path, const QDateTime& start, QString* error) {
+    const QFileInfo info(path);
+    const QString stamp = (start.isValid() ? start : info.lastModified())
+                              .toString(QStringLiteral("yyyyMMdd_hhmmss"));
+    QString target;
+    for (int n = 0; n < 1000; ++n) {
+        target = info.dir().filePath(QStringLiteral("run-") + stamp +
+                                     (n ? QStringLiteral("-%1").arg(n) : QString()) +
+                                     QStringLiteral(".progress"));
+        if (!QFileInfo::exists(target))
+            break;
+    }
+    QFile f(path);
+    if (!f.rename(target)) {
+        if (error)
+            *error = f.errorString();
+        return QString();
+    }
+    return target;
 }
 
 }  // namespace orvel

@@ -51,5 +51,9 @@ QString progressPath(const QString& programDir);
 // Written aside, flushed to the disk, then renamed over the old one.
 bool saveProgress(const QString& path, const TRunProgress& progress);
 std::optional<TRunProgress> loadProgress(const QString& path);
+// Moves an unfinished run that is not continued out of the way, keeping it:
+// "run-<its start as yyyyMMdd_hhmmss>.progress" beside it (a number added
+// when that name is taken). The new path, or empty with `error` set.
+QString keepProgressAside(const QString& path, const QDateTime& start, QString* error = nullptr);
 
 }  // namespace orvel

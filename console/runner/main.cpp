@@ -21,65 +21,107 @@ void onSignal(int) {
 }
 }  // namespace
 
+namespace {
+
+// An integer option within [lo, hi]; false (with the message printed) when
+// it is given and is not one.
+bool readNumber(const QCommandLineParser& p, const QString& name, int lo, int hi, int& value,
+                QTextStream& out) {
+    if (!p.isSet(name))
+        return true;
+    bool ok = false;
+    const QString text = p.value(name);
+    const qlonglong v = text.trimmed().toLongLong(&ok);
+    if (!ok || v < lo || v > hi) {
+        out << orvel::T(orvel::textRunBadNumber).arg(name, text).arg(lo).arg(hi) << '\n';
+        return false;
+    }
+    value = int(v);
+    return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
+
+    // Texts first, so that every message below is in the program's language.
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    const QString language = orvel::languageFileFromPointer(
+        orvel::findFileNoCase(exeDir, QStringLiteral("ORVEL.ini")), exeDir);
+    if (!language.isEmpty())
+        orvel::LoadLanguage(language);
+
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
-        "Runs a notification scheme over the program directory's lines without windows.\n"
-        "Exit status: 0 everyone notified, 1 some not notified, 2 bad input, 3 line library\n"
-        "failure, 4 stopped (the run continues at the next start)."));
+        "Проводит оповещение по схеме через линии каталога программы, без окон.\n"
+        "Код завершения: 0 оповещены все, 1 оповещены не все, 2 неверные входные данные,\n"
+        "3 сбой библиотеки линий, 4 остановлено (продолжится при следующем запуске),\n"
+        "5 есть незаконченное оповещение (нужно --continue или --fresh)."));
     p.addHelpOption();
     p.addOption({{QStringLiteral("d"), QStringLiteral("dir")},
-                 QStringLiteral("Program directory (default: the configured one)."),
-                 QStringLiteral("dir")});
+                 QStringLiteral("Каталог программы."), QStringLiteral("каталог")});
     p.addOption({{QStringLiteral("s"), QStringLiteral("scheme")},
-                 QStringLiteral("Scheme name in the scheme directory, or a .sch file."),
-                 QStringLiteral("name")});
+                 QStringLiteral("Имя схемы в каталоге схем или файл .sch."),
+                 QStringLiteral("имя")});
+    p.addOption({QStringLiteral("continue"),
+                 QStringLiteral("Продолжить незаконченное оповещение (схема не используется).")});
     p.addOption({QStringLiteral("fresh"),
-                 QStringLiteral("Discard an unfinished run instead of continuing it.")});
+                 QStringLiteral("Начать схему заново; незаконченное оповещение сохраняется "
+                                "отдельно.")});
     p.addOption({QStringLiteral("all"),
-                 QStringLiteral("Notify every subscriber, not only the scheme's groups.")});
+                 QStringLiteral("Оповестить всех абонентов, а не только группы схемы.")});
     p.addOption({QStringLiteral("repeat"),
-                 QStringLiteral("Repeated runs for those not notified (default 0)."),
+                 QStringLiteral("Число повторных оповещений неоповещённых (по умолчанию 0)."),
                  QStringLiteral("n"), QStringLiteral("0")});
     p.addOption({{QStringLiteral("q"), QStringLiteral("quiet")},
-                 QStringLiteral("Print counters only, not every line change.")});
+                 QStringLiteral("Выводить только счётчики, без состояний линий.")});
     p.addOption({QStringLiteral("prepare-demo"),
-                 QStringLiteral("Fill the directory with demo subscribers, group, message and "
-                                "scheme, then exit.")});
+                 QStringLiteral("Заполнить каталог демонстрационными абонентами, группой, "
+                                "сообщением и схемой и завершиться.")});
+    p.addOption({QStringLiteral("plan"),
+                 QStringLiteral("Показать, когда закончится оповещение и скольких оно "
+                                "достигнет, никого не вызывая.")});
     p.addOption({QStringLiteral("orvel-die-after-calls"),
-                 QStringLiteral("Test hook: end abruptly after n finished calls."),
+                 QStringLiteral("Для проверок: аварийно завершиться после n вызовов."),
                  QStringLiteral("n")});
     p.process(app);
 
     orvel::TSessionOptions o;
-    o.exeDir = QCoreApplication::applicationDirPath();
+    o.exeDir = exeDir;
     o.programDir = p.value(QStringLiteral("dir"));
-    if (o.programDir.isEmpty())
-        o.programDir = orvel::loadProgramDirs(o.exeDir).program;
+    // Without a directory nothing is guessed (and nothing created beside the
+    // executable): the usage says what to give.
+    if (o.programDir.isEmpty()) {
+        out << orvel::T(orvel::textRunNeedsDir) << "\n\n" << p.helpText();
+        return orvel::kExitBadInput;
+    }
     if (p.isSet(QStringLiteral("prepare-demo"))) {
         QString error;
         if (!orvel::prepareDemoDirectory(o.programDir, &error)) {
             out << error << '\n';
             return orvel::kExitBadInput;
         }
-        out << "demo prepared in " << o.programDir << "; run: orvel-run --dir " << o.programDir
-            << " --scheme " << QString::fromUtf8(orvel::kDemoScheme) << '\n';
+        out << orvel::T(orvel::textRunDemoPrepared)
+                   .arg(o.programDir, QString::fromUtf8(orvel::kDemoScheme))
+            << '\n';
         return 0;
     }
     o.scheme = p.value(QStringLiteral("scheme"));
     o.fresh = p.isSet(QStringLiteral("fresh"));
+    o.continueRun = p.isSet(QStringLiteral("continue"));
     o.markAll = p.isSet(QStringLiteral("all"));
-    o.repeats = qMax(0, p.value(QStringLiteral("repeat")).toInt());
     o.quiet = p.isSet(QStringLiteral("quiet"));
-    if (p.isSet(QStringLiteral("orvel-die-after-calls")))
-        o.dieAfterCalls = p.value(QStringLiteral("orvel-die-after-calls")).toInt();
-
-    const QString language = orvel::languageFileFromPointer(
-        orvel::findFileNoCase(o.exeDir, QStringLiteral("ORVEL.ini")), o.exeDir);
-    if (!language.isEmpty())
-        orvel::LoadLanguage(language);
+    o.planOnly = p.isSet(QStringLiteral("plan"));
+    if (!readNumber(p, QStringLiteral("repeat"), 0, 1000, o.repeats, out) ||
+        !readNumber(p, QStringLiteral("orvel-die-after-calls"), 0, 1000000000, o.dieAfterCalls,
+                    out))
+        return orvel::kExitBadInput;
+    if (o.fresh && o.continueRun) {
+        out << "--continue, --fresh?\n\n" << p.helpText();
+        return orvel::kExitBadInput;
+    }
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);

@@ -20,6 +20,7 @@
 #include "notify/notify_lines.h"
 #include "notify/notify_run.h"
 #include "notify/notify_scheme.h"
+#include "notify/plan_estimate.h"
 #include "notify/results_workbook.h"
 #include "notify/run_progress.h"
 
@@ -49,8 +50,11 @@ public:
     void callFinished(int line, const TUserListItem& s) override {
         ++calls_;
         if (!quiet_) {
-            out_ << "   call on L" << line + 1 << " to " << s.name.toString() << ": "
-                 << resultText(s.lastState) << '\n';
+            out_ << "   "
+                 << T(textRunCallFinished)
+                        .arg(line + 1)
+                        .arg(s.name.toString(), resultText(s.lastState))
+                 << '\n';
             out_.flush();
         }
     }
@@ -62,7 +66,7 @@ public:
         }
     }
     void engineFailure(int state) override {
-        out_ << "line library state " << state << '\n';
+        out_ << T(textRunLibraryState).arg(state) << '\n';
         out_.flush();
     }
     void runEnded() override {
@@ -101,7 +105,7 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
                const std::function<bool()>& stopRequested) {
     const QString dir = withoutTrailingDelimiter(o.programDir);
     if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
-        out << "no program directory: " << o.programDir << '\n';
+        out << T(textRunNoProgramDir).arg(o.programDir) << '\n';
         return kExitBadInput;
     }
     const QString groupsDir = dir + QStringLiteral("/Groups");
@@ -114,27 +118,48 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
     confirm.load(settings);
     TUserList users(&settings);
     if (!users.open(dir, settings.readInt(SID_CRYPT_MODE, 0))) {
-        out << "cannot open the subscriber table in " << dir << '\n';
+        out << T(textRunNoTable).arg(dir) << '\n';
         return kExitBadInput;
     }
 
     // What to run: an unfinished run first, unless told to start afresh.
     const QString progressFile = progressPath(dir);
     TRunProgress progress;
-    std::optional<TRunProgress> unfinished = o.fresh ? std::nullopt : loadProgress(progressFile);
+    std::optional<TRunProgress> unfinished = loadProgress(progressFile);
+    if (unfinished && !o.scheme.isEmpty() && !o.continueRun && !o.fresh) {
+        out << T(textRunUnfinishedRefused)
+                   .arg(unfinished->start.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")))
+                   .arg(unfinished->notifiedCount())
+                   .arg(int(unfinished->entries.size()))
+            << '\n';
+        return kExitUnfinishedRun;
+    }
+    if (unfinished && o.fresh) {
+        // Starting afresh loses nothing: the unfinished run is kept aside.
+        QString error;
+        const QString kept = keepProgressAside(progressFile, unfinished->start, &error);
+        if (kept.isEmpty()) {
+            out << T(textRunNotKeptAside).arg(error) << '\n';
+            return kExitBadInput;
+        }
+        out << T(textRunKeptAside).arg(kept) << '\n';
+        unfinished.reset();
+    }
     TRunSettings rs;
     if (unfinished) {
         progress = *unfinished;
         const int found = progress.apply(users);
-        out << "continuing the unfinished run of "
-            << progress.start.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")) << ": " << found
-            << " subscribers, " << progress.notifiedCount() << " already notified\n";
+        out << T(textRunContinuing)
+                   .arg(progress.start.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")))
+                   .arg(found)
+                   .arg(progress.notifiedCount())
+            << '\n';
         rs.resumeStart = progress.start;
         if (!o.scheme.isEmpty())
-            out << "the scheme given is not used: --fresh starts it anew instead\n";
+            out << T(textRunSchemeIgnored).arg(o.scheme) << '\n';
     } else {
         if (o.scheme.isEmpty()) {
-            out << "no scheme given and no unfinished run to continue\n";
+            out << T(textRunNoScheme) << '\n';
             return kExitBadInput;
         }
         const QString path = schemePath(dir + QStringLiteral("/NotifyScheme"), o.scheme);
@@ -188,7 +213,29 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
         lib.ShutdownDll();
         return kExitLibraryFailure;
     }
-    out << lines.Count() << " lines, " << marked << " subscribers to notify\n";
+    out << T(textRunLinesAndSubscribers).arg(lines.Count()).arg(marked) << '\n';
+    {
+        // Before anyone is called: when the run should end, and whether the
+        // time limit can be met.
+        TPlanRequest pr;
+        pr.maxAttempts = progress.maxAttempts;
+        pr.pauseMinutes = progress.pause;
+        pr.timeLimitMinutes = progress.timeLimit;
+        pr.programDir = dir;
+        pr.messageFile = progress.messageFile;
+        pr.confirmFile = findFileNoCase(dir, QStringLiteral("Confirm.dat"));
+        pr.now = QDateTime::currentDateTime();
+        if (rs.resumeStart && rs.resumeStart->isValid())
+            pr.runStart = rs.resumeStart;
+        const TPlanResult plan = PlanRun(makePlanInput(users, lines, pr));
+        for (const QString& l : planReport(plan, progress.timeLimit))
+            out << "   " << l << '\n';
+        out.flush();
+    }
+    if (o.planOnly) {
+        lib.ShutdownDll();
+        return kExitAllNotified;
+    }
 
     TSystemClock clock;
     TNotifyRun run(lib, lines, users, clock, &lineLog);
@@ -219,12 +266,17 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
             run.StopRun();
             lines.ReleaseAll(lib);
             lib.ShutdownDll();
-            return kExitLibraryFailure;
+            // A message the lines refuse is the operator's input, not a
+            // failure of the line library.
+            const bool badInput = started.error == StartError::MessageLoad ||
+                                  started.error == StartError::ConfirmLoad ||
+                                  started.error == StartError::ConfirmMissing;
+            return badInput ? kExitBadInput : kExitLibraryFailure;
         }
         bool stopped = false;
         while (!observer.waitEnded(200)) {
             if (!stopped && stopRequested()) {
-                out << "stopping\n";
+                out << T(textRunStopping) << '\n';
                 run.setStoppedByOperator(true);
                 stopped = true;
                 run.StopRun();
@@ -233,7 +285,7 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
         lines.ReleaseAll(lib);
         run.StopRun();
         if (stopped) {
-            out << "stopped; the run continues from where it was at the next start\n";
+            out << T(textRunStopped) << '\n';
             lib.ShutdownDll();
             return kExitStopped;
         }
@@ -252,11 +304,11 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
         const QString book = workbookPath(reportsDir, in.start);
         QString error;
         if (tpl.isEmpty())
-            out << "no results template (report.dat) found: no workbook written\n";
+            out << T(textRunNoTemplate) << '\n';
         else if (writeResultsWorkbook(tpl, book, users, in, &error))
-            out << "results: " << book << '\n';
+            out << T(textRunResults).arg(book) << '\n';
         else
-            out << "results workbook not written: " << error << '\n';
+            out << T(textRunResultsNotWritten).arg(error) << '\n';
         out << T(textAlarmCompleted) << ". " << T(textNotAlarmedAbonents) << ": " << notNotified
             << '\n';
         exitCode = notNotified == 0 ? kExitAllNotified : kExitSomeNotNotified;

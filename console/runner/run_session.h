@@ -17,10 +17,12 @@ struct TSessionOptions {
     QString programDir;
     QString exeDir;
     QString scheme;      // name in the scheme directory, or a path to a .sch file
-    bool fresh = false;  // discard an unfinished run instead of continuing it
+    bool fresh = false;      // keep an unfinished run aside and start the scheme anew
+    bool continueRun = false;  // continue an unfinished run (the scheme given is not used)
     bool markAll = false;
     int repeats = 0;
     bool quiet = false;
+    bool planOnly = false;  // print the run's estimate and call nobody
     int dieAfterCalls = -1;  // test hook: end the process abruptly after this many calls
 };
 
@@ -30,6 +32,9 @@ enum SessionExit : int {
     kExitBadInput = 2,
     kExitLibraryFailure = 3,
     kExitStopped = 4,
+    // A scheme was asked for while an unfinished run waits: neither is
+    // chosen silently (--continue or --fresh decides).
+    kExitUnfinishedRun = 5,
 };
 
 // Runs the session to its end; `stopRequested` is polled while the run goes

@@ -207,7 +207,15 @@ bool TNotifyController::offerUnfinished() {
                          QStringLiteral("). Продолжить его?");
     if (ShowMessageDialog(text, T(textQuestion), mb::kYes | mb::kNo, kKindConfirmation) !=
         mb::kResultYes) {
-        QFile::remove(progressPath(ctx_.dirs.program));
+        // Not continued, but not lost either: kept aside under its date.
+        QString error;
+        const QString kept = keepProgressAside(progressPath(ctx_.dirs.program), p->start, &error);
+        if (kept.isEmpty())
+            ShowMessageDialog(T(textRunNotKeptAside).arg(error) + QLatin1Char('!'), T(textError),
+                              mb::kOk, kKindError);
+        else
+            ShowMessageDialog(T(textRunKeptAside).arg(kept), T(textEvent), mb::kOk,
+                              kKindInformation);
         return false;
     }
     p->apply(ctx_.users);

@@ -207,7 +207,7 @@ TEST(SimulatorRun, RunKilledMidwayIsContinuedWithoutCallingTheNotifiedAgain) {
 
     const RunOutput continued = runner(d.dir, {});
     ASSERT_TRUE(continued.exitCode == 0 || continued.exitCode == 1) << continued.text.toStdString();
-    EXPECT_TRUE(continued.text.contains("continuing the unfinished run"));
+    EXPECT_TRUE(continued.text.contains("Продолжается незаконченное оповещение"));
     // The continued run writes on into the same log.
     ASSERT_EQ(files(d.dir + "/Log", "*.log"), logs);
     const auto after = logRecords(logs[0]);
