@@ -53,9 +53,10 @@ constexpr std::array<const char*, kAlgorithmStateCount> kAlgorithmStateNames = {
     "WAIT_ACKNOWLEDGE_FREE_LINE",
 };
 
-// The sixth entry is produced by no code; it is the name of anything else.
-constexpr std::array<const char*, 6> kNotifyResultNames = {
-    "NR_NOT_NOTIFY", "NR_NOTIFY_OK", "NR_LINE_BUSY", "NR_NOT_HANDUP", "NR_LINE_DROP", "NR_UNKNOWN",
+// The last entry is produced by no code; it is the name of anything else.
+constexpr std::array<const char*, 7> kNotifyResultNames = {
+    "NR_NOT_NOTIFY", "NR_NOTIFY_OK",    "NR_LINE_BUSY", "NR_NOT_HANDUP",
+    "NR_LINE_DROP",  "NR_UNOBTAINABLE", "NR_UNKNOWN",
 };
 
 constexpr std::array<const char*, 29> kUnitCommandNames = {

@@ -49,6 +49,7 @@ enum EventType : uint32_t {
     EV_DTMF_DETECT = 4,
     EV_SOGL_LINE_STATE = 5,
     EV_LINE_DROP = 6,
+    EV_SIT_DETECT = 7,  // the exchange's special information tones
 };
 
 // Line state reported by a line-interface unit (value of EV_SOGL_LINE_STATE).
@@ -78,6 +79,7 @@ enum NotifyResult : uint32_t {
     NR_LINE_BUSY = 2,
     NR_NOT_HANDUP = 3,
     NR_LINE_DROP = 4,
+    NR_UNOBTAINABLE = 5,  // the exchange says the number cannot be reached
 };
 
 enum AlgorithmState : uint32_t {

@@ -93,6 +93,7 @@ int32_t COrvelEngine::InitDll(const char* directory) {
                    (dir + "orvel.fis").c_str()));
         return -1;
     }
+    lineSettings_ = readLineSettings(findFileNoCase(dir, kLineSettingsFile));
     std::string dumpDir = dir + "dump";
     ensureDumpDirectory(dumpDir);
     dumpBase_ = dumpDir + "/Device";
@@ -175,6 +176,8 @@ bool COrvelEngine::bringUpBoard(uint32_t d, const std::string& name, const std::
         ensureDumpDirectory(deviceDir);
         ensureDumpDirectory(deviceDir + "/Channel" + std::to_string(k));
         analyzer->setSampleRate(8000);
+        analyzer->setConfirmGuard(lineSettings_.confirmGuard);
+        analyzer->processing().setSensitivityDb(lineSettings_.sensitivityDb);
         device->setChannelGain(k, 1, false);
     }
     tasks_.treshold->PrepareDevice(d);
@@ -301,6 +304,8 @@ uint32_t COrvelEngine::resultCode(uint32_t r) {
             return 16;
         case NR_LINE_DROP:
             return 6;
+        case NR_UNOBTAINABLE:
+            return 18;  // appended after the program's codes -1..17
         default:
             return 0;
     }

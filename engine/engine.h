@@ -17,6 +17,7 @@
 #include "orvel.h"
 #include "reactor_thread.h"
 #include "stream_builder.h"
+#include "line_settings.h"
 
 namespace orvel {
 
@@ -79,6 +80,7 @@ private:
     // Exports share the engine; InitDll and ShutdownDll change it alone.
     mutable std::shared_mutex lifecycle_;
     std::string dumpBase_;
+    LineSettings lineSettings_;
     std::atomic<uint32_t> state_{ORVEL_STATE_NOT_INITIALISED};
     std::atomic<uint32_t> deviceCount_{0};
     std::unique_ptr<Stream> stream_;

@@ -11,7 +11,8 @@ namespace {
 
 constexpr const char* kStateNames[] = {"on hook",    "dial tone",         "dialling",
                                        "connecting", "ringing",           "connected",
-                                       "busy",       "information tones", "dead"};
+                                       "busy",       "information tones", "dead",
+                                       "hung up",    "howler"};
 static_assert(std::size(kStateNames) == static_cast<size_t>(ExchangeLine::State::Count));
 
 constexpr double kNoDigitSeconds = 15.0;     // dial tone without a digit: busy
@@ -23,6 +24,17 @@ constexpr double kSpeechDelaySeconds = 0.4;  // from pick-up to the first word
 constexpr double kGreetingAgainSeconds = 3.0;  // of silence after the greeting
 constexpr int kGreetingRepeats = 2;
 constexpr size_t kMaxEvents = 5000;
+constexpr double kInfoToneSeconds = 2.0;        // the three tones and the silence after them
+constexpr double kAnnouncementGapSeconds = 0.7;  // between an announcement and the tones again
+constexpr double kMachineBeepDelaySeconds = 0.3;
+constexpr double kMachineBeepSeconds = 0.5;
+constexpr double kFaxGiveUpSeconds = 35.0;  // a fax machine that hears no fax hangs up
+constexpr double kHowlerDbAboveTones = 15.0;
+constexpr const char* kTalkerWords = "Алло? Кто это? Не слышу.";
+constexpr const char* kMachineGreeting =
+    "Здравствуйте. Сейчас мы не можем ответить. Оставьте сообщение после сигнала.";
+constexpr const char* kRingBackAnnouncement = "Пожалуйста, ждите ответа абонента.";
+constexpr const char* kCrosstalkWords = "Да, я вчера ему звонил, он сказал, что приедет в пятницу.";
 
 void onDtmfDigits(void* user, const char* digits, int len) {
     auto* line = static_cast<ExchangeLine*>(user);
@@ -37,7 +49,8 @@ const std::array<ExchangeLine::Handler, static_cast<size_t>(ExchangeLine::State:
     ExchangeLine::kHandlers = {
         &ExchangeLine::onHook,     &ExchangeLine::dialTone, &ExchangeLine::dialling,
         &ExchangeLine::connecting, &ExchangeLine::ringing,  &ExchangeLine::connected,
-        &ExchangeLine::busy,       &ExchangeLine::info,     &ExchangeLine::dead};
+        &ExchangeLine::busy,       &ExchangeLine::info,     &ExchangeLine::dead,
+        &ExchangeLine::hungUp,     &ExchangeLine::howler};
 
 ExchangeLine::ExchangeLine() {
     dtmfRx_ = dtmf_rx_init(nullptr, onDtmfDigits, this);
@@ -67,9 +80,23 @@ void ExchangeLine::init(int board, int channel, const LineConfig& line, const Si
     speech_ = speech;
     sink_ = sink;
     toneLevel_ = toneAmplitude(sim.toneDbm0);
-    noise_.init(sim.seed + static_cast<uint32_t>(board * 100 + channel), sim.noiseDbm0);
+    const uint32_t lineSeed = sim.seed + static_cast<uint32_t>(board * 100 + channel);
+    noise_.init(lineSeed, sim.noiseDbm0);
     audioCap_ = static_cast<size_t>(sim.recordSeconds * 2 * kSampleRate);
-    echoGain_ = line.echoDb <= -100 ? 0.0f : static_cast<float>(std::pow(10.0, line.echoDb / 20));
+    tonePlan_ = line.tonePlan.empty() ? nullptr : findTonePlan(line.tonePlan);
+    if (tonePlan_ == nullptr) {
+        tonePlan_ = &defaultTonePlan();
+    }
+    lossGain_ = static_cast<float>(std::pow(10.0, -line.lossDb / 20));
+    band_.init(kSampleRate);
+    echoPath_.init(line.echoModel, line.echoDb <= -100 ? -100.0 : -line.echoDb);
+    crosstalk_.reset();
+    if (line.crosstalkDbm0 > -100 && speech != nullptr) {
+        crosstalk_ = speech->get("ru+m3", kCrosstalkWords);
+    }
+    impairments_.init(lineSeed * 7 + 3, line.humDbm0, line.clicksPerMinute, line.clickDbm0,
+                      crosstalk_.get(), line.crosstalkDbm0);
+    variations_ = lineSeed * 131;
     if (dtmfTx_ != nullptr) {
         dtmf_tx_set_level(dtmfTx_, static_cast<int>(sim.toneDbm0), 0);
         dtmf_tx_set_timing(dtmfTx_, 100, 100);
@@ -110,6 +137,20 @@ void ExchangeLine::clearRecord() {
     record_ = LineRecord{};
 }
 
+ToneVariation ExchangeLine::variation() {
+    return ToneVariation{static_cast<float>(config_.toneJitter), config_.randomStart, ++variations_};
+}
+
+void ExchangeLine::startTone(const Cadence& cadence) {
+    tone_.init(&cadence, toneLevel_, variation());
+}
+
+void ExchangeLine::playSpeech(const Speech& speech, bool loop) {
+    speechSamples_ = speech;
+    speechPos_ = 0;
+    speechLoops_ = loop;
+}
+
 void ExchangeLine::setState(State s, uint64_t now, const char* why) {
     std::string text = std::string(stateName(state_)) + " -> " + stateName(s);
     if (why != nullptr) {
@@ -118,8 +159,10 @@ void ExchangeLine::setState(State s, uint64_t now, const char* why) {
     note(now, text);
     state_ = s;
     stateDeadline_ = UINT64_MAX;
-    speechAt_ = keyAt_ = hangUpAt_ = greetAgainAt_ = UINT64_MAX;
+    speechAt_ = keyAt_ = hangUpAt_ = greetAgainAt_ = beepAt_ = UINT64_MAX;
     speechSamples_.reset();
+    speechLoops_ = false;
+    faxFlags_ = false;
     aonLeft_ = 0;
     tone_.reset();
     switch (s) {
@@ -132,7 +175,7 @@ void ExchangeLine::setState(State s, uint64_t now, const char* why) {
             pauseLeft_ = 0;
             break;
         case State::DialTone:
-            tone_.init(&dialToneCadence(), toneLevel_);
+            startTone(tonePlan_->dialTone);
             stateDeadline_ = now + samples(kNoDigitSeconds);
             break;
         case State::Dialling:
@@ -142,7 +185,20 @@ void ExchangeLine::setState(State s, uint64_t now, const char* why) {
             stateDeadline_ = now + samples(kPostDialSeconds);
             break;
         case State::Ringing:
-            tone_.init(&ringBackCadence(), toneLevel_);
+            switch (subscriber_->ringBack) {
+                case RingBackKind::Tone:
+                    startTone(tonePlan_->ringBack);
+                    break;
+                case RingBackKind::Music:
+                    startTone(musicCadence());
+                    break;
+                case RingBackKind::Announcement:
+                    playSpeech(speech_->get("ru", subscriber_->announcement.empty()
+                                                      ? kRingBackAnnouncement
+                                                      : subscriber_->announcement),
+                               true);
+                    break;
+            }
             if (subscriber_->behaviour == Behaviour::NoAnswer) {
                 stateDeadline_ = now + samples(kGiveUpSeconds);
             } else if (subscriber_->rings == 0) {
@@ -156,11 +212,25 @@ void ExchangeLine::setState(State s, uint64_t now, const char* why) {
             answer(now);
             break;
         case State::Busy:
-            tone_.init(&busyCadence(), toneLevel_);
+            startTone(tonePlan_->busy);
             break;
         case State::Info:
-            tone_.init(&infoToneCadence(), toneLevel_);
-            stateDeadline_ = now + samples(2.0);
+            startTone(infoToneCadence());
+            stateDeadline_ = now + samples(kInfoToneSeconds);
+            infoLeft_ = subscriber_ != nullptr && !subscriber_->announcement.empty()
+                            ? subscriber_->announcements
+                            : 0;
+            break;
+        case State::HungUp:
+            if (subscriber_ != nullptr && subscriber_->after != AfterHangUp::Nothing) {
+                stateDeadline_ = now + samples(subscriber_->afterSeconds);
+            }
+            break;
+        case State::Howler:
+            tone_.init(&howlerCadence(),
+                       std::min(toneAmplitude(0.0), toneLevel_ * static_cast<float>(std::pow(
+                                                                     10.0, kHowlerDbAboveTones / 20))),
+                       variation());
             break;
         case State::Dead:
         case State::Count:
@@ -170,7 +240,7 @@ void ExchangeLine::setState(State s, uint64_t now, const char* why) {
 }
 
 void ExchangeLine::updateDeadline() {
-    deadline_ = std::min({stateDeadline_, speechAt_, keyAt_, hangUpAt_, greetAgainAt_});
+    deadline_ = std::min({stateDeadline_, speechAt_, keyAt_, hangUpAt_, greetAgainAt_, beepAt_});
 }
 
 void ExchangeLine::handle(Event e, uint64_t now) {
@@ -285,15 +355,37 @@ void ExchangeLine::answer(uint64_t now) {
         speechDelay += s.aonRequests;
     }
     if (s.behaviour == Behaviour::Answer) {
-        speechSamples_ = speech_->get(s.voice, s.speech.empty() ? kDefaultSpeech : s.speech);
+        const std::string words =
+            !s.speech.empty() ? s.speech : (s.talks ? kTalkerWords : kDefaultSpeech);
+        speechSamples_ = speech_->get(s.voice, words);
         speechPos_ = 0;
         speechAt_ = now + samples(speechDelay);
     }
-    if (s.key != 0 && s.keyAt.seconds >= 0) {
-        keyAt_ = now + samples(s.keyAt.seconds);
-    }
     if (s.hangUpAt.seconds >= 0) {
         hangUpAt_ = now + samples(s.hangUpAt.seconds);
+    }
+    if (s.behaviour == Behaviour::Machine) {
+        // Greeting, beep, then recording until its time is up; keys never.
+        greetingsLeft_ = 0;
+        speechSamples_ = speech_->get(s.voice, s.speech.empty() ? kMachineGreeting : s.speech);
+        speechPos_ = 0;
+        speechAt_ = now + samples(speechDelay);
+        beepAt_ = speechAt_ + speechSamples_->size() + samples(kMachineBeepDelaySeconds);
+        if (!s.hangUpAt.set()) {
+            hangUpAt_ = beepAt_ + samples(kMachineBeepSeconds + s.recordSeconds);
+        }
+        return;
+    }
+    if (s.behaviour == Behaviour::Fax) {
+        startTone(s.faxCalling ? faxCallingCadence() : faxAnswerCadence());
+        faxFlags_ = !s.faxCalling;
+        if (!s.hangUpAt.set()) {
+            hangUpAt_ = now + samples(kFaxGiveUpSeconds);
+        }
+        return;
+    }
+    if (s.key != 0 && s.keyAt.seconds >= 0) {
+        keyAt_ = now + samples(s.keyAt.seconds);
     }
 }
 
@@ -303,6 +395,9 @@ void ExchangeLine::pressKey(uint64_t now) {
         return;
     }
     keyPressed_ = true;
+    dtmf_tx_set_level(dtmfTx_, static_cast<int>(std::lround(subscriber_->keyDbm0)),
+                      static_cast<int>(std::lround(subscriber_->keyTwistDb)));
+    dtmf_tx_set_timing(dtmfTx_, subscriber_->keyMs, 100);
     char digits[2] = {subscriber_->key, '\0'};
     dtmf_tx_put(dtmfTx_, digits, 1);
     ++record_.keysPressed;
@@ -310,12 +405,32 @@ void ExchangeLine::pressKey(uint64_t now) {
 }
 
 void ExchangeLine::hangUp(uint64_t now) {
-    setState(State::Busy, now, "subscriber hung up");
+    if (subscriber_->after == AfterHangUp::Busy) {
+        setState(State::Busy, now, "subscriber hung up");
+    } else {
+        setState(State::HungUp, now, "subscriber hung up");
+    }
 }
+
+void ExchangeLine::hungUp(Event e, uint64_t now) {
+    if (e != Event::Timeout || now < stateDeadline_) {
+        return;
+    }
+    if (subscriber_->after == AfterHangUp::Howler) {
+        setState(State::Howler, now, "the receiver is off hook for too long");
+    } else {
+        setState(State::Busy, now);
+    }
+}
+
+void ExchangeLine::howler(Event, uint64_t) {}
 
 void ExchangeLine::connected(Event e, uint64_t now) {
     const Subscriber& s = *subscriber_;
     if (e == Event::SoundEnded) {
+        if (s.behaviour == Behaviour::Machine || s.behaviour == Behaviour::Fax) {
+            return;
+        }
         if (s.key != 0 && s.keyAt.afterSound == soundsEnded_ && !keyPressed_) {
             keyAt_ = now + samples(0.3);
         }
@@ -331,13 +446,24 @@ void ExchangeLine::connected(Event e, uint64_t now) {
         speechAt_ = UINT64_MAX;
         speechPos_ = 0;
         note(now, "subscriber speaks");
-        if (greetingsLeft_ > 0 && speechSamples_) {
+        if (s.talks && speechSamples_) {
+            // A talker goes on after a short breath, whatever is played.
+            double breath = 0.5 + 2.0 * noise_.uniform();
+            greetAgainAt_ = now + speechSamples_->size() + samples(breath);
+        } else if (greetingsLeft_ > 0 && speechSamples_) {
             greetAgainAt_ = now + speechSamples_->size() + samples(kGreetingAgainSeconds);
         }
     }
+    if (now >= beepAt_) {
+        beepAt_ = UINT64_MAX;
+        startTone(machineBeepCadence());
+        note(now, "answering machine beeps");
+    }
     if (now >= greetAgainAt_) {
         greetAgainAt_ = UINT64_MAX;
-        if (!heardBoard_ && greetingsLeft_ > 0) {
+        if (s.talks) {
+            speechAt_ = now;
+        } else if (!heardBoard_ && greetingsLeft_ > 0) {
             --greetingsLeft_;
             speechAt_ = now;
             note(now, "subscriber hears nothing and greets again");
@@ -354,8 +480,27 @@ void ExchangeLine::connected(Event e, uint64_t now) {
 void ExchangeLine::busy(Event, uint64_t) {}
 
 void ExchangeLine::info(Event e, uint64_t now) {
-    if (e == Event::Timeout && now >= stateDeadline_) {
+    if (e != Event::Timeout || now < stateDeadline_) {
+        return;
+    }
+    if (infoLeft_ <= 0) {
         setState(State::Busy, now);
+        return;
+    }
+    // Tones, then the recorded announcement, then the tones again.
+    if (speechSamples_ == nullptr) {
+        playSpeech(speech_->get("ru", subscriber_->announcement), false);
+        stateDeadline_ = now + speechSamples_->size() + samples(kAnnouncementGapSeconds);
+        note(now, "announcement");
+    } else {
+        --infoLeft_;
+        speechSamples_.reset();
+        if (infoLeft_ > 0) {
+            startTone(infoToneCadence());
+            stateDeadline_ = now + samples(kInfoToneSeconds);
+        } else {
+            setState(State::Busy, now);
+        }
     }
 }
 

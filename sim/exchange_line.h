@@ -11,10 +11,12 @@
 #include <cstdint>
 #include <string>
 
+#include "line_effects.h"
 #include "line_record.h"
 #include "number_plan.h"
 #include "sim_config.h"
 #include "speech.h"
+#include "tone_plans.h"
 #include "tones.h"
 
 struct dtmf_rx_state_s;
@@ -34,6 +36,8 @@ public:
         Busy,        // busy tone
         Info,        // information tones, then busy
         Dead,        // seized, but nothing answers (no dial tone, cut line)
+        HungUp,      // the subscriber hung up: silence before busy or the howler
+        Howler,      // a receiver left off hook: the loud howler tone
         Count
     };
     enum class Event { Seize, Release, Digit, Timeout, SoundEnded };
@@ -86,6 +90,11 @@ private:
     void busy(Event e, uint64_t now);
     void info(Event e, uint64_t now);
     void dead(Event e, uint64_t now);
+    void hungUp(Event e, uint64_t now);
+    void howler(Event e, uint64_t now);
+    void playSpeech(const Speech& speech, bool loop);
+    ToneVariation variation();
+    void startTone(const Cadence& cadence);
     void takeNumber(bool timedOut, uint64_t now);
     void answer(uint64_t now);
     void pressKey(uint64_t now);
@@ -148,6 +157,17 @@ private:
     TonePlayer tone_;
     NoiseSource noise_;
     float toneLevel_ = 0;
+    const TonePlan* tonePlan_ = nullptr;
+    float lossGain_ = 1;
+    BandLimit band_;
+    LineImpairments impairments_;
+    EchoPath echoPath_;
+    Speech crosstalk_;
+    uint32_t variations_ = 0;  // tones started so far (seeds their variation)
+    bool speechLoops_ = false;
+    int infoLeft_ = 0;                  // announcements still to play after the information tones
+    uint64_t beepAt_ = UINT64_MAX;      // answering machine's beep
+    bool faxFlags_ = false;             // the fax answer tone is followed by flags
     dtmf_rx_state_s* dtmfRx_ = nullptr;
     dtmf_tx_state_s* dtmfTx_ = nullptr;
     int16_t decimated_[128] = {};
@@ -157,9 +177,8 @@ private:
     // Hybrid echo: the engine's output (8 kHz) fed back into the input.
     static constexpr size_t kEchoRing = 1024;
     static constexpr uint64_t kEchoDelay = 264;  // samples, more than one batch of the card
-    float echoGain_ = 0;
     std::array<int16_t, kEchoRing> echo_{};
-    uint64_t echoWritten_ = 0;
+    std::array<uint64_t, kEchoRing> echoTime_{};  // when each slot was played (8 kHz samples)
     uint64_t rendered_ = 0;
 
     LineRecord record_;

@@ -81,18 +81,30 @@ void ExchangeLine::render(int16_t* out, int n, uint64_t now) {
     float buf[256];
     n = std::min(n, 256);
     std::fill(buf, buf + n, 0.0f);
-    noise_.process(buf, n);
     bool breaking = pulsesLeft_ > 0 && pulsePhase_ < kPulseBreakSamples;
     if (offHook_ && !breaking) {
+        // What the far end sends: tones, speech, keys; then the line's loss
+        // and the codec's band.
         tone_.process(buf, n);
         if (!tone_.active() && aonLeft_ > 0) {
             --aonLeft_;
             tone_.init(&aonRequestCadence(), toneLevel_);
         }
-        if (speechSamples_ && speechAt_ == UINT64_MAX && state_ == State::Connected) {
+        if (!tone_.active() && faxFlags_) {
+            startTone(faxFlagsCadence());
+        }
+        const bool speaking = state_ == State::Connected || state_ == State::Info ||
+                              state_ == State::Ringing;
+        if (speechSamples_ && speechAt_ == UINT64_MAX && speaking) {
             const auto& sp = *speechSamples_;
-            for (int i = 0; i < n && speechPos_ < sp.size(); ++i) {
-                buf[i] += sp[speechPos_++];
+            for (int i = 0; i < n; ++i) {
+                if (speechPos_ < sp.size()) {
+                    buf[i] += sp[speechPos_];
+                }
+                ++speechPos_;
+                if (speechLoops_ && speechPos_ >= sp.size() + kSampleRate) {
+                    speechPos_ = 0;  // an announcement said again after a second
+                }
             }
         }
         if (dtmfTx_ != nullptr) {
@@ -102,13 +114,37 @@ void ExchangeLine::render(int16_t* out, int n, uint64_t now) {
                 buf[i] += keys[i];
             }
         }
-    }
-    if (echoGain_ > 0 && offHook_) {
-        for (int i = 0; i < n; ++i) {
-            uint64_t at = rendered_ + i;
-            if (at >= kEchoDelay && at - kEchoDelay < echoWritten_) {
-                buf[i] += echoGain_ * echo_[(at - kEchoDelay) % kEchoRing];
+        if (lossGain_ != 1.0f) {
+            for (int i = 0; i < n; ++i) {
+                buf[i] *= lossGain_;
             }
+        }
+    }
+    noise_.process(buf, n);
+    if (config_.bandLimit) {
+        band_.process(buf, n);
+    }
+    if (offHook_) {
+        impairments_.process(buf, n);
+    }
+    if (echoPath_.on() && offHook_) {
+        // The ring holds what the board played, by the time it was played;
+        // a slot from another time holds nothing that is heard now.
+        const auto& taps = echoPath_.taps();
+        for (int i = 0; i < n; ++i) {
+            float e = 0;
+            for (size_t k = 0; k < taps.size(); ++k) {
+                const uint64_t back = kEchoDelay + k;
+                if (now + i < back) {
+                    break;
+                }
+                const uint64_t from = now + i - back;
+                const size_t slot = from % kEchoRing;
+                if (echoTime_[slot] == from) {
+                    e += taps[k] * echo_[slot];
+                }
+            }
+            buf[i] += e;
         }
     }
     rendered_ += n;
@@ -160,7 +196,9 @@ void ExchangeLine::hear(const int16_t* samples, int n, uint64_t now) {
         if ((i & 1) != 0) {
             int16_t d = static_cast<int16_t>((static_cast<int>(samples[i - 1]) + s) / 2);
             decimated_[decimatedFill_++] = d;
-            echo_[echoWritten_++ % kEchoRing] = d;
+            const uint64_t at = now + static_cast<uint64_t>(i / 2);
+            echo_[at % kEchoRing] = d;
+            echoTime_[at % kEchoRing] = at;
             if (decimatedFill_ == static_cast<int>(std::size(decimated_))) {
                 if (offHook_ && dtmfRx_ != nullptr) {
                     dtmf_rx(dtmfRx_, decimated_, decimatedFill_);

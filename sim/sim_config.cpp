@@ -1,5 +1,7 @@
 #include "sim_config.h"
 
+#include "tone_plans.h"
+
 #include <SimpleIni.h>
 #include <iconv.h>
 
@@ -181,6 +183,26 @@ void readLine(Reader& r, LineConfig& line) {
     r.real("ParallelAt", line.parallelAt, -1, 1e7);
     r.real("ParallelFor", line.parallelFor, 0, 1e7);
     r.real("EchoDb", line.echoDb, -100, 0);
+    r.integer("EchoModel", line.echoModel, 0, 9);
+    if (line.echoModel == 1) {
+        r.fail("EchoModel", "1");
+    }
+    r.real("LossDb", line.lossDb, -5, 60);
+    r.flag("BandLimit", line.bandLimit);
+    r.real("ToneJitter", line.toneJitter, 0, 0.3);
+    r.flag("RandomStart", line.randomStart);
+    r.real("HumDbm0", line.humDbm0, -100, -10);
+    r.real("ClicksPerMinute", line.clicksPerMinute, 0, 600);
+    r.real("ClickDbm0", line.clickDbm0, -60, 0);
+    r.real("CrosstalkDbm0", line.crosstalkDbm0, -100, -10);
+    std::string plan = r.text("TonePlan");
+    if (!plan.empty()) {
+        if (findTonePlan(plan) == nullptr) {
+            r.fail("TonePlan", plan.c_str());
+        } else {
+            line.tonePlan = plan;
+        }
+    }
     std::string pol = r.text("Polarity");
     if (pol == "minus") {
         line.polarityPlus = false;
@@ -265,6 +287,19 @@ bool parseSubscriber(const std::string& text, Subscriber& out, std::string& erro
         {"unobtainable", Behaviour::Unobtainable},
         {"dialtone", Behaviour::DialTone},
         {"drop", Behaviour::Drop},
+        {"machine", Behaviour::Machine},
+        {"fax", Behaviour::Fax},
+    };
+    static const std::map<std::string, AfterHangUp> afters = {
+        {"busy", AfterHangUp::Busy},
+        {"silence", AfterHangUp::Silence},
+        {"howler", AfterHangUp::Howler},
+        {"nothing", AfterHangUp::Nothing},
+    };
+    static const std::map<std::string, RingBackKind> ringBacks = {
+        {"tone", RingBackKind::Tone},
+        {"music", RingBackKind::Music},
+        {"announcement", RingBackKind::Announcement},
     };
     auto kind = kinds.find(parts[0]);
     if (kind == kinds.end()) {
@@ -279,6 +314,7 @@ bool parseSubscriber(const std::string& text, Subscriber& out, std::string& erro
         std::string key = parts[i].substr(0, eq);
         std::string value = eq == std::string::npos ? std::string() : parts[i].substr(eq + 1);
         long n = 0;
+        double d = 0;
         bool ok = true;
         if (key == "rings") {
             ok = toInt(value, n) && n >= 0 && n <= 100;
@@ -302,6 +338,46 @@ bool parseSubscriber(const std::string& text, Subscriber& out, std::string& erro
         } else if (key == "aon") {
             ok = toInt(value, n) && n >= 0 && n <= 10;
             s.aonRequests = static_cast<int>(n);
+        } else if (key == "keyms") {
+            ok = toInt(value, n) && n >= 10 && n <= 2000;
+            s.keyMs = static_cast<int>(n);
+        } else if (key == "keydb") {
+            ok = toNumber(value, d) && d >= -50 && d <= 0;
+            s.keyDbm0 = d;
+        } else if (key == "twist") {
+            ok = toNumber(value, d) && d >= -12 && d <= 12;
+            s.keyTwistDb = d;
+        } else if (key == "talks") {
+            ok = value == "0" || value == "1";
+            s.talks = value == "1";
+        } else if (key == "after") {
+            // "busy", "nothing", or "silence:5", "howler:10" (seconds of silence first)
+            const auto colon = value.find(':');
+            auto it = afters.find(value.substr(0, colon));
+            ok = it != afters.end();
+            if (ok) {
+                s.after = it->second;
+                s.afterSeconds = 0;
+                if (colon != std::string::npos) {
+                    ok = toNumber(value.substr(colon + 1), d) && d >= 0 && d <= 600;
+                    s.afterSeconds = d;
+                }
+            }
+        } else if (key == "ringback") {
+            auto it = ringBacks.find(value);
+            ok = it != ringBacks.end();
+            s.ringBack = ok ? it->second : RingBackKind::Tone;
+        } else if (key == "announce") {
+            s.announcement = toUtf8(value);
+        } else if (key == "repeat") {
+            ok = toInt(value, n) && n >= 0 && n <= 20;
+            s.announcements = static_cast<int>(n);
+        } else if (key == "record") {
+            ok = toNumber(value, d) && d >= 0 && d <= 600;
+            s.recordSeconds = d;
+        } else if (key == "calling") {
+            ok = value == "0" || value == "1";
+            s.faxCalling = value == "1";
         } else {
             ok = false;
         }

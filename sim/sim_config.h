@@ -34,7 +34,20 @@ enum class Behaviour {
     Unobtainable,  // information tones, then busy
     DialTone,      // a prefix: the exchange gives a new dial tone
     Drop,          // the line loses its voltage while connecting
+    Machine,       // an answering machine: greeting, beep, records, hangs up
+    Fax,           // a fax machine: answer tone and its modem's flags
 };
+
+// What the exchange gives the board after the subscriber has hung up.
+enum class AfterHangUp {
+    Busy,     // busy tone at once
+    Silence,  // silence for some seconds, then busy
+    Howler,   // silence for some seconds, then the loud howler tone
+    Nothing,  // silence for ever
+};
+
+// What the caller hears while the subscriber's telephone rings.
+enum class RingBackKind { Tone, Music, Announcement };
 
 // A moment in a connected call: seconds after the answer, or the end of the
 // n-th stretch of sound the engine plays into the line ("end1", "end2" ...).
@@ -54,6 +67,19 @@ struct Subscriber {
     Moment keyAt;
     Moment hangUpAt;      // not set: stays until the caller hangs up
     int aonRequests = 0;  // 500 Hz caller-number request pulses on answering
+    // The key press: tone length, level of the low tone at the telephone,
+    // and how much louder the high tone is (twist, dB).
+    int keyMs = 100;
+    double keyDbm0 = -10.0;
+    double keyTwistDb = 0.0;
+    bool talks = false;  // keeps talking through the whole call
+    AfterHangUp after = AfterHangUp::Busy;
+    double afterSeconds = 0;  // silence before the busy or howler tone
+    RingBackKind ringBack = RingBackKind::Tone;
+    std::string announcement;   // unobtainable numbers and announced ring-back (UTF-8)
+    int announcements = 2;      // unobtainable: times the announcement is played
+    double recordSeconds = 30;  // answering machine: recording after its beep
+    bool faxCalling = false;    // fax: sends the calling tone instead of answering
 };
 
 struct LineConfig {
@@ -67,6 +93,16 @@ struct LineConfig {
     double parallelFor = 10.0;
     bool polarityPlus = true;
     double echoDb = -100.0;  // the engine's own output heard back (hybrid echo); -100: none
+    int echoModel = 0;       // 0 a flat echo, 2..9 the G.168 echo path models
+    std::string tonePlan;    // code of the exchange's tone plan; empty: the default
+    double lossDb = 0;       // loss of everything the network sends to the board
+    bool bandLimit = false;  // the codec's 300..3400 Hz band filter
+    double toneJitter = 0;   // cadence segments vary by this fraction
+    bool randomStart = false;  // tones start at a random phase and point of their cadence
+    double humDbm0 = -100;     // mains hum; -100: none
+    double clicksPerMinute = 0;
+    double clickDbm0 = -20;
+    double crosstalkDbm0 = -100;  // a neighbour's conversation; -100: none
 };
 
 struct UnitConfig {

@@ -44,6 +44,9 @@ public:
     // The card behind device index `board`, or null.
     SimCard* card(int board);
     const SimConfig& config() const { return config_; }
+    // The subscribers' speech; a caller may fill it before the clock runs, so
+    // that no synthesis happens in the middle of a call.
+    SpeechBank& speech() { return speech_; }
     // Processor time the clock thread has used (the simulator's own share of
     // a benchmark), 0 with the manual clock.
     double clockCpuSeconds();

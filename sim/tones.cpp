@@ -1,5 +1,6 @@
 #include "tones.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "sim_config.h"
@@ -42,21 +43,93 @@ const Cadence& aonRequestCadence() {
     return c;
 }
 
-void TonePlayer::init(const Cadence* cadence, float amplitude) {
+const Cadence& musicCadence() {
+    static const Cadence c{"music",
+                           {{392, 0, 250}, {440, 0, 250}, {494, 0, 250}, {523, 659, 500},
+                            {587, 0, 250}, {440, 554, 500}, {392, 0, 250}, {0, 0, 120},
+                            {330, 392, 500}, {659, 0, 250}, {587, 0, 250}, {523, 0, 500},
+                            {0, 0, 200}},
+                           true};
+    return c;
+}
+
+const Cadence& howlerCadence() {
+    static const Cadence c{"howler", {{1400, 2060, 100}, {0, 0, 100}}, true};
+    return c;
+}
+
+const Cadence& machineBeepCadence() {
+    static const Cadence c{"machine beep", {{1000, 0, 500}}, false};
+    return c;
+}
+
+const Cadence& faxAnswerCadence() {
+    static const Cadence c{"fax answer tone", {{2100, 0, 3300}, {0, 0, 75}}, false};
+    return c;
+}
+
+const Cadence& faxFlagsCadence() {
+    // The answering modem's flags: a 300-baud stream of 0x7E, six marks
+    // (1650 Hz) between spaces (1850 Hz), then a pause before it is repeated.
+    static const Cadence c = [] {
+        Cadence f{"fax flags", {}, true};
+        for (int i = 0; i < 38; ++i) {
+            f.segments.push_back({1850, 0, 3});
+            f.segments.push_back({1650, 0, 20});
+            f.segments.push_back({1850, 0, 3});
+        }
+        f.segments.push_back({0, 0, 2000});
+        return f;
+    }();
+    return c;
+}
+
+const Cadence& faxCallingCadence() {
+    static const Cadence c{"fax calling tone", {{1100, 0, 500}, {0, 0, 3000}}, true};
+    return c;
+}
+
+void TonePlayer::init(const Cadence* cadence, float amplitude, const ToneVariation& variation) {
     cadence_ = cadence;
     amplitude_ = amplitude;
     periods_ = 0;
-    if (cadence_ != nullptr && !cadence_->segments.empty()) {
-        enterSegment(0);
-    } else {
+    jitter_ = variation.jitter;
+    rng_ = variation.seed * 2654435761u + 7u;
+    if (cadence_ == nullptr || cadence_->segments.empty()) {
         cadence_ = nullptr;
+        return;
     }
+    size_t first = 0;
+    if (variation.randomStart && cadence_->repeat) {
+        first = static_cast<size_t>(random() * static_cast<float>(cadence_->segments.size())) %
+                cadence_->segments.size();
+    }
+    enterSegment(first);
+    if (variation.randomStart) {
+        if (left_ > 1) {
+            left_ = 1 + static_cast<int64_t>(random() * static_cast<float>(left_ - 1));
+        }
+        for (int k = 0; k < 2; ++k) {
+            const float a = kTwoPi * random();
+            re_[k] = std::cos(a);
+            im_[k] = std::sin(a);
+        }
+    }
+}
+
+float TonePlayer::random() {
+    rng_ = rng_ * 1664525u + 1013904223u;
+    return static_cast<float>(rng_ >> 8) / 16777216.0f;
 }
 
 void TonePlayer::enterSegment(size_t index) {
     segment_ = index;
     const ToneSegment& s = cadence_->segments[index];
     left_ = s.ms < 0 ? -1 : static_cast<int64_t>(s.ms) * kSampleRate / 1000;
+    if (left_ > 0 && jitter_ > 0) {
+        const float scale = 1.0f + jitter_ * (2.0f * random() - 1.0f);
+        left_ = std::max<int64_t>(1, static_cast<int64_t>(static_cast<float>(left_) * scale));
+    }
     const float freqs[2] = {s.freq1, s.freq2};
     for (int k = 0; k < 2; ++k) {
         on_[k] = freqs[k] > 0;

@@ -31,10 +31,29 @@ const Cadence& ringBackCadence();
 const Cadence& busyCadence();
 const Cadence& infoToneCadence();
 const Cadence& aonRequestCadence();
+// Other sounds of the network and of the machines behind it: music instead of
+// ring-back, the howler after a receiver left off hook, an answering
+// machine's beep, a fax machine's answer tone, its modem's flags and the
+// calling tone of a fax machine that sends.
+const Cadence& musicCadence();
+const Cadence& howlerCadence();
+const Cadence& machineBeepCadence();
+const Cadence& faxAnswerCadence();
+const Cadence& faxFlagsCadence();
+const Cadence& faxCallingCadence();
+
+// How a real exchange's tone differs from its table: each segment's length
+// varies by up to `jitter` (a fraction), the tone starts at a random phase,
+// and a repeating cadence may start anywhere in its period.
+struct ToneVariation {
+    float jitter = 0;
+    bool randomStart = false;
+    uint32_t seed = 0;
+};
 
 class TonePlayer {
 public:
-    void init(const Cadence* cadence, float amplitude);
+    void init(const Cadence* cadence, float amplitude, const ToneVariation& variation = {});
     void reset() { cadence_ = nullptr; }
     bool active() const { return cadence_ != nullptr; }
     const Cadence* cadence() const { return cadence_; }
@@ -49,8 +68,12 @@ public:
 private:
     void enterSegment(size_t index);
 
+    float random();  // uniform 0..1
+
     const Cadence* cadence_ = nullptr;
     float amplitude_ = 0;
+    float jitter_ = 0;
+    uint32_t rng_ = 1;
     size_t segment_ = 0;
     int64_t left_ = 0;  // samples of the segment still to play; < 0: for ever
     int periods_ = 0;

@@ -509,6 +509,7 @@ enum TextId : int {
     textStatusOfLine,
     textBoard,
     textLevel,
+    textUnobtainable,
     kTextCount
 };
 

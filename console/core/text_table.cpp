@@ -525,6 +525,7 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"NotifyStatus", "textStatusOfLine", "Статус линии"},
     {"NotifyStatus", "textBoard", "Плата"},
     {"NotifyStatus", "textLevel", "Уровень"},
+    {"LineState", "textUnobtainable", "Номер не существует"},
 }};
 
 }  // namespace

@@ -50,7 +50,7 @@ TLineStateRecord TLineStateRecord::fromBytes(const char* bytes) {
 }
 
 QString lineStateText(int code) {
-    static const std::array<const char*, 19> kTexts = {
+    static const std::array<const char*, 20> kTexts = {
         "Линия отключена",
         "Линия не включена",
         "Линия не используется",
@@ -70,8 +70,9 @@ QString lineStateText(int code) {
         "Не оповещён",
         "Не подняли трубку",
         "Тест сигнала \"Занято\"",
+        "Номер не существует",
     };
-    if (code < -1 || code > 17)
+    if (code < -1 || code > 18)
         return QStringLiteral("Unknown ") + QString::number(code);
     return QString::fromUtf8(kTexts[size_t(code + 1)]);
 }

@@ -14,8 +14,8 @@ struct Row {
 };
 
 using namespace colors;
-// Codes 1..17.
-constexpr std::array<Row, 17> kRows = {{
+// Codes 1..18.
+constexpr std::array<Row, 18> kRows = {{
     {textFreeF, kLightBlue, kBlack},
     {textNumbera, kLime, kBlack},
     {textLineTest, kLime, kBlack},
@@ -33,6 +33,7 @@ constexpr std::array<Row, 17> kRows = {{
     {textNoConfirmation, kRed, kYellow},
     {textNotHandOn, kYellow, kBlack},
     {textBusySignalAnalis, kLime, kBlack},
+    {textUnobtainable, kRed, kYellow},
 }};
 
 }  // namespace
@@ -45,7 +46,7 @@ std::optional<TLineStatusLook> lineStatusLook(int code, bool assigned) {
             return TLineStatusLook{T(textNotReadyF), kRed, kYellow};
         return TLineStatusLook{T(textDisabledF), kGrey, kSilver};
     }
-    if (code < 1 || code > 17)
+    if (code < 1 || code > int(kRows.size()))
         return std::nullopt;
     const Row& r = kRows[size_t(code - 1)];
     return TLineStatusLook{T(r.text), r.panel, r.font};

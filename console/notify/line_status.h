@@ -17,6 +17,7 @@ enum LineStatusCode : int32_t {
     kStatusNotified = 14,
     kStatusNotConfirmed = 15,
     kStatusNoAnswer = 16,
+    kStatusUnobtainable = 18,  // appended: the number does not exist; not called again
 };
 
 // Colours as 0xRRGGBB.

@@ -95,8 +95,8 @@ bool TNotifyRun::pauseElapsed(const TUserListItem& s) const {
 }
 
 bool TNotifyRun::isDone(const TUserListItem& s) const {
-    return s.lastState == kStatusNotified || (s.flags & kFlagUndialable) ||
-           (s.attempts >= settings_.maxAttempts && !s.inCall);
+    return s.lastState == kStatusNotified || s.lastState == kStatusUnobtainable ||
+           (s.flags & kFlagUndialable) || (s.attempts >= settings_.maxAttempts && !s.inCall);
 }
 
 int TNotifyRun::indexOf(const TUserListItem* s) const {
@@ -123,8 +123,10 @@ void TNotifyRun::RunPass() {
             ++c.notified;
             continue;
         }
-        if (isDone(s))
+        if (isDone(s)) {
             ++c.failed;
+            continue;  // never called again, so it holds no one back
+        }
         if (!(s.flags & kFlagUndialable) && s.attempts < floor_ && inWindow(s) && pauseElapsed(s))
             floor_ = s.attempts;
     }
@@ -145,7 +147,8 @@ void TNotifyRun::RunPass() {
     bool anyFree = true;
     for (int k = 0; k < n && anyFree && !finished_; ++k) {
         TUserListItem& s = *users_.Item(k);
-        if (!s.mark || s.inCall || s.lastState == kStatusNotified || (s.flags & kFlagUndialable) ||
+        if (!s.mark || s.inCall || s.lastState == kStatusNotified ||
+            s.lastState == kStatusUnobtainable || (s.flags & kFlagUndialable) ||
             s.attempts >= settings_.maxAttempts || s.attempts > floor_ || !inWindow(s) ||
             !pauseElapsed(s))
             continue;

@@ -73,6 +73,20 @@ void CDtmfDetector::init(uint32_t sampleRate) {
         const double k = static_cast<double>(
             std::lround(kFrequencies[i] * blockLength_ / static_cast<double>(sampleRate)));
         coef_[i] = static_cast<float>(2.0 * std::cos(2.0 * std::numbers::pi * k / blockLength_));
+        // The guard's level and energy tests assume a tone on the bin; a
+        // DTMF tone sits up to half a bin beside it and builds up less power.
+        double s1 = 0, s2 = 0, power = 0;
+        const double c = coef_[i];
+        for (uint32_t n = 0; n < blockLength_; ++n) {
+            const double x = std::sin(2.0 * std::numbers::pi * kFrequencies[i] * n / sampleRate);
+            const double next = c * s1 - s2 + x;
+            s2 = s1;
+            s1 = next;
+            power += s1 * s1 + s2 * s2 - c * s1 * s2;
+        }
+        const double n = blockLength_;
+        const double onBin = n * n * n / 12.0;
+        toneGain_[i] = power > 0 ? static_cast<float>(onBin / power) : 1.0f;
     }
     if (filled_ > blockLength_) {
         filled_ = 0;
@@ -89,12 +103,21 @@ void CDtmfDetector::reset() {
     power_ = Vec8{};
     s1_ = Vec8{};
     s2_ = Vec8{};
+    energy_ = 0;
 }
 
 void CDtmfDetector::run(const int16_t* samples, std::size_t count) {
     goertzelSteps(samples, count, reinterpret_cast<const float*>(&coef_),
                   reinterpret_cast<float*>(&s1_), reinterpret_cast<float*>(&s2_),
                   reinterpret_cast<float*>(&power_));
+    if (guardOn_) {
+        float e = 0;
+        for (std::size_t n = 0; n < count; ++n) {
+            const float x = samples[n];
+            e += x * x;
+        }
+        energy_ += e;
+    }
 }
 
 bool CDtmfDetector::process(const int16_t* samples, std::size_t count) {
@@ -109,6 +132,7 @@ bool CDtmfDetector::process(const int16_t* samples, std::size_t count) {
             s1_ = Vec8{};
             s2_ = Vec8{};
             power_ = Vec8{};
+            energy_ = 0;
             // What is left starts the next block; a call longer than a whole
             // block judges every block it completes.
             samples += room;
@@ -117,6 +141,7 @@ bool CDtmfDetector::process(const int16_t* samples, std::size_t count) {
                 run(samples, blockLength_);
                 judge();
                 s1_ = s2_ = power_ = Vec8{};
+                energy_ = 0;
                 samples += blockLength_;
                 count -= blockLength_;
             }
@@ -141,6 +166,12 @@ void CDtmfDetector::judge() {
         }
     }
     if (row < 0 || column < 0) {
+        lastCandidate_ = '?';
+        return;
+    }
+    if (guardOn_ && !guardLimits_.accept(power_[row] * toneGain_[row],
+                                         power_[4 + column] * toneGain_[4 + column], energy_,
+                                         blockLength_)) {
         lastCandidate_ = '?';
         return;
     }

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "analysis/dtmf_guard.h"
+
 namespace orvel {
 
 class CDtmfDetector {
@@ -27,6 +29,11 @@ public:
     bool process(const int16_t* samples, std::size_t count);
 
     // The recognised keys, zero-terminated.
+    // Puts the confirmation guard in front of every key (off after
+    // construction: then a key is any pair that dominates its groups).
+    void setGuard(bool on) { guardOn_ = on; }
+    bool guard() const { return guardOn_; }
+
     const char* digits() const { return digits_; }
     uint32_t digitCount() const { return digitCount_; }
     uint32_t blockLength() const { return blockLength_; }
@@ -42,6 +49,13 @@ private:
     Vec8 power_{};
     Vec8 s1_{};
     Vec8 s2_{};
+    float energy_ = 0;  // sum of the squared samples of the block
+    // Per filter: the accumulated power of a unit sine at the filter's
+    // nominal frequency, against that of one at the bin's centre (the bins
+    // do not fall on the DTMF frequencies).
+    float toneGain_[kFilters] = {};
+    CDtmfGuard guardLimits_;
+    bool guardOn_ = false;
     uint32_t filled_ = 0;
     uint32_t digitCount_ = 0;
     uint32_t sampleRate_ = 0;

@@ -132,7 +132,7 @@ int CSpectralFrontEnd::meanMagnitude() const {
     return sum / (kLastBin - 1);
 }
 
-int CSpectralFrontEnd::presenceThreshold() const {
+int CSpectralFrontEnd::presenceThreshold(double scale) const {
     if (!foundPeak_) {
         // Without any local maximum the stand-in record has magnitude 1 and
         // would make every level count as sound.
@@ -143,7 +143,7 @@ int CSpectralFrontEnd::presenceThreshold() const {
     const int q = m / n;
     const double r = q > 0 ? 20.0 * std::log10(static_cast<double>(q)) : 0.0;
     if (r > 10.0) {
-        return static_cast<int>((r + 1.0) * 2.5);
+        return std::max(1, static_cast<int>((r + 1.0) * 2.5 * scale));
     }
     return 2 * m;
 }

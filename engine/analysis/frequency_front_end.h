@@ -45,7 +45,9 @@ public:
     // Level above which the frame counts as sound. A clear peak gives a small
     // threshold, a flat spectrum twice the peak, and a spectrum without any
     // peak one that no level can exceed.
-    int presenceThreshold() const;
+    // `scale` below 1 lowers the threshold of a clear peak (a more sensitive
+    // line); a flat spectrum keeps its unreachable threshold.
+    int presenceThreshold(double scale = 1.0) const;
 
     // The strongest peak (the first of the sorted list), kept at hand: it is
     // all the per-frame analysis needs.

@@ -71,6 +71,11 @@ void CRawAnalyzer::setSampleRate(uint32_t rate) {
     processing_.setSampleRate(rate);
 }
 
+void CRawAnalyzer::setConfirmGuard(bool on) {
+    Guard guard(processing_.lock());
+    dtmf_.setGuard(on);
+}
+
 int CRawAnalyzer::process(const ACE_Message_Block* mb) {
     AnalyzerEvents events;
     const int result = process(mb, events);
@@ -113,6 +118,7 @@ void CRawAnalyzer::onAssigned(const ACE_Message_Block* mb, AnalyzerEvents&) {
     } else if (readOfKind(mb, READ_VOLTAGE, read)) {
         state_ = kCalibrating;
         processing_.startCalibration();
+        sit_.reset();
     }
 }
 
@@ -141,6 +147,7 @@ void CRawAnalyzer::onActive(const ACE_Message_Block* mb, AnalyzerEvents& events)
         if (isAck(ack, ACKT_RECEIVE, CMD_SEND_HANG_DOWN)) {
             state_ = kCalibrating;
             processing_.startCalibration();
+        sit_.reset();
         } else if (isAck(ack, ACKT_RECEIVE, CMD_SEND_LINE_FREE)) {
             state_ = kIdle;
         } else if (isAck(ack, ACKT_RECEIVE, CMD_WAIT_DIAL_TONE)) {
@@ -163,6 +170,10 @@ void CRawAnalyzer::onActive(const ACE_Message_Block* mb, AnalyzerEvents& events)
             events.add(EV_CHANGE_LINE_STATE, reported);
         }
         detectDtmf(events);
+        if (s.size() == CSitDetector::kFrameSamples && sit_.process(s.data())) {
+            ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Special information tones detected\n")));
+            events.add(EV_SIT_DETECT, 0);
+        }
     }
 }
 

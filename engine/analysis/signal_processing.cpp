@@ -1,5 +1,8 @@
 #include "analysis/signal_processing.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <ace/Guard_T.h>
 
 #include <algorithm>
@@ -86,6 +89,11 @@ bool CSignalProcessing::calibrationFrame(const int16_t* samples, std::size_t cou
     return frameCounter_ >= kCalibrationFrames;
 }
 
+void CSignalProcessing::setSensitivityDb(double db) {
+    Guard guard(lock_);
+    presenceScale_ = std::pow(10.0, -std::clamp(db, 0.0, 30.0) / 20.0);
+}
+
 bool CSignalProcessing::activeFrame(const int16_t* samples, std::size_t count, uint32_t& reported) {
     Guard guard(lock_);
     waveDump_.write(samples, count * sizeof(int16_t));
@@ -99,7 +107,7 @@ bool CSignalProcessing::activeFrame(const int16_t* samples, std::size_t count, u
     frame.level = band.level;
     frame.frequency = band.frequency;
     frame.meanMagnitude = voice_.meanMagnitude();
-    frame.presenceThreshold = voice_.presenceThreshold();
+    frame.presenceThreshold = voice_.presenceThreshold(presenceScale_);
 
     const uint32_t rawClass = detector_.classify(frame);
     const bool ready = detector_.decisionReady();

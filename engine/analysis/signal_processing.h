@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "analysis/dtmf_detector.h"
+#include "analysis/sit_detector.h"
 #include "analysis/line_state_filter.h"
 #include "analysis/signal_detector.h"
 #include "analysis/vad.h"
@@ -39,6 +40,9 @@ public:
     // cannot be read or built (every stable tone is then a generic tone).
     int loadFis(const std::string& path);
     void setSampleRate(uint32_t rate) { sampleRate_ = rate; }
+    // Hears quieter call-progress tones and voices than the fixed presence
+    // threshold allows: `db` lowers the threshold of a clear spectral peak.
+    void setSensitivityDb(double db);
     uint32_t sampleRate() const { return sampleRate_; }
 
     // Closes this call's dumps and opens those selected by `mask` for a new
@@ -76,6 +80,7 @@ private:
     CSignalDetector detector_;
     uint32_t frameCounter_ = 0;
     uint32_t sampleRate_ = 8000;
+    double presenceScale_ = 1.0;
     int bandLow_ = 0;  // 0..0: the whole spectrum
     int bandHigh_ = 0;
     uint32_t reported_ = 0;
@@ -118,6 +123,7 @@ public:
     void send(const AnalyzerEvents& events);
 
     void setSampleRate(uint32_t rate);
+    void setConfirmGuard(bool on);
     int loadFuzzySystem(const std::string& path) { return processing_.loadFis(path); }
     void openDumps(const std::string& channelDir, const std::string& callPrefix, uint32_t mask) {
         processing_.openDumps(channelDir, callPrefix, mask);
@@ -144,6 +150,7 @@ private:
     uint32_t state_ = kIdle;
     CSignalProcessing processing_;
     CDtmfDetector dtmf_;
+    CSitDetector sit_;  // the exchange's information tones, once per listening period
     std::vector<int16_t> samples_;
 };
 

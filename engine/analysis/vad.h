@@ -44,7 +44,7 @@ public:
         return frontEnd_.features(bandLowHz, bandHighHz);
     }
     int meanMagnitude() const { return frontEnd_.meanMagnitude(); }
-    int presenceThreshold() const { return frontEnd_.presenceThreshold(); }
+    int presenceThreshold(double scale = 1.0) const { return frontEnd_.presenceThreshold(scale); }
 
     void enable(bool on) { enabled_ = on; }
     bool enabled() const { return enabled_; }

@@ -90,6 +90,9 @@ int CListenLineTest::DoAlgorithm(const ACE_Message_Block* mb) {
             changeState(WAIT_LINE_READY, 1, 3);
         }
     }
+    if (readRecord(mb, ev) && ev.type == EV_SIT_DETECT && unobtainable()) {
+        return 0;
+    }
     const uint32_t s = state_.load();
     if (s >= kAlgorithmStateCount) {
         return -1;
@@ -102,6 +105,33 @@ int CListenLineTest::DoAlgorithm(const ACE_Message_Block* mb) {
                    address_.device, address_.channel, algorithmStateName(state_.load())));
     }
     return result;
+}
+
+// The exchange's information tones from the moment the number is dialled:
+// the number cannot be reached, and calling it again will not help. Before
+// they were recognised, the tones or the announcement after them may have
+// been taken for an answer, so the states of a message count as well.
+bool CListenLineTest::unobtainable() {
+    switch (state_.load()) {
+        case WAIT_EVENT_KPW:
+        case WAIT_ABONENT_HANG_UP:
+        case WAIT_PLAY_MSG:
+        case WAIT_TEST_BUSY:
+        case WAIT_PLAY_CONFIRM_MSG:
+        case WAIT_TEST_PAUSE:
+        case WAIT_PLAY_BEEP:
+        case WAIT_TEST_DTMF:
+            break;
+        default:
+            return false;
+    }
+    ACE_DEBUG((LM_DEBUG,
+               ACE_TEXT(" Device %u Channel %u : information tones -> number unobtainable\n"),
+               address_.device, address_.channel));
+    redial_ = false;
+    notifyResult(NR_UNOBTAINABLE);
+    hangDownStep();
+    return true;
 }
 
 int CListenLineTest::CheckTimeOut(const ACE_Time_Value&, const void*) {

@@ -89,6 +89,7 @@ private:
 
     // Named steps.
     void hangDownStep();
+    bool unobtainable();
     void freeStep();
     void playStep(uint32_t message, uint32_t state);
     void dialStep();

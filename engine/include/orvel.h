@@ -32,7 +32,10 @@ enum {
     ORVEL_NR_NOTIFY_OK = 1,
     ORVEL_NR_LINE_BUSY = 2,
     ORVEL_NR_NOT_HANDUP = 3,
-    ORVEL_NR_LINE_DROP = 4
+    ORVEL_NR_LINE_DROP = 4,
+    /* Appended: the exchange's information tones said the number cannot be
+       reached. Callers that know only 0..4 see an unknown result. */
+    ORVEL_NR_UNOBTAINABLE = 5
 };
 
 /* GetLineState fills 145 words: word 0 the program state, then for device d

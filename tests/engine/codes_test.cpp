@@ -34,7 +34,8 @@ TEST(CodeNames, EventClassStatusAndStateFallbacks) {
     EXPECT_STREQ(algorithmStateName(16), "WAIT_ACKNOWLEDGE_FREE_LINE");
     EXPECT_STREQ(algorithmStateName(17), "UNKNOWN_STATE");
     EXPECT_STREQ(notifyResultName(4), "NR_LINE_DROP");
-    EXPECT_STREQ(notifyResultName(5), "NR_UNKNOWN");
+    EXPECT_STREQ(notifyResultName(5), "NR_UNOBTAINABLE");
+    EXPECT_STREQ(notifyResultName(6), "NR_UNKNOWN");
     EXPECT_STREQ(notifyResultName(0xFFFFFFFF), "NR_UNKNOWN");
 }
 

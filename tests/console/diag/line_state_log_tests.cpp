@@ -57,7 +57,8 @@ TEST(LineStateText, KnownAndUnknownCodes) {
     EXPECT_EQ(lineStateText(-1), "Линия отключена");
     EXPECT_EQ(lineStateText(14), "Оповещён");
     EXPECT_EQ(lineStateText(17), "Тест сигнала \"Занято\"");
-    EXPECT_EQ(lineStateText(18), "Unknown 18");
+    EXPECT_EQ(lineStateText(18), "Номер не существует");  // appended: unobtainable numbers
+    EXPECT_EQ(lineStateText(19), "Unknown 19");
     EXPECT_EQ(lineStateText(-2), "Unknown -2");
 }
 

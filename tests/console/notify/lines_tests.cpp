@@ -90,7 +90,9 @@ TEST(LineStatus, TextsAndColoursByCodeAndAssignment) {
     EXPECT_EQ(lineStatusLook(0, true)->panel, colors::kRed);
     EXPECT_EQ(lineStatusLook(0, false)->panel, colors::kGrey);
     EXPECT_EQ(lineStatusLook(15, true)->font, colors::kYellow);
-    EXPECT_FALSE(lineStatusLook(18, true));
+    ASSERT_TRUE(lineStatusLook(18, true));  // appended: unobtainable
+    EXPECT_EQ(lineStatusLook(18, true)->text, QStringLiteral("Номер не существует"));
+    EXPECT_FALSE(lineStatusLook(19, true));
     TORVELLine l(0, 0);
     l.State = 14;
     EXPECT_EQ(l.StatusText(), T(textAlarmedM));

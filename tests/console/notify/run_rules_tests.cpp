@@ -256,5 +256,27 @@ TEST_F(RunRules, DialStringCarriesPrefixesAndTheConfirmationMode) {
     EXPECT_EQ(lib.calls[0].mode, 2);
 }
 
+TEST_F(RunRules, UnobtainableNumberIsNotCalledAgainAndCountsAsNotNotified) {
+    add("A", "100");
+    add("B", "200");
+    lib.plan["100"] = kStatusUnobtainable;
+    lib.plan["200"] = 9;
+    run.settings().maxAttempts = 3;
+    begin();
+    passesUntilFinished();
+    EXPECT_EQ(lib.callsTo("100"), 1);
+    EXPECT_EQ(lib.callsTo("200"), 3);
+    const TRunCounts c = run.counts();
+    EXPECT_EQ(c.notified, 0);
+    EXPECT_EQ(c.failed, 2);
+    TLogCache cache;
+    ASSERT_TRUE(cache.loadRun(lineLog.currentFile()));
+    bool logged = false;
+    for (int i = 0; i < cache.Count(); ++i) {
+        logged = logged || cache.Item(i)->stateText == QStringLiteral("Номер не существует");
+    }
+    EXPECT_TRUE(logged);
+}
+
 }  // namespace
 }  // namespace orvel::test

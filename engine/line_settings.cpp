@@ -1,0 +1,58 @@
+#include "line_settings.h"
+
+#include <SimpleIni.h>
+
+#include <ace/Log_Msg.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+
+namespace orvel {
+namespace {
+
+bool number(const char* text, double lo, double hi, double& out) {
+    if (text == nullptr || *text == '\0') {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text, &end);
+    if (errno != 0 || *end != '\0' || v < lo || v > hi) {
+        return false;
+    }
+    out = v;
+    return true;
+}
+
+}  // namespace
+
+LineSettings readLineSettings(const std::string& path) {
+    LineSettings s;
+    if (path.empty()) {
+        return s;
+    }
+    CSimpleIniA ini(false, false, false);
+    if (ini.LoadFile(path.c_str()) < 0) {
+        ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings %C cannot be read\n"), path.c_str()));
+        return s;
+    }
+    double v = 0;
+    if (const char* text = ini.GetValue("Line", "ConfirmGuard", nullptr); text != nullptr) {
+        if (number(text, 0, 1, v) && (v == 0 || v == 1)) {
+            s.confirmGuard = v == 1;
+        } else {
+            ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings: bad ConfirmGuard=%C\n"), text));
+        }
+    }
+    if (const char* text = ini.GetValue("Line", "Sensitivity", nullptr); text != nullptr) {
+        if (number(text, 0, 30, v)) {
+            s.sensitivityDb = v;
+        } else {
+            ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings: bad Sensitivity=%C\n"), text));
+        }
+    }
+    return s;
+}
+
+}  // namespace orvel

@@ -1,0 +1,26 @@
+// The line engine's own settings: "orvelline.ini" in the program directory,
+// section [Line]. Every key may be missing; a value that is not valid is
+// logged and its default kept.
+//
+//   ConfirmGuard=1   a key counts only when its tones are loud enough, their
+//                    levels close enough and little else sounds (0: any pair
+//                    that dominates its groups, as the bare detector does)
+//   Sensitivity=20   dB by which quieter tones and voices than the fixed
+//                    presence threshold are still heard (0..30)
+#pragma once
+
+#include <string>
+
+namespace orvel {
+
+inline constexpr const char* kLineSettingsFile = "orvelline.ini";
+
+struct LineSettings {
+    bool confirmGuard = true;
+    double sensitivityDb = 20.0;
+};
+
+// Reads the file at `path`; an empty path (no such file) gives the defaults.
+LineSettings readLineSettings(const std::string& path);
+
+}  // namespace orvel

@@ -1,0 +1,107 @@
+// The exchange's special information tones: three tones rising from 950 to
+// 1800 Hz. Only that sequence, at any line level and with the usual
+// tolerances, is taken for an unobtainable number.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+#include "analysis/sit_detector.h"
+#include "dtmf_test_signals.h"
+
+using orvel::CSitDetector;
+
+namespace {
+
+void tone(std::vector<float>& x, double hz, int ms, double dbm0) {
+    const double a = orvel::tools::dbm0Peak(dbm0);
+    for (int n = 0; n < ms * 8; ++n) {
+        x.push_back(static_cast<float>(a * std::sin(2 * std::numbers::pi * hz * n / 8000.0)));
+    }
+}
+
+void silence(std::vector<float>& x, int ms) {
+    x.insert(x.end(), static_cast<size_t>(ms) * 8, 0.0f);
+}
+
+// Frames at which the detector fired.
+std::vector<size_t> detections(const std::vector<float>& signal) {
+    const auto x = orvel::tools::toSamples(signal);
+    CSitDetector d;
+    std::vector<size_t> at;
+    for (size_t f = 0; f + 64 <= x.size(); f += 64) {
+        if (d.process(x.data() + f)) {
+            at.push_back(f / 64);
+        }
+    }
+    return at;
+}
+
+}  // namespace
+
+TEST(SitDetector, TheThreeTonesAtAnyLevelAndTimingAreRecognisedOnce) {
+    for (double level : {-8.0, -20.0, -35.0}) {
+        for (int ms : {276, 330, 380}) {
+            for (double drift : {-30.0, 0.0, 30.0}) {
+                std::vector<float> x;
+                silence(x, 37);
+                tone(x, 950 + drift, ms, level);
+                silence(x, 10);
+                tone(x, 1400 + drift, ms, level);
+                tone(x, 1800 + drift, ms, level);
+                silence(x, 1000);
+                tone(x, 950, ms, level);  // the sequence again: still one report
+                tone(x, 1400, ms, level);
+                tone(x, 1800, ms, level);
+                orvel::tools::addNoise(x, level - 20, 3);
+                const auto at = detections(x);
+                ASSERT_EQ(at.size(), 1u) << level << " dBm0, " << ms << " ms, " << drift << " Hz";
+                // On the third tone, not before.
+                EXPECT_GE(at[0] * 8, static_cast<size_t>(37 + 2 * ms + 10 + 200 - 16));
+            }
+        }
+    }
+}
+
+TEST(SitDetector, OtherSoundsAreNotInformationTones) {
+    auto none = [](const std::vector<float>& x) { return detections(x).empty(); };
+    std::vector<float> x;
+    tone(x, 950, 3000, -10);  // one steady tone
+    EXPECT_TRUE(none(x));
+    x.clear();
+    tone(x, 1800, 330, -10);  // wrong order
+    tone(x, 1400, 330, -10);
+    tone(x, 950, 330, -10);
+    EXPECT_TRUE(none(x));
+    x.clear();
+    tone(x, 950, 100, -10);  // too short
+    tone(x, 1400, 100, -10);
+    tone(x, 1800, 100, -10);
+    EXPECT_TRUE(none(x));
+    x.clear();
+    tone(x, 950, 330, -10);  // a long gap between the tones
+    silence(x, 500);
+    tone(x, 1400, 330, -10);
+    tone(x, 1800, 330, -10);
+    EXPECT_TRUE(none(x));
+    x.clear();
+    tone(x, 950, 330, -55);  // below the line's noise
+    tone(x, 1400, 330, -55);
+    tone(x, 1800, 330, -55);
+    EXPECT_TRUE(none(x));
+    // Busy tone, ring-back and DTMF keys.
+    x.clear();
+    for (int i = 0; i < 10; ++i) {
+        tone(x, 425, 350, -10);
+        silence(x, 350);
+    }
+    orvel::tools::KeyBurst b;
+    for (const char* k = orvel::tools::kDtmfKeys; *k != '\0'; ++k) {
+        b.key = *k;
+        b.onMs = 400;
+        orvel::tools::appendKey(x, b);
+    }
+    EXPECT_TRUE(none(x));
+}

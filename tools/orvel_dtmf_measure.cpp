@@ -1,0 +1,246 @@
+// orvel-dtmf-measure: the engine's DTMF detector measured with and without
+// its confirmation guard.
+//
+// Part 1 follows the classic receiver test procedure with generated tones
+// and noise: decode of every key, shortest tone, frequency tolerance, twist
+// limits, dynamic range and the noise the key 9 survives. Part 2 counts
+// talk-off: keys reported in synthetic speech (espeak-ng, several languages,
+// voices, speeds and pitches, at several line levels), the confirmation key
+// 9 among them.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/dtmf_detector.h"
+#include "dtmf_test_signals.h"
+#include "speech.h"
+
+namespace {
+
+using orvel::tools::KeyBurst;
+
+std::string detect(const std::vector<int16_t>& x, bool guard) {
+    orvel::CDtmfDetector d;
+    d.init(8000);
+    d.setGuard(guard);
+    std::string keys;
+    for (size_t b = 0; b + 64 <= x.size(); b += 64) {
+        if (d.process(x.data() + b, 64)) {
+            keys += d.digits()[0];
+            d.reset();
+        }
+    }
+    return keys;
+}
+
+// Share of `trials` bursts (random block alignment and phase) heard as their key.
+double heardShare(KeyBurst b, double noiseDbm0, bool guard, int trials = 40) {
+    std::mt19937 rng(12345);
+    int ok = 0;
+    for (int t = 0; t < trials; ++t) {
+        std::vector<float> x(static_cast<size_t>(rng() % 240), 0.0f);
+        orvel::tools::appendKey(x, b, (rng() % 628) / 100.0);
+        if (noiseDbm0 > -100) {
+            orvel::tools::addNoise(x, noiseDbm0, rng());
+        }
+        const std::string k = detect(orvel::tools::toSamples(x), guard);
+        const char want = b.key == '*' ? 'x' : b.key;
+        ok += !k.empty() && k.find_first_not_of(want) == std::string::npos ? 1 : 0;
+    }
+    return static_cast<double>(ok) / trials;
+}
+
+void procedure(bool guard) {
+    std::printf("\n== receiver test, guard %s ==\n", guard ? "on" : "off");
+    int decoded = 0;
+    for (const char* k = orvel::tools::kDtmfKeys; *k != '\0'; ++k) {
+        KeyBurst b;
+        b.key = *k;
+        decoded += heardShare(b, -100, guard) == 1.0 ? 1 : 0;
+    }
+    std::printf("decode: %d of 16 keys at -10 dBm0, 100 ms, every alignment\n", decoded);
+    KeyBurst nine;
+    for (int ms = 20; ms <= 80; ms += 2) {
+        nine.onMs = ms;
+        if (heardShare(nine, -100, guard) == 1.0) {
+            std::printf("shortest tone always heard: %d ms\n", ms);
+            break;
+        }
+    }
+    for (int ms = 80; ms >= 10; ms -= 2) {
+        nine.onMs = ms;
+        if (heardShare(nine, -100, guard) == 0.0) {
+            std::printf("longest tone never heard: %d ms\n", ms);
+            break;
+        }
+    }
+    nine.onMs = 100;
+    for (int sign : {+1, -1}) {
+        double last = 0;
+        for (double off = 0; off <= 6.0; off += 0.25) {
+            nine.offsetPercent = sign * off;
+            if (heardShare(nine, -100, guard) < 1.0) {
+                break;
+            }
+            last = off;
+        }
+        std::printf("frequency offset %c: heard up to %.2f %%\n", sign > 0 ? '+' : '-', last);
+    }
+    nine.offsetPercent = 0;
+    for (int sign : {+1, -1}) {
+        double last = 0;
+        for (double tw = 0; tw <= 20; tw += 0.5) {
+            nine.lowDbm0 = sign > 0 ? -16 : -6;
+            nine.twistDb = sign * tw;
+            if (heardShare(nine, -100, guard) < 1.0) {
+                break;
+            }
+            last = tw;
+        }
+        std::printf("%s twist: heard up to %.1f dB\n", sign > 0 ? "normal" : "reverse", last);
+    }
+    nine.twistDb = 0;
+    double weakest = 0;
+    for (double level = 0; level >= -60; level -= 1) {
+        nine.lowDbm0 = level;
+        if (heardShare(nine, -100, guard) < 1.0) {
+            break;
+        }
+        weakest = level;
+    }
+    std::printf("dynamic range: every burst heard from 0 down to %.0f dBm0 per tone\n", weakest);
+    nine.lowDbm0 = -20;
+    double snr = 40;
+    for (double s = 40; s >= -5; s -= 1) {
+        if (heardShare(nine, -20 - s, guard) < 1.0) {
+            break;
+        }
+        snr = s;
+    }
+    std::printf("noise: key 9 at -20 dBm0 always heard down to %.0f dB SNR (per tone)\n", snr);
+}
+
+struct Voice {
+    const char* voice;
+    const char* text;
+};
+const Voice kVoices[] = {
+    {"ru", "Алло, кто это? Я вас не слышу, говорите громче. Что случилось? Повторите ещё раз, "
+           "пожалуйста, связь очень плохая. Да, я понял, сейчас приеду, только соберусь."},
+    {"ru+f3", "Здравствуйте! Нет, его сейчас нет дома, он будет вечером. Что ему передать? "
+              "Хорошо, я запишу номер телефона, диктуйте: девять, девять, восемь, семь."},
+    {"ru+m3", "Послушайте, я уже третий раз объясняю: девятого числа у нас собрание, "
+              "а в девять часов утра начинается смена. Девятка, девятка, нажмите девять."},
+    {"en-us", "Hello? Who is this? I can't hear you very well, the line is terrible. Could "
+              "you call back later? Nine, nine, one. Yes, I will be there at nine o'clock."},
+    {"en-gb+f2", "Good morning, this is the answering service. Please leave your name, number "
+                 "and a short message after the tone, and we shall ring you back."},
+    {"de", "Hallo? Wer ist da? Ich verstehe Sie nicht, die Verbindung ist sehr schlecht. "
+           "Neun, neun, acht. Rufen Sie bitte später noch einmal an."},
+    {"fr-fr", "Allô? Qui est à l'appareil? Je n'entends rien du tout. Neuf heures, oui, neuf "
+              "heures demain matin. Rappelez-moi plus tard, s'il vous plaît."},
+    {"es", "¿Diga? ¿Quién es? No le oigo bien. Nueve, nueve, nueve. Llámeme más tarde, por "
+           "favor, ahora estoy conduciendo."},
+    {"it", "Pronto? Chi parla? Non sento niente. Alle nove, sì, domani mattina alle nove. "
+           "Richiami più tardi, per favore."},
+    {"uk", "Алло? Хто це? Нічого не чути, перетелефонуйте, будь ласка. Дев'ять, дев'ять."},
+    {"pl", "Halo? Kto mówi? Nic nie słychać. Dziewięć, dziewięć. Proszę zadzwonić później."},
+};
+
+// One utterance from espeak-ng at a given speed and pitch, at 8 kHz.
+std::vector<int16_t> speak(const Voice& v, int speed, int pitch, const std::string& tmp) {
+    {
+        std::ofstream f(tmp + ".txt");
+        f << v.text;
+    }
+    const std::string cmd = "espeak-ng -v " + std::string(v.voice) + " -s " +
+                            std::to_string(speed) + " -p " + std::to_string(pitch) + " -w " +
+                            tmp + ".wav -f " + tmp + ".txt 2>/dev/null";
+    if (std::system(cmd.c_str()) != 0) {
+        return {};
+    }
+    std::ifstream w(tmp + ".wav", std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(w)), std::istreambuf_iterator<char>());
+    if (bytes.size() < 44) {
+        return {};
+    }
+    const int rate = static_cast<unsigned char>(bytes[24]) |
+                     (static_cast<unsigned char>(bytes[25]) << 8) |
+                     (static_cast<unsigned char>(bytes[26]) << 16);
+    std::vector<int16_t> raw((bytes.size() - 44) / 2);
+    for (size_t i = 0; i < raw.size(); ++i) {
+        raw[i] = static_cast<int16_t>(static_cast<unsigned char>(bytes[44 + 2 * i]) |
+                                      (static_cast<unsigned char>(bytes[45 + 2 * i]) << 8));
+    }
+    return orvel::sim::resampleTo8k(raw, rate);
+}
+
+void talkOff(double minutes) {
+    std::printf("\n== talk-off on synthetic speech ==\n");
+    const std::string tmp = "/tmp/orvel-talkoff-" + std::to_string(::getpid());
+    const int speeds[] = {120, 160, 210};
+    const int pitches[] = {25, 50, 80};
+    const double levels[] = {-6, -15, -25};  // peak of the speech, dBm0
+    double seconds = 0;
+    long keys[2] = {0, 0};
+    long nines[2] = {0, 0};
+    size_t round = 0;
+    while (seconds < minutes * 60) {
+        const Voice& v = kVoices[round % std::size(kVoices)];
+        const int speed = speeds[(round / std::size(kVoices)) % 3];
+        const int pitch = pitches[(round / std::size(kVoices) / 3) % 3];
+        const double level = levels[round % 3];
+        ++round;
+        auto s = speak(v, speed, pitch, tmp);
+        if (s.empty()) {
+            std::printf("espeak-ng gives no speech for %s\n", v.voice);
+            if (round > std::size(kVoices) * 3) {
+                break;
+            }
+            continue;
+        }
+        orvel::sim::levelTo(s, static_cast<int>(orvel::tools::dbm0Peak(level)));
+        seconds += s.size() / 8000.0;
+        for (int g = 0; g < 2; ++g) {
+            const std::string k = detect(s, g == 1);
+            keys[g] += static_cast<long>(k.size());
+            for (char c : k) {
+                nines[g] += c == '9' ? 1 : 0;
+            }
+        }
+    }
+    std::remove((tmp + ".txt").c_str());
+    std::remove((tmp + ".wav").c_str());
+    std::printf("speech: %.1f minutes, %zu utterances\n", seconds / 60, round);
+    std::printf("false keys without the guard: %ld (of them key 9: %ld)\n", keys[0], nines[0]);
+    std::printf("false keys with the guard:    %ld (of them key 9: %ld)\n", keys[1], nines[1]);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    double minutes = 60;
+    bool procedureOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--minutes" && i + 1 < argc) {
+            minutes = std::atof(argv[++i]);
+        } else if (a == "--procedure-only") {
+            procedureOnly = true;
+        } else {
+            std::fprintf(stderr, "usage: %s [--minutes M] [--procedure-only]\n", argv[0]);
+            return 2;
+        }
+    }
+    procedure(false);
+    procedure(true);
+    if (!procedureOnly) {
+        talkOff(minutes);
+    }
+    return 0;
+}
