@@ -177,6 +177,7 @@ bool COrvelEngine::bringUpBoard(uint32_t d, const std::string& name, const std::
         ensureDumpDirectory(deviceDir + "/Channel" + std::to_string(k));
         analyzer->setSampleRate(8000);
         analyzer->setConfirmGuard(lineSettings_.confirmGuard);
+        analyzer->setSitDetect(lineSettings_.sitDetect);
         analyzer->processing().setSensitivityDb(lineSettings_.sensitivityDb);
         device->setChannelGain(k, 1, false);
     }

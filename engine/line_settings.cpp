@@ -45,6 +45,13 @@ LineSettings readLineSettings(const std::string& path) {
             ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings: bad ConfirmGuard=%C\n"), text));
         }
     }
+    if (const char* text = ini.GetValue("Line", "SitDetect", nullptr); text != nullptr) {
+        if (number(text, 0, 1, v) && (v == 0 || v == 1)) {
+            s.sitDetect = v == 1;
+        } else {
+            ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings: bad SitDetect=%C\n"), text));
+        }
+    }
     if (const char* text = ini.GetValue("Line", "Sensitivity", nullptr); text != nullptr) {
         if (number(text, 0, 30, v)) {
             s.sensitivityDb = v;

@@ -7,6 +7,11 @@
 //                    that dominates its groups, as the bare detector does)
 //   Sensitivity=20   dB by which quieter tones and voices than the fixed
 //                    presence threshold are still heard (0..30)
+//   SitDetect=0      1: the exchange's information tones end a call as
+//                    unobtainable (not called again). Off by default: on the
+//                    simulated exchange a busy tone was taken for them now
+//                    and then, and a busy subscriber booked unobtainable is
+//                    never called again.
 #pragma once
 
 #include <string>
@@ -18,6 +23,7 @@ inline constexpr const char* kLineSettingsFile = "orvelline.ini";
 struct LineSettings {
     bool confirmGuard = true;
     double sensitivityDb = 20.0;
+    bool sitDetect = false;
 };
 
 // Reads the file at `path`; an empty path (no such file) gives the defaults.

@@ -261,7 +261,7 @@ int main(int argc, char** argv) {
     }
     {
         std::ofstream settings(dir / "orvelline.ini");
-        settings << "[Line]\nConfirmGuard=" << (o.guard ? 1 : 0) << "\n";
+        settings << "[Line]\nConfirmGuard=" << (o.guard ? 1 : 0) << "\nSitDetect=1\n";
         if (o.sensitivityDb >= 0) {
             settings << "Sensitivity=" << o.sensitivityDb << "\n";
         }

@@ -76,6 +76,11 @@ void CRawAnalyzer::setConfirmGuard(bool on) {
     dtmf_.setGuard(on);
 }
 
+void CRawAnalyzer::setSitDetect(bool on) {
+    Guard guard(processing_.lock());
+    sitOn_ = on;
+}
+
 int CRawAnalyzer::process(const ACE_Message_Block* mb) {
     AnalyzerEvents events;
     const int result = process(mb, events);
@@ -170,7 +175,7 @@ void CRawAnalyzer::onActive(const ACE_Message_Block* mb, AnalyzerEvents& events)
             events.add(EV_CHANGE_LINE_STATE, reported);
         }
         detectDtmf(events);
-        if (s.size() == CSitDetector::kFrameSamples && sit_.process(s.data())) {
+        if (sitOn_ && s.size() == CSitDetector::kFrameSamples && sit_.process(s.data())) {
             ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Special information tones detected\n")));
             events.add(EV_SIT_DETECT, 0);
         }

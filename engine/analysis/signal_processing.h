@@ -124,6 +124,8 @@ public:
 
     void setSampleRate(uint32_t rate);
     void setConfirmGuard(bool on);
+    // Whether the exchange's information tones end a call as unobtainable.
+    void setSitDetect(bool on);
     int loadFuzzySystem(const std::string& path) { return processing_.loadFis(path); }
     void openDumps(const std::string& channelDir, const std::string& callPrefix, uint32_t mask) {
         processing_.openDumps(channelDir, callPrefix, mask);
@@ -151,6 +153,7 @@ private:
     CSignalProcessing processing_;
     CDtmfDetector dtmf_;
     CSitDetector sit_;  // the exchange's information tones, once per listening period
+    bool sitOn_ = true;
     std::vector<int16_t> samples_;
 };
 
