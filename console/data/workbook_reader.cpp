@@ -8,6 +8,7 @@
 #include <pugixml.hpp>
 
 #include "data/workbook_styles.h"
+#include "data/workbook_xml.h"
 
 namespace orvel {
 
@@ -107,28 +108,9 @@ private:
     qint64 spent_ = 0;
 };
 
-const char* localName(const char* name) {
-    const char* colon = std::strrchr(name, ':');
-    return colon ? colon + 1 : name;
-}
-
-bool is(pugi::xml_node n, const char* name) {
-    return n.type() == pugi::node_element && std::strcmp(localName(n.name()), name) == 0;
-}
-
-pugi::xml_node child(pugi::xml_node parent, const char* name) {
-    for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling())
-        if (is(n, name))
-            return n;
-    return {};
-}
-
-pugi::xml_attribute attr(pugi::xml_node n, const char* name) {
-    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
-        if (std::strcmp(localName(a.name()), name) == 0)
-            return a;
-    return {};
-}
+using xlsx::attr;
+using xlsx::child;
+using xlsx::is;
 
 // A parsed part; the document keeps its buffer (parsed in place).
 struct Part {

@@ -4,6 +4,8 @@
 #include <map>
 #include <pugixml.hpp>
 
+#include "data/workbook_xml.h"
+
 namespace orvel {
 
 namespace {
@@ -12,21 +14,8 @@ namespace {
 // making the per-index tables huge.
 constexpr int kMaxFormats = 65536;
 
-const char* localName(const char* name) {
-    const char* colon = std::strrchr(name, ':');
-    return colon ? colon + 1 : name;
-}
-
-bool is(pugi::xml_node n, const char* name) {
-    return n.type() == pugi::node_element && std::strcmp(localName(n.name()), name) == 0;
-}
-
-pugi::xml_node child(pugi::xml_node parent, const char* name) {
-    for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling())
-        if (is(n, name))
-            return n;
-    return {};
-}
+using xlsx::child;
+using xlsx::is;
 
 // An element's children of one name, at most kMaxFormats of them.
 std::vector<pugi::xml_node> children(pugi::xml_node parent, const char* name) {
