@@ -57,14 +57,9 @@ void TForm1::newRecord() {
         record_->mode() != TfrRecordInterface::kViewing) {
         return;
     }
+    // A new record is the duplicate of an empty one.
     record_->clearValues();
-    record_->setGroupText(QString());
-    record_->setGroupVisible(!ctx_.users.hasGroupFilter());
-    editKind_ = 1;
-    editRows_.clear();
-    record_->setMode(TfrRecordInterface::kEditOne);
-    updateCommands();
-    record_->nameEdit()->setFocus();
+    duplicateRecord();
 }
 
 void TForm1::duplicateRecord() {
