@@ -17,13 +17,32 @@ void TORVELLine::Release(ILineLibrary& lib) {
 }
 
 QString TORVELLine::StatusText() {
-    const auto look = lineStatusLook(State, Assigned);
-    if (!look)
-        return Row.status;
-    Row.status = look->text;
+    UpdateLook();
+    return Row.status;
+}
+
+bool TORVELLine::UpdateLook() {
+    // Anyone else writing the row (a released or dropped line, a new run)
+    // leaves it differing from the cached look, which is then applied again.
+    if (lookCached_ && State == lookState_ && Assigned == lookAssigned_ &&
+        Row.panel == lookPanel_ && Row.font == lookFont_ && Row.status == lookText_)
+        return false;
+    auto look = lineStatusLook(State, Assigned);
+    if (!look) {
+        lookCached_ = false;
+        return false;
+    }
+    const bool changed = Row.status != look->text || Row.panel != look->panel;
+    Row.status = std::move(look->text);
     Row.panel = look->panel;
     Row.font = look->font;
-    return look->text;
+    lookCached_ = true;
+    lookState_ = State;
+    lookAssigned_ = Assigned;
+    lookPanel_ = Row.panel;
+    lookFont_ = Row.font;
+    lookText_ = Row.status;
+    return changed;
 }
 
 QString FilterNumber(const QString& phone) {
