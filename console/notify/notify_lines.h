@@ -78,6 +78,9 @@ private:
 QString FilterNumber(const QString& phone);
 // The dial string: waits for dial tone and the exit prefix the number selects.
 QString AddPrefixes(const QString& filtered, const TORVELLine& line);
+// "board 1 channel 12" (as the line list names a channel it cannot serve)
+// in the program's words, counted from 1 as the board panels are.
+QString unservedLineText(const QString& line);
 
 class TORVLines {
 public:
