@@ -29,6 +29,9 @@ struct TPlanRequest {
     // During a run: the lines it holds are used (not the enabled ones), and
     // subscribers in a call are expected to end half a call later.
     bool running = false;
+    // The call model to use as it is: a run's re-estimates reuse the one made
+    // at its start instead of reading every log again.
+    std::optional<TPlanCallModel> model;
 };
 
 // Seconds of sound in a WAVE file; nothing when it is not one.

@@ -6,7 +6,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "data/user_list.h"
 #include "diag/line_state_log.h"
+#include "notify/line_status.h"
+#include "notify/notify_lines.h"
+#include "notify/notify_run.h"
 #include "notify/plan_call_model.h"
 #include "notify/plan_estimate.h"
 #include "notify/run_planner.h"
@@ -236,6 +240,85 @@ TEST(PlanCallModel, MessageLengthsComeFromTheWaveFiles) {
     ASSERT_TRUE(wavSeconds(path).has_value());
     EXPECT_DOUBLE_EQ(*wavSeconds(path), 3.0);
     EXPECT_FALSE(wavSeconds(dir.path() + QStringLiteral("/missing.wav")).has_value());
+}
+
+// The program's objects read as the run sees them: two lines, subscribers
+// added to a fresh list; every call confirmed after 30 s.
+class PlanInputFromTheProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(users.open(dir.path(), 0));
+        ProgramStateRecord r{};
+        r[0] = 1;
+        r[1] = 2;
+        r[3] = 2;  // one board of two lines
+        lines.Create(r);
+        ASSERT_EQ(lines.Count(), 2);
+        request.now = kTen;
+        request.maxAttempts = 3;
+        request.model = only(PlanOutcome::Confirmed, 30);
+    }
+    TUserListItem& add(const QString& phone) {
+        TUserListItem it;
+        it.id = users.NextId();
+        it.name.assign(QStringLiteral("Абонент ") + QString::number(it.id));
+        it.phone.assign(phone);
+        users.AddItem(it);
+        TUserListItem& added = *users.Item(users.Count() - 1);
+        added.mark = 1;
+        return added;
+    }
+    QTemporaryDir dir;
+    TUserList users;
+    TORVLines lines;
+    TPlanRequest request;
+};
+
+TEST_F(PlanInputFromTheProgram, SubscribersTheRunTakesAsDoneAreNeitherCalledNorWaitedFor) {
+    add(QStringLiteral("100"));
+    add(QStringLiteral("()-"));  // nothing to dial
+    TUserListItem& gone = add(QStringLiteral("108"));
+    gone.attempts = 1;
+    gone.lastState = kStatusUnobtainable;  // the number does not exist
+    TUserListItem& undialable = add(QStringLiteral("101"));
+    undialable.flags |= kFlagUndialable;
+
+    const TPlanResult r = PlanRun(makePlanInput(users, lines, request));
+    ASSERT_TRUE(r.valid);
+    EXPECT_FALSE(r.neverEnds);
+    EXPECT_FALSE(planIsWarning(r));
+    EXPECT_DOUBLE_EQ(r.notified, 1);
+    EXPECT_DOUBLE_EQ(r.failed, 3);
+    EXPECT_DOUBLE_EQ(r.calls, 1);
+    EXPECT_EQ(kTen.secsTo(r.finish), 30);
+}
+
+TEST_F(PlanInputFromTheProgram, DuringARunTheLinesHeldAndTheCallsInProgressCount) {
+    TUserListItem& talking = add(QStringLiteral("100"));
+    add(QStringLiteral("101"));
+    add(QStringLiteral("102"));
+    talking.attempts = 1;
+    talking.inCall = 1;
+    for (int j = 0; j < 2; ++j) {
+        lines.Items(j)->Enabled = 0;  // switched off since: the run keeps them
+        lines.Items(j)->Assigned = true;
+    }
+    lines.Items(0)->Subscriber = &talking;
+    request.running = true;
+    request.runStart = kTen.addSecs(-60);
+
+    // Line 0 is free half a call on (15 s) and takes the third subscriber;
+    // line 1 takes the second at once.
+    const TPlanResult r = PlanRun(makePlanInput(users, lines, request));
+    ASSERT_TRUE(r.valid);
+    EXPECT_EQ(kTen.secsTo(r.finish), 45);
+    EXPECT_DOUBLE_EQ(r.notified, 3);
+    EXPECT_DOUBLE_EQ(r.calls, 2);
+    EXPECT_EQ(planRemainingText(r, kTen), QStringLiteral("Осталось около 0:01 (до 10:00)"));
+
+    // Not running: the enabled lines, and there are none.
+    request.running = false;
+    EXPECT_FALSE(PlanRun(makePlanInput(users, lines, request)).valid);
 }
 
 }  // namespace
