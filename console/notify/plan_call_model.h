@@ -40,7 +40,9 @@ TPlanCallModel defaultCallModel(const TPlanTiming& timing);
 // Outcome shares come from the logs once they hold `minCalls` calls; the
 // length of each outcome from the time between consecutive records of a
 // line (the median, gaps over 10 minutes left out) once an outcome has 10
-// such lengths; the rest stays the default.
+// such lengths; the share of repeated calls ending as the subscriber's
+// previous one did once there are 10 repeated calls; the rest stays the
+// default.
 TPlanCallModel callModelFromLogs(const QString& logDir, const TPlanTiming& timing,
                                  int minCalls = 50);
 

@@ -114,6 +114,8 @@ TPlanInput makePlanInput(const TUserList& users, const TORVLines& lines, const T
         p.windowEnd = s.time.end;
         p.line = s.line;
         p.lastEndMs = s.lastStateTime;
+        if (s.attempts > 0)
+            p.lastOutcome = planOutcomeOfStatus(s.lastState);
         QString dial = FilterNumber(s.phone.toString());
         dial.remove(QLatin1Char('#')).remove(QLatin1Char(',')).remove(QLatin1Char('w'));
         const qsizetype n = dial.size();

@@ -441,14 +441,16 @@ void TNotifyParam::refreshPlan() {
         estimate ? estimate(currentScheme()) : std::optional<TPlanResult>();
     if (!plan) {
         planRow_->hide();
-        return;
+    } else {
+        const bool warning = planIsWarning(*plan);
+        plan_->setText(planSummaryText(*plan, timeLimit()));
+        // A warning in the colour of the program's error lines, with its sign.
+        plan_->setStyleSheet(warning ? QStringLiteral("color: red") : QString());
+        planIcon_->setVisible(warning);
+        planRow_->show();
     }
-    const bool warning = planIsWarning(*plan);
-    plan_->setText(planSummaryText(*plan, timeLimit()));
-    // A warning in the colour of the program's error lines, with its sign.
-    plan_->setStyleSheet(warning ? QStringLiteral("color: red") : QString());
-    planIcon_->setVisible(warning);
-    planRow_->show();
+    // Placed at once: the row may appear while the editor is being shown.
+    layout()->activate();
 }
 
 }  // namespace orvel

@@ -42,6 +42,7 @@
 #include "notify/notify_run.h"
 #include "notify/notify_scheme.h"
 #include "notify/orvel_line_library.h"
+#include "notify/plan_call_model.h"
 #include "notify/plan_estimate.h"
 
 using namespace orvel;
@@ -261,7 +262,8 @@ std::optional<double> runShape(const Shape& s, const QString& dir) {
     pr.confirmFile = findFileNoCase(dir, QStringLiteral("Confirm.dat"));
     pr.now = QDateTime::currentDateTime();
     const double cpuBefore = cpuSeconds();
-    const TPlanResult plan = PlanRun(makePlanInput(users, lines, pr));
+    const TPlanInput planInput = makePlanInput(users, lines, pr);
+    const TPlanResult plan = PlanRun(planInput);
     const double planCpu = cpuSeconds() - cpuBefore;
 
     TSystemClock clock;
@@ -306,6 +308,18 @@ std::optional<double> runShape(const Shape& s, const QString& dir) {
         s.name, marked, int(lines.Count()), s.attempts, s.pause, s.timeLimit,
         qPrintable(minutes(estimated)), qPrintable(minutes(actual)), share * 100.0, plan.notified,
         notified, marked, plan.fromLogs ? "logs" : "defaults", planCpu * 1000.0);
+    // What this run's own log says a call of each outcome took, beside what
+    // the estimate assumed (the medians of the gaps between a line's records).
+    const TPlanCallModel seen =
+        callModelFromLogs(dir + QStringLiteral("/Log"), TPlanTiming{}, 1);
+    const char* names[kPlanOutcomes] = {"confirmed", "not confirmed", "no answer", "busy",
+                                        "unobtainable"};
+    std::printf("        call lengths assumed/seen (s):");
+    for (int o = 0; o < kPlanOutcomes; ++o)
+        std::printf(" %s %.0f/%.0f", names[o], planInput.model.seconds[size_t(o)],
+                    seen.seconds[size_t(o)]);
+    std::printf("; repeats assumed %.2f, seen %.2f\n", planInput.model.repeatShare,
+                seen.repeatShare);
     std::fflush(stdout);
     return share;
 }

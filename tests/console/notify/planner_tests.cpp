@@ -242,6 +242,55 @@ TEST(PlanCallModel, MessageLengthsComeFromTheWaveFiles) {
     EXPECT_FALSE(wavSeconds(dir.path() + QStringLiteral("/missing.wav")).has_value());
 }
 
+TEST(RunPlanner, ARepeatedCallEndsAsTheLastOneDidForTheRepeatShare) {
+    // Half the calls are answered (60 s), half not (40 s); the subscriber's
+    // first call went unanswered.
+    TPlanInput in = input(1, 1, PlanOutcome::Confirmed, 60);
+    in.model.share = {0.5, 0, 0.5, 0, 0};
+    in.model.seconds = {60, 0, 40, 0, 0};
+    in.maxAttempts = 2;
+    in.subscribers[0].attempts = 1;
+    in.subscribers[0].lastOutcome = int(PlanOutcome::NoAnswer);
+    in.model.repeatShare = 1.0;
+    TPlanResult r = PlanRun(in);
+    EXPECT_DOUBLE_EQ(r.notified, 0);
+    EXPECT_DOUBLE_EQ(r.failed, 1);
+    EXPECT_EQ(secondsTaken(r), 40);
+
+    // Drawn afresh: answered about every other time.
+    in.model.repeatShare = 0;
+    r = PlanRun(in);
+    EXPECT_GT(r.notified, 0.2);
+    EXPECT_LT(r.notified, 0.8);
+}
+
+TEST(PlanCallModel, EarlierRunsGiveTheUnobtainableShareAndHowOftenARetryEndsAlike) {
+    QTemporaryDir dir;
+    QFile f(QDir(dir.path()).filePath(QStringLiteral("20261202_100000_000.log")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    auto put = [&](int line, int state, int second, const QString& name) {
+        TLineStateRecord r;
+        r.line = line;
+        r.state = state;
+        r.time = QTime(10, 0).addSecs(second).toString(QStringLiteral("hh:mm:ss"));
+        r.name = name;
+        f.write(r.toBytes());
+    };
+    // 20 busy at first; called again, 15 are busy still and 5 notified.
+    for (int i = 0; i < 20; ++i) {
+        put(i, 9, 10, QStringLiteral("A%1").arg(i));
+        put(i, i < 15 ? 9 : 14, 100, QStringLiteral("A%1").arg(i));
+    }
+    for (int i = 0; i < 10; ++i)
+        put(20 + i, 18, 10, QStringLiteral("B%1").arg(i));
+    f.close();
+    const TPlanCallModel m = callModelFromLogs(dir.path(), TPlanTiming{}, 50);
+    ASSERT_TRUE(m.fromLogs);
+    EXPECT_EQ(m.callsSeen, 50);
+    EXPECT_DOUBLE_EQ(m.share[size_t(PlanOutcome::Unobtainable)], 0.2);
+    EXPECT_DOUBLE_EQ(m.repeatShare, 0.75);
+}
+
 // The program's objects read as the run sees them: two lines, subscribers
 // added to a fresh list; every call confirmed after 30 s.
 class PlanInputFromTheProgram : public ::testing::Test {
