@@ -16,7 +16,7 @@ namespace {
 
 constexpr double kRingBeforeAnswer = 12;  // about three rings
 constexpr double kPressAfterPrompt = 3;
-constexpr double kWaitAfterBeep = 5;
+constexpr double kWaitAfterBeep = 15;  // the line engine waits this long for the key
 constexpr double kProgressBeforeRinging = 4;
 constexpr double kSecondsPerBusyReport = 1;
 constexpr double kUnobtainableSeconds = 5;

@@ -20,13 +20,14 @@ namespace {
 constexpr qint64 kMinuteMs = 60000;
 constexpr int kMaxChunks = 64;  // a message file has a handful of chunks
 
+// Both to the nearest minute, so that the end and the time left agree.
 QString clockText(const QDateTime& t) {
-    return t.toString(QStringLiteral("HH:mm"));
+    return t.addSecs(30).toString(QStringLiteral("HH:mm"));
 }
 
 QString durationText(qint64 seconds) {
     seconds = std::max<qint64>(0, seconds);
-    const qint64 minutes = (seconds + 59) / 60;
+    const qint64 minutes = std::max<qint64>(1, (seconds + 30) / 60);  // never "0:00" while it runs
     return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 

@@ -141,7 +141,7 @@ TEST_F(PlanWindows, StatusWindowShowsTheRemainingTimeWhileTheRunGoes) {
     ASSERT_TRUE(notify.StartRun());
     EXPECT_FALSE(notify.estimateScheme(editor.currentScheme()).has_value());
     ASSERT_TRUE(status.planLabel()->isVisible());
-    EXPECT_TRUE(status.planLabel()->text().startsWith("Осталось около "))
+    EXPECT_TRUE(status.planLabel()->text().startsWith("Оценка: окончание около "))
         << status.planLabel()->text().toStdString();
 
     // Once both lines are in a call the estimate is made from the run's
@@ -153,7 +153,7 @@ TEST_F(PlanWindows, StatusWindowShowsTheRemainingTimeWhileTheRunGoes) {
     ASSERT_EQ(lib.callCount(), 2u);
     notify.refreshRunPlan();
     const QString during = status.planLabel()->text();
-    EXPECT_TRUE(during.startsWith("Осталось около ")) << during.toStdString();
+    EXPECT_TRUE(during.startsWith("Оценка: окончание около ")) << during.toStdString();
 
     status.close();
     EXPECT_FALSE(notify.run().running());
