@@ -147,9 +147,9 @@ TPlanInput makePlanInput(const TUserList& users, const TORVLines& lines, const T
         timing.messageSeconds = *s;
     if (const auto s = wavSeconds(r.confirmFile))
         timing.promptSeconds = *s;
-    in.model = r.model ? *r.model
-                       : callModelFromLogs(QDir(r.programDir).filePath(QStringLiteral("Log")),
-                                           timing);
+    in.model = r.model
+                   ? *r.model
+                   : callModelFromLogs(QDir(r.programDir).filePath(QStringLiteral("Log")), timing);
     // Half a call for those in a call now, from the model's mean length.
     double mean = 0;
     for (int o = 0; o < kPlanOutcomes; ++o)

@@ -274,8 +274,7 @@ private:
     // A repeated call ends as the last one did for the model's repeat share.
     PlanOutcome drawFor(int k) {
         const int last = lastOutcome_[size_t(k)];
-        if (last >= 0 && in_.model.repeatShare > 0 &&
-            in_.model.share[size_t(last)] > 0 &&
+        if (last >= 0 && in_.model.repeatShare > 0 && in_.model.share[size_t(last)] > 0 &&
             std::uniform_real_distribution<double>(0.0, 1.0)(rng_) < in_.model.repeatShare)
             return PlanOutcome(last);
         return draw();

@@ -310,8 +310,7 @@ std::optional<double> runShape(const Shape& s, const QString& dir) {
         notified, marked, plan.fromLogs ? "logs" : "defaults", planCpu * 1000.0);
     // What this run's own log says a call of each outcome took, beside what
     // the estimate assumed (the medians of the gaps between a line's records).
-    const TPlanCallModel seen =
-        callModelFromLogs(dir + QStringLiteral("/Log"), TPlanTiming{}, 1);
+    const TPlanCallModel seen = callModelFromLogs(dir + QStringLiteral("/Log"), TPlanTiming{}, 1);
     const char* names[kPlanOutcomes] = {"confirmed", "not confirmed", "no answer", "busy",
                                         "unobtainable"};
     std::printf("        call lengths assumed/seen (s):");

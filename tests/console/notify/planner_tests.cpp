@@ -363,7 +363,8 @@ TEST_F(PlanInputFromTheProgram, DuringARunTheLinesHeldAndTheCallsInProgressCount
     EXPECT_EQ(kTen.secsTo(r.finish), 45);
     EXPECT_DOUBLE_EQ(r.notified, 3);
     EXPECT_DOUBLE_EQ(r.calls, 2);
-    EXPECT_EQ(planRemainingText(r, kTen), QStringLiteral("Оценка: окончание около 10:01, осталось около 0:01"));
+    EXPECT_EQ(planRemainingText(r, kTen),
+              QStringLiteral("Оценка: окончание около 10:01, осталось около 0:01"));
 
     // Not running: the enabled lines, and there are none.
     request.running = false;
