@@ -240,6 +240,15 @@ TEST_F(ParamsWindowAllLines, GridHasARowForEveryLineAndTheLastOneCanBeEdited) {
     g->scrollToItem(g->item(179, kGridDialMode));
     QApplication::processEvents();
     EXPECT_TRUE(g->viewport()->rect().contains(g->visualItemRect(g->item(179, kGridDialMode))));
+    // With ORVEL_SCREENSHOT_DIR set: a picture of every page.
+    if (const QString shots = qEnvironmentVariable("ORVEL_SCREENSHOT_DIR"); !shots.isEmpty()) {
+        for (int i = 0; i < w->pages()->count(); ++i) {
+            w->pages()->setCurrentIndex(i);
+            QApplication::processEvents();
+            w->grab().save(shots + QString("/advanced_param_%1.png").arg(i + 1));
+        }
+        w->pages()->setCurrentWidget(w->page("Параметры линии"));
+    }
     g->item(179, kGridDialMode)->setText("Импульсный");
     w->accept();
     EXPECT_EQ(lines.Items(179)->DialMode, 0);
