@@ -417,7 +417,8 @@ qint64 TNotifyRun::localMsOfDay(qint64 ms) const {
 }
 
 QString TNotifyRun::clockText(qint64 ms) const {
-    return QTime::fromMSecsSinceStartOfDay(int(localMsOfDay(ms))).toString(QStringLiteral("hh:mm:ss"));
+    return QTime::fromMSecsSinceStartOfDay(int(localMsOfDay(ms)))
+        .toString(QStringLiteral("hh:mm:ss"));
 }
 
 void TNotifyRun::updateTimeText() {

@@ -1,8 +1,6 @@
 #include "ui/aru_window.h"
 
 #include <QCloseEvent>
-#include <QShowEvent>
-#include <algorithm>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -10,10 +8,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/settings_manager.h"
 #include "core/texts.h"

@@ -8,9 +8,9 @@
 
 #include "core/texts.h"
 #include "notify/demo_setup.h"
+#include "notify/fake_line_library.h"
 #include "notify/line_status.h"
 #include "notify/notify_scheme.h"
-#include "notify/fake_line_library.h"
 #include "runner/run_session.h"
 
 namespace orvel::test {
@@ -44,8 +44,10 @@ TEST(RunnerOutput, UnservedLinesAndThroughputAreReportedInRussian) {
     EXPECT_EQ(int(lib.calls.size()), subscribers);
     const QStringList lines = text.split('\n');
     // Board 1's channels 13..18 on screen, one warning each.
-    EXPECT_TRUE(lines.contains(T(textRunLineNotServed).arg("плата 1, канал 13"))) << text.toStdString();
-    EXPECT_TRUE(lines.contains(T(textRunLineNotServed).arg("плата 1, канал 18"))) << text.toStdString();
+    EXPECT_TRUE(lines.contains(T(textRunLineNotServed).arg("плата 1, канал 13")))
+        << text.toStdString();
+    EXPECT_TRUE(lines.contains(T(textRunLineNotServed).arg("плата 1, канал 18")))
+        << text.toStdString();
     EXPECT_EQ(text.count(T(textRunLineNotServed).section('(', 0, 0)), 6);
     EXPECT_TRUE(text.contains(T(textRunLinesAndSubscribers).arg(12).arg(subscribers)))
         << text.toStdString();
