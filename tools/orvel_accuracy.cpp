@@ -45,6 +45,8 @@ struct Options {
     bool speechMessages = true;
     bool verbose = false;
     bool list = false;
+    std::vector<std::string> kinds;  // behaviours kept; empty: all
+    std::string dumpDir;             // the engine's signal dumps go below it
     int timeoutS = 3600;
 };
 
@@ -64,6 +66,8 @@ void usage(const char* program) {
                  "  --data DIR       where orvel.fis is (default the source tree's data/)\n"
                  "  --log FILE       the engine's log\n"
                  "  --verbose        print the story of every wrong call\n"
+                 "  --kinds A,B      only calls of these behaviours (see --list)\n"
+                 "  --dump DIR       keep the engine's per-call signal dumps below DIR\n"
                  "  --list           print the corpus and exit\n",
                  program);
 }
@@ -153,6 +157,23 @@ bool parse(int argc, char** argv, Options& o) {
                 return false;
             o.log = v;
             ++i;
+        } else if (a == "--kinds") {
+            if (v == nullptr)
+                return false;
+            ++i;
+            const std::string list = v;
+            for (size_t start = 0; start <= list.size();) {
+                const auto comma = list.find(',', start);
+                o.kinds.push_back(list.substr(start, comma - start));
+                if (comma == std::string::npos)
+                    break;
+                start = comma + 1;
+            }
+        } else if (a == "--dump") {
+            if (v == nullptr)
+                return false;
+            o.dumpDir = v;
+            ++i;
         } else if (a == "--verbose") {
             o.verbose = true;
         } else if (a == "--list") {
@@ -241,7 +262,16 @@ int main(int argc, char** argv) {
         usage(argv[0]);
         return 2;
     }
-    const orvel::tools::Corpus corpus = orvel::tools::makeCorpus(o.corpus);
+    orvel::tools::Corpus corpus = orvel::tools::makeCorpus(o.corpus);
+    if (!o.kinds.empty()) {
+        std::erase_if(corpus.calls, [&](const orvel::tools::CorpusCall& c) {
+            return std::find(o.kinds.begin(), o.kinds.end(), c.kind) == o.kinds.end();
+        });
+        if (corpus.calls.empty()) {
+            std::fprintf(stderr, "no call of these behaviours in the corpus\n");
+            return 2;
+        }
+    }
     if (o.list) {
         for (const auto& c : corpus.calls) {
             std::printf("%s  mode %d  %-16s  expect %s\n", c.number.c_str(), c.mode, c.kind.c_str(),
@@ -250,7 +280,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     const fs::path dir =
-        fs::temp_directory_path() / ("orvel-accuracy-" + std::to_string(::getpid()));
+        o.dumpDir.empty() ? fs::temp_directory_path() / ("orvel-accuracy-" + std::to_string(::getpid()))
+                          : fs::path(o.dumpDir);
     fs::create_directories(dir);
     std::error_code ec;
     fs::copy_file(fs::path(o.dataDir) / "orvel.fis", dir / "orvel.fis",
@@ -292,6 +323,9 @@ int main(int argc, char** argv) {
     orvel::driver::DriverHost::setOverride(sim);
     if (!o.log.empty()) {
         logEnable(o.log.c_str(), 1);
+    }
+    if (!o.dumpDir.empty()) {
+        setDumpMask(0x03);  // the state and the samples of every call
     }
     if (InitDll(dir.c_str()) != 0 || LoadSoundFile(message.c_str(), 1) != 0 ||
         LoadConfirmFile(prompt.c_str(), 2) != 0 || StartDll() != 0) {
@@ -396,8 +430,12 @@ int main(int argc, char** argv) {
                                 record.number.c_str());
                 }
             } else if (o.verbose && orvel::tools::outcomeOfResult(booked[index]) != call.expected) {
-                std::printf("WRONG %s (%s, mode %d) on %u:%u: expected %s, booked %s\n%s",
+                const auto& line =
+                    corpus.lines[l.device * static_cast<size_t>(o.corpus.linesPerBoard) + l.channel];
+                std::printf("WRONG %s (%s, mode %d) on %u:%u (plan %s, loss %.0f dB, echo %d at "
+                            "%.0f dB): expected %s, booked %s\n%s",
                             call.number.c_str(), call.kind.c_str(), call.mode, l.device, l.channel,
+                            line.tonePlan.c_str(), line.lossDb, line.echoModel, line.echoDb,
                             orvel::tools::outcomeName(call.expected),
                             orvel::tools::outcomeName(orvel::tools::outcomeOfResult(booked[index])),
                             story(record).c_str());
@@ -421,7 +459,9 @@ int main(int argc, char** argv) {
     ShutdownDll();
     orvel::driver::DriverHost::setOverride(nullptr);
     sim.reset();
-    fs::remove_all(dir, ec);
+    if (o.dumpDir.empty()) {
+        fs::remove_all(dir, ec);
+    }
 
     // The matrix: rows expected, columns booked.
     int matrix[orvel::tools::kOutcomes][orvel::tools::kOutcomes] = {};

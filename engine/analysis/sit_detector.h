@@ -16,6 +16,10 @@ public:
     static constexpr int kFrameSamples = 64;
     static constexpr double kFrequencies[3] = {950, 1400, 1800};
     static constexpr int kMinToneFrames = 25;  // 200 ms
+    // The first tone may be heard clipped: the line is switched through to
+    // the announcement machine while it already sounds. The two whole tones
+    // after it still make the sequence unmistakable.
+    static constexpr int kMinFirstToneFrames = 5;  // 40 ms
     static constexpr int kMaxToneFrames = 55;  // 440 ms
     static constexpr int kMaxGapFrames = 6;    // 48 ms between the tones
 

@@ -65,6 +65,32 @@ TEST(SitDetector, TheThreeTonesAtAnyLevelAndTimingAreRecognisedOnce) {
     }
 }
 
+TEST(SitDetector, AFirstToneHeardClippedStillCounts) {
+    // Switched through to the announcement while the first tone sounds: only
+    // its end is heard, the two tones after it are whole.
+    for (int first : {48, 120, 190}) {
+        std::vector<float> x;
+        silence(x, 200);
+        tone(x, 950, first, -25);
+        tone(x, 1400, 330, -25);
+        tone(x, 1800, 330, -25);
+        silence(x, 500);
+        orvel::tools::addNoise(x, -50, 5);
+        EXPECT_EQ(detections(x).size(), 1u) << first << " ms";
+    }
+    // A clipped second or third tone is not enough.
+    std::vector<float> x;
+    tone(x, 950, 330, -25);
+    tone(x, 1400, 120, -25);
+    tone(x, 1800, 330, -25);
+    silence(x, 300);
+    tone(x, 950, 330, -25);
+    tone(x, 1400, 330, -25);
+    tone(x, 1800, 120, -25);
+    silence(x, 300);
+    EXPECT_TRUE(detections(x).empty());
+}
+
 TEST(SitDetector, OtherSoundsAreNotInformationTones) {
     auto none = [](const std::vector<float>& x) { return detections(x).empty(); };
     std::vector<float> x;
