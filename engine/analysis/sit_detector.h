@@ -1,7 +1,7 @@
 // CSitDetector: recognises the special information tones with which an
 // exchange announces a number that cannot be reached: three tones of about
 // 950, 1400 and 1800 Hz, each some 270..400 ms, in that order, with at most
-// short gaps between them. Judged on the analyzer's 8-ms frames with three
+// short gaps between them (the first may be clipped). Judged on the analyzer's 8-ms frames with three
 // Goertzel filters; a frame belongs to a tone when that tone carries most of
 // the frame's energy and the frame is not too quiet.
 #pragma once
@@ -16,10 +16,10 @@ public:
     static constexpr int kFrameSamples = 64;
     static constexpr double kFrequencies[3] = {950, 1400, 1800};
     static constexpr int kMinToneFrames = 25;  // 200 ms
-    // The first tone may be heard clipped: the line is switched through to
-    // the announcement machine while it already sounds. The two whole tones
-    // after it still make the sequence unmistakable.
-    static constexpr int kMinFirstToneFrames = 5;  // 40 ms
+    // The first tone may be heard clipped, or not at all: the line is
+    // switched through to the announcement machine while it already sounds.
+    // The two whole tones after it still make the sequence unmistakable.
+    static constexpr int kMinFirstToneFrames = 0;
     static constexpr int kMaxToneFrames = 55;  // 440 ms
     static constexpr int kMaxGapFrames = 6;    // 48 ms between the tones
 
