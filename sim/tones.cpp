@@ -106,7 +106,10 @@ void TonePlayer::init(const Cadence* cadence, float amplitude, const ToneVariati
     }
     enterSegment(first);
     if (variation.randomStart) {
-        if (left_ > 1) {
+        // Only a repeating cadence is joined somewhere in its period; a
+        // sequence played once (information tones, a machine's beep, a fax
+        // answer tone) is heard from its start.
+        if (left_ > 1 && cadence_->repeat) {
             left_ = 1 + static_cast<int64_t>(random() * static_cast<float>(left_ - 1));
         }
         for (int k = 0; k < 2; ++k) {

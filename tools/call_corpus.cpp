@@ -82,8 +82,11 @@ private:
 void keyPress(Draw& d, sim::Subscriber& s) {
     s.key = '9';
     s.keyMs = d.integer(40, 300);
-    s.keyDbm0 = std::round(d.real(-10, -4));
+    s.keyDbm0 = std::round(d.real(-10, -4));  // the low tone
     s.keyTwistDb = std::round(d.real(-6, 6));
+    // A telephone's louder tone stays below -3 dBm0: the two tones together
+    // would clip the 16-bit signal and the key would be heard mangled.
+    s.keyDbm0 = std::min(s.keyDbm0, -3.0 - std::max(s.keyTwistDb, 0.0));
 }
 
 CorpusCall drawCall(Draw& d, int index) {

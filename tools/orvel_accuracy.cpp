@@ -432,10 +432,12 @@ int main(int argc, char** argv) {
             } else if (o.verbose && orvel::tools::outcomeOfResult(booked[index]) != call.expected) {
                 const auto& line =
                     corpus.lines[l.device * static_cast<size_t>(o.corpus.linesPerBoard) + l.channel];
+                const auto& sub = call.subscriber;
                 std::printf("WRONG %s (%s, mode %d) on %u:%u (plan %s, loss %.0f dB, echo %d at "
-                            "%.0f dB): expected %s, booked %s\n%s",
+                            "%.0f dB, key %d ms %.0f dBm0 twist %.0f dB): expected %s, booked %s\n%s",
                             call.number.c_str(), call.kind.c_str(), call.mode, l.device, l.channel,
                             line.tonePlan.c_str(), line.lossDb, line.echoModel, line.echoDb,
+                            sub.key != 0 ? sub.keyMs : 0, sub.keyDbm0, sub.keyTwistDb,
                             orvel::tools::outcomeName(call.expected),
                             orvel::tools::outcomeName(orvel::tools::outcomeOfResult(booked[index])),
                             story(record).c_str());

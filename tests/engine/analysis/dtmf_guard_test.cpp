@@ -107,7 +107,7 @@ TEST(DtmfGuard, RejectsWhatTheBareDetectorTakes) {
         return std::vector<KeyBurst>{b};
     };
     // Too weak, reverse twist too large, normal twist too large.
-    for (const auto& bursts : {one(-48, 0, 100), one(-10, -11, 100), one(-15, 11, 100)}) {
+    for (const auto& bursts : {one(-53, 0, 100), one(-10, -11, 100), one(-15, 11, 100)}) {
         EXPECT_EQ(heard(bursts, -100, false), 1) << "the bare detector hears it";
         EXPECT_EQ(heard(bursts, -100, true), 0) << "the guard does not";
     }
