@@ -11,13 +11,14 @@ void CMachineToneDetector::reset() {
     heard_ = false;
 }
 
-bool CMachineToneDetector::process(int level, int frequency, int meanMagnitude,
-                                   int presenceThreshold) {
+bool CMachineToneDetector::process(int level, int frequency, int otherGroupLevel,
+                                   int meanMagnitude, int presenceThreshold) {
     if (heard_) {
         return false;
     }
     const bool peak = level > presenceThreshold && frequency >= kLowHz && frequency <= kHighHz &&
-                      level >= kPeakToMean * std::max(meanMagnitude, 1);
+                      level >= kPeakToMean * std::max(meanMagnitude, 1) &&
+                      otherGroupLevel * kDtmfSecondToneRatio < level;
     if (!peak) {
         run_ = 0;
         return false;

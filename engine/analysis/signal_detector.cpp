@@ -3,7 +3,6 @@
 #include <ace/Log_Msg.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 
@@ -95,13 +94,6 @@ void CSignalDetector::clearStatistics() {
     jumpRun_ = 0;
     frequencyStable_ = frequencyUnstable_ = 0;
     voiceSeen_ = false;
-    soundFrames_ = tonalFrames_ = 0;
-}
-
-bool CSignalDetector::soundIsMelody() const {
-    // Notes that change: a single steady tone is no melody.
-    return soundFrames_ > 0 && frequencyUnstable_ > 0 &&
-           static_cast<double>(tonalFrames_) / soundFrames_ >= kMelodyShare;
 }
 
 void CSignalDetector::amplitudeCheck(int16_t level) {
@@ -239,10 +231,6 @@ uint32_t CSignalDetector::classify(const DetectorFrame& f) {
         if (sound) {
             trackFrequency(f.frequency);
             bandCheck(f.frequency);
-            ++soundFrames_;
-            if (f.level >= kTonalPeakToMean * std::max(f.meanMagnitude, 1)) {
-                ++tonalFrames_;
-            }
         }
         if (f.voice == 1) {
             voiceSeen_ = true;
@@ -253,16 +241,14 @@ uint32_t CSignalDetector::classify(const DetectorFrame& f) {
     switch (event) {
         case Cadence::kContinuous:
             decision_ = kReady;
-            cls = toneIsStable()    ? kDialTone
-                  : soundIsMelody() ? kTone
-                                    : (voiceSeen_ ? kVoice : kSilence);
+            cls = toneIsStable() ? kDialTone : (voiceSeen_ ? kVoice : kSilence);
             break;
         case Cadence::kToneEnded:
             decision_ = kReady;
             if (aonScore_ >= kAonScoreNeeded) {
                 cls = kAon;
             } else if (!toneIsStable()) {
-                cls = soundIsMelody() ? kTone : (voiceSeen_ ? kVoice : kSilence);
+                cls = voiceSeen_ ? kVoice : kSilence;
             } else if (previousClass_ == kDialTone) {
                 cls = kTone;  // the end of a dial tone
             } else {

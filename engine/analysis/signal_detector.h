@@ -53,13 +53,6 @@ public:
     static constexpr int kFrequencyJumpHz = 60;
     static constexpr uint32_t kJumpFrames = 3;
     static constexpr std::size_t kHistory = 7;
-    // A frame whose peak stands this far above the spectrum's mean is tonal;
-    // a sound that jumps from note to note and whose frames are this often
-    // tonal is a melody (music instead of ring-back), not a voice: speech
-    // spreads over many harmonics and is tonal in well under a tenth of its
-    // frames.
-    static constexpr int kTonalPeakToMean = 20;
-    static constexpr double kMelodyShare = 0.25;
 
     // Reads the rule base at `path` (shared between channels that load the
     // same unchanged file); -1 when it cannot be read or built.
@@ -85,7 +78,6 @@ public:
     uint32_t previousPauseLength() const { return previousPauseLength_; }
     uint32_t aonScore() const { return aonScore_; }
     bool toneIsStable() const;
-    bool soundIsMelody() const;
 
 private:
     enum class Cadence { kNone, kToneStarted, kContinuous, kToneEnded, kLongSilence };
@@ -117,8 +109,6 @@ private:
     uint32_t amplitudeUnstable_ = 0;
     int bandLow_ = kBandLowHz;
     int bandHigh_ = kBandHighHz;
-    uint32_t soundFrames_ = 0;
-    uint32_t tonalFrames_ = 0;
     uint32_t inBand_ = 0;
     uint32_t outOfBand_ = 0;
     int referenceFrequency_ = 0;

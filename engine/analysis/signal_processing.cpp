@@ -115,9 +115,12 @@ bool CSignalProcessing::activeFrame(const int16_t* samples, std::size_t count, u
     // whatever it hears. The echo of a spoken message makes no steady tone.
     const BandFeatures m =
         voice_.features(CMachineToneDetector::kLowHz, CMachineToneDetector::kHighHz);
-    machineTone_ =
-        machine_.process(m.level, m.frequency, frame.meanMagnitude, frame.presenceThreshold) ||
-        machineTone_;
+    const BandFeatures other = m.frequency < CMachineToneDetector::kDtmfGroupSplitHz
+                                   ? voice_.features(1150, 1700)  // DTMF column tones
+                                   : voice_.features(650, 960);   // DTMF row tones
+    machineTone_ = machine_.process(m.level, m.frequency, other.level, frame.meanMagnitude,
+                                    frame.presenceThreshold) ||
+                   machineTone_;
     const uint32_t rawClass = detector_.classify(frame);
     const bool ready = detector_.decisionReady();
     if (ready) {
