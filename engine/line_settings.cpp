@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdlib>
 
-
 namespace orvel {
 namespace {
 

@@ -131,8 +131,8 @@ bool parse(int argc, char** argv, Options& o) {
                 }
             }
         } else if (a == "--loss") {
-            if (v == nullptr || std::sscanf(v, "%lf,%lf", &o.corpus.minLossDb,
-                                            &o.corpus.maxLossDb) != 2 ||
+            if (v == nullptr ||
+                std::sscanf(v, "%lf,%lf", &o.corpus.minLossDb, &o.corpus.maxLossDb) != 2 ||
                 o.corpus.minLossDb < -5 || o.corpus.maxLossDb > 60 ||
                 o.corpus.minLossDb > o.corpus.maxLossDb)
                 return false;
@@ -279,9 +279,9 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    const fs::path dir =
-        o.dumpDir.empty() ? fs::temp_directory_path() / ("orvel-accuracy-" + std::to_string(::getpid()))
-                          : fs::path(o.dumpDir);
+    const fs::path dir = o.dumpDir.empty() ? fs::temp_directory_path() /
+                                                 ("orvel-accuracy-" + std::to_string(::getpid()))
+                                           : fs::path(o.dumpDir);
     fs::create_directories(dir);
     std::error_code ec;
     fs::copy_file(fs::path(o.dataDir) / "orvel.fis", dir / "orvel.fis",
@@ -354,11 +354,12 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < corpus.calls.size(); ++i) {
         lines[i % lines.size()].calls.push_back(i);
     }
-    std::printf("corpus: %zu calls, seed %u, %zu lines, plans %zu, loss %.0f..%.0f dB, echo %s, "
-                "guard %s, %s messages\n",
-                corpus.calls.size(), o.corpus.seed, lines.size(), o.corpus.plans.size(),
-                o.corpus.minLossDb, o.corpus.maxLossDb, o.corpus.echo ? "on" : "off",
-                o.guard ? "on" : "off", spoken ? "spoken" : "tone");
+    std::printf(
+        "corpus: %zu calls, seed %u, %zu lines, plans %zu, loss %.0f..%.0f dB, echo %s, "
+        "guard %s, %s messages\n",
+        corpus.calls.size(), o.corpus.seed, lines.size(), o.corpus.plans.size(), o.corpus.minLossDb,
+        o.corpus.maxLossDb, o.corpus.echo ? "on" : "off", o.guard ? "on" : "off",
+        spoken ? "spoken" : "tone");
     std::fflush(stdout);
 
     std::vector<int> booked(corpus.calls.size(), -2);  // -2: not ended
@@ -431,16 +432,18 @@ int main(int argc, char** argv) {
                 }
             } else if (o.verbose && orvel::tools::outcomeOfResult(booked[index]) != call.expected) {
                 const auto& line =
-                    corpus.lines[l.device * static_cast<size_t>(o.corpus.linesPerBoard) + l.channel];
+                    corpus
+                        .lines[l.device * static_cast<size_t>(o.corpus.linesPerBoard) + l.channel];
                 const auto& sub = call.subscriber;
-                std::printf("WRONG %s (%s, mode %d) on %u:%u (plan %s, loss %.0f dB, echo %d at "
-                            "%.0f dB, key %d ms %.0f dBm0 twist %.0f dB): expected %s, booked %s\n%s",
-                            call.number.c_str(), call.kind.c_str(), call.mode, l.device, l.channel,
-                            line.tonePlan.c_str(), line.lossDb, line.echoModel, line.echoDb,
-                            sub.key != 0 ? sub.keyMs : 0, sub.keyDbm0, sub.keyTwistDb,
-                            orvel::tools::outcomeName(call.expected),
-                            orvel::tools::outcomeName(orvel::tools::outcomeOfResult(booked[index])),
-                            story(record).c_str());
+                std::printf(
+                    "WRONG %s (%s, mode %d) on %u:%u (plan %s, loss %.0f dB, echo %d at "
+                    "%.0f dB, key %d ms %.0f dBm0 twist %.0f dB): expected %s, booked %s\n%s",
+                    call.number.c_str(), call.kind.c_str(), call.mode, l.device, l.channel,
+                    line.tonePlan.c_str(), line.lossDb, line.echoModel, line.echoDb,
+                    sub.key != 0 ? sub.keyMs : 0, sub.keyDbm0, sub.keyTwistDb,
+                    orvel::tools::outcomeName(call.expected),
+                    orvel::tools::outcomeName(orvel::tools::outcomeOfResult(booked[index])),
+                    story(record).c_str());
             }
             card->clearRecord(ch);
             ++l.next;

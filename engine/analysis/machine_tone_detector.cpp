@@ -11,8 +11,8 @@ void CMachineToneDetector::reset() {
     heard_ = false;
 }
 
-bool CMachineToneDetector::process(int level, int frequency, int otherGroupLevel,
-                                   int meanMagnitude, int presenceThreshold) {
+bool CMachineToneDetector::process(int level, int frequency, int otherGroupLevel, int meanMagnitude,
+                                   int presenceThreshold) {
     if (heard_) {
         return false;
     }

@@ -18,8 +18,8 @@ class CMachineToneDetector {
 public:
     static constexpr int kLowHz = 900;
     static constexpr int kHighHz = 2200;
-    static constexpr int kMinFrames = 20;       // 160 ms of 8-ms frames
-    static constexpr int kPeakToMean = 10;      // peak ÷ mean magnitude of the spectrum
+    static constexpr int kMinFrames = 20;        // 160 ms of 8-ms frames
+    static constexpr int kPeakToMean = 10;       // peak ÷ mean magnitude of the spectrum
     static constexpr int kFrequencyStepHz = 70;  // a bin and a little between frames
 
     void reset();

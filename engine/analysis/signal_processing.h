@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "analysis/dtmf_detector.h"
-#include "analysis/sit_detector.h"
 #include "analysis/line_state_filter.h"
 #include "analysis/machine_tone_detector.h"
 #include "analysis/signal_detector.h"
+#include "analysis/sit_detector.h"
 #include "analysis/vad.h"
 #include "dump_file.h"
 #include "messages.h"

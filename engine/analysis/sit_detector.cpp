@@ -14,7 +14,8 @@ constexpr float kMinFrameEnergy = 64.0f * 127.0f * 127.0f / 2.0f;
 
 CSitDetector::CSitDetector() {
     for (int i = 0; i < 3; ++i) {
-        coef_[i] = static_cast<float>(2.0 * std::cos(2.0 * std::numbers::pi * kFrequencies[i] / 8000.0));
+        coef_[i] =
+            static_cast<float>(2.0 * std::cos(2.0 * std::numbers::pi * kFrequencies[i] / 8000.0));
     }
     reset();
 }

@@ -1,9 +1,9 @@
 // CSitDetector: recognises the special information tones with which an
 // exchange announces a number that cannot be reached: three tones of about
 // 950, 1400 and 1800 Hz, each some 270..400 ms, in that order, with at most
-// short gaps between them (the first may be clipped). Judged on the analyzer's 8-ms frames with three
-// Goertzel filters; a frame belongs to a tone when that tone carries most of
-// the frame's energy and the frame is not too quiet.
+// short gaps between them (the first may be clipped). Judged on the analyzer's 8-ms frames with
+// three Goertzel filters; a frame belongs to a tone when that tone carries most of the frame's
+// energy and the frame is not too quiet.
 #pragma once
 
 #include <cstddef>
@@ -34,9 +34,9 @@ private:
     int classify(const int16_t* frame) const;  // 0..2 a tone, -1 none
 
     float coef_[3] = {};
-    int step_ = 0;     // tone of the sequence expected now (0..2)
-    int run_ = 0;      // frames of that tone so far
-    int gap_ = 0;      // frames without it since the previous tone ended
+    int step_ = 0;  // tone of the sequence expected now (0..2)
+    int run_ = 0;   // frames of that tone so far
+    int gap_ = 0;   // frames without it since the previous tone ended
     bool detected_ = false;
 };
 

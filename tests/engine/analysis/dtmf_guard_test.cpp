@@ -45,10 +45,10 @@ int heard(const std::vector<KeyBurst>& bursts, double noiseDbm0, bool guard, uin
             orvel::tools::addNoise(x, noiseDbm0, rng());
         }
         const std::string keys = detect(orvel::tools::toSamples(x), guard);
-        count += !keys.empty() && keys.find_first_not_of(b.key == '*' ? 'x' : b.key) ==
-                                      std::string::npos
-                     ? 1
-                     : 0;
+        count +=
+            !keys.empty() && keys.find_first_not_of(b.key == '*' ? 'x' : b.key) == std::string::npos
+                ? 1
+                : 0;
     }
     return count;
 }

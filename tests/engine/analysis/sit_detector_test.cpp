@@ -139,9 +139,9 @@ TEST(SitDetector, NoToneOfAnyShippedPlanNorTheNetworksOtherSoundsIsTakenForThem)
     // information tones, at a loud and at a quiet level, from any start.
     using orvel::sim::Cadence;
     std::vector<const Cadence*> sounds = {
-        &orvel::sim::musicCadence(),     &orvel::sim::howlerCadence(),
+        &orvel::sim::musicCadence(),       &orvel::sim::howlerCadence(),
         &orvel::sim::machineBeepCadence(), &orvel::sim::faxAnswerCadence(),
-        &orvel::sim::faxFlagsCadence(),  &orvel::sim::faxCallingCadence(),
+        &orvel::sim::faxFlagsCadence(),    &orvel::sim::faxCallingCadence(),
         &orvel::sim::aonRequestCadence()};
     for (const auto& plan : orvel::sim::tonePlans()) {
         sounds.insert(sounds.end(), {&plan.dialTone, &plan.ringBack, &plan.busy, &plan.congestion});

@@ -198,8 +198,8 @@ TEST(CallProgress, MachineTonesAreHeardAndNothingElseIs) {
     sim::SpeechBank bank;
     for (const char* voice : {"ru", "ru+f3", "en-us", "de+f2", "fr-fr"}) {
         for (double gain : {1.0, 0.05}) {
-            EXPECT_FALSE(heardMachine(spoken(bank, voice, "Алло? Кто это? Hello, who is there?",
-                                             gain)))
+            EXPECT_FALSE(
+                heardMachine(spoken(bank, voice, "Алло? Кто это? Hello, who is there?", gain)))
                 << voice << " " << gain;
         }
     }
