@@ -41,6 +41,7 @@ struct Options {
     std::string dataDir = ORVEL_DATA_DIR;
     std::string log;
     bool guard = true;
+    std::string tonePlan;  // the engine's tone plan; empty: its default
     double sensitivityDb = -1;  // < 0: the engine's default
     bool speechMessages = true;
     bool verbose = false;
@@ -61,6 +62,7 @@ void usage(const char* program) {
                  "  --loss LO,HI     line loss range in dB (default 0,30)\n"
                  "  --no-echo        no hybrid echo of the engine's own output\n"
                  "  --no-guard       switch the engine's confirmation guard off\n"
+                 "  --engine-plan P  the engine's tone plan (default, gb)\n"
                  "  --sensitivity DB the engine's line sensitivity (0..30 dB)\n"
                  "  --tone-messages  plain tones as message and prompt instead of speech\n"
                  "  --data DIR       where orvel.fis is (default the source tree's data/)\n"
@@ -143,6 +145,11 @@ bool parse(int argc, char** argv, Options& o) {
             if (!number(0, 30, n))
                 return false;
             o.sensitivityDb = n;
+        } else if (a == "--engine-plan") {
+            if (v == nullptr)
+                return false;
+            o.tonePlan = v;
+            ++i;
         } else if (a == "--no-guard") {
             o.guard = false;
         } else if (a == "--tone-messages") {
@@ -284,15 +291,23 @@ int main(int argc, char** argv) {
                                            : fs::path(o.dumpDir);
     fs::create_directories(dir);
     std::error_code ec;
-    fs::copy_file(fs::path(o.dataDir) / "orvel.fis", dir / "orvel.fis",
-                  fs::copy_options::overwrite_existing, ec);
+    for (const char* fis : {"orvel.fis", "orvel_gb.fis"}) {
+        fs::copy_file(fs::path(o.dataDir) / fis, dir / fis, fs::copy_options::overwrite_existing,
+                      ec);
+        if (ec) {
+            break;
+        }
+    }
     if (ec) {
-        std::fprintf(stderr, "cannot copy orvel.fis from %s\n", o.dataDir.c_str());
+        std::fprintf(stderr, "cannot copy the rule bases from %s\n", o.dataDir.c_str());
         return 2;
     }
     {
         std::ofstream settings(dir / "orvelline.ini");
         settings << "[Line]\nConfirmGuard=" << (o.guard ? 1 : 0) << "\nSitDetect=1\n";
+        if (!o.tonePlan.empty()) {
+            settings << "TonePlan=" << o.tonePlan << "\n";
+        }
         if (o.sensitivityDb >= 0) {
             settings << "Sensitivity=" << o.sensitivityDb << "\n";
         }
