@@ -5,7 +5,8 @@
 // the corpus one call after another) and prints the confusion matrix of
 // expected against booked outcome. The headline is the count of false
 // "notified": subscribers booked as notified who never confirmed. The exit
-// code is 1 when there was any, or when a call did not end.
+// code is 1 when there was any, or when a call did not end; 3 when the
+// machine was too busy to keep real time and most calls went astray.
 #include <soxr.h>
 #include <unistd.h>
 
@@ -546,11 +547,15 @@ int main(int argc, char** argv) {
     for (const auto& [kind, counts] : byKind) {
         std::printf("  %-18s %5d %5d\n", kind.c_str(), counts.first, counts.second);
     }
+    // A false "notified" fails the run whatever else happened.
+    if (falseNotified > 0 || unended > 0) {
+        return 1;
+    }
     // Most calls garbled means the machine could not keep real time: no
-    // verdict either way.
+    // verdict on the rest.
     if (misrouted * 4 > static_cast<int>(corpus.calls.size())) {
         std::printf("too many calls misrouted: the run says nothing\n");
         return 3;
     }
-    return falseNotified > 0 || unended > 0 ? 1 : 0;
+    return 0;
 }
