@@ -42,7 +42,7 @@ struct Options {
     std::string dataDir = ORVEL_DATA_DIR;
     std::string log;
     bool guard = true;
-    std::string tonePlan;  // the engine's tone plan; empty: its default
+    std::string tonePlan;       // the engine's tone plan; empty: its default
     double sensitivityDb = -1;  // < 0: the engine's default
     bool speechMessages = true;
     bool verbose = false;

@@ -72,8 +72,9 @@ char verdict(const std::vector<uint32_t>& r) {
 
 int main(int argc, char** argv) {
     const std::string fis = argc > 1 ? argv[1] : ORVEL_DATA_DIR "/orvel.fis";
-    std::printf("rule base %s; each cell: heard as (R ring-back, B busy, - neither) over 3 starts\n",
-                fis.c_str());
+    std::printf(
+        "rule base %s; each cell: heard as (R ring-back, B busy, - neither) over 3 starts\n",
+        fis.c_str());
     std::printf("%-5s %-22s  %-12s %-12s  %-12s %-12s\n", "plan", "ring-back / busy", "ring -5",
                 "ring -35", "busy -5", "busy -35");
     int right = 0, cells = 0;

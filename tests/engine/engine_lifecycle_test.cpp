@@ -8,8 +8,8 @@
 #include "dump_mask.h"
 #include "engine.h"
 #include "fake_driver.h"
-#include "orvel.h"
 #include "line_settings.h"
+#include "orvel.h"
 #include "test_util.h"
 
 namespace orvel {
