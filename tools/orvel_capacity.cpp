@@ -175,9 +175,27 @@ int main(int argc, char** argv) {
             AssignLine(d, c);
         }
     }
-    // Lines are ready some seconds after assignment; GetLineState does not
-    // report them all, so wait for a fixed time.
-    std::this_thread::sleep_for(std::chrono::seconds(8));
+    // Lines are ready some seconds after assignment: wait until the full
+    // line states report every one of them free.
+    std::vector<uint32_t> states(ORVEL_LINE_STATES_MAX_WORDS, 0);
+    const auto readyBy = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    uint32_t ready = 0;
+    for (;;) {
+        GetLineStateEx(states.data(), static_cast<uint32_t>(states.size()));
+        ready = 0;
+        for (uint32_t d = 0; d < kBoards; ++d) {
+            for (uint32_t c = 0; c < kChannels; ++c) {
+                ready += states[ORVEL_LINE_SLOT(d, c)] == 1 ? 1 : 0;
+            }
+        }
+        if (ready == kBoards * kChannels || std::chrono::steady_clock::now() >= readyBy) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    if (ready != kBoards * kChannels) {
+        std::fprintf(stderr, "only %u of %u lines became free\n", ready, kBoards * kChannels);
+    }
 
     std::map<long, long> startTicks;
     for (long tid : engine) {

@@ -64,7 +64,7 @@ int resultByName(const std::string& name) {
     return -1;
 }
 
-// The line state codes of GetLineState, as an installer reads them.
+// The line state codes of the line states, as an installer reads them.
 const char* lineStateText(uint32_t code) {
     switch (code) {
         case 0:
@@ -210,7 +210,7 @@ void onResult(uint32_t device, uint32_t channel, uint32_t result) {
     g_changed.notify_all();
 }
 
-// The notify result behind a result code of GetLineState.
+// The notify result behind a result code of the line states.
 uint32_t resultOfCode(uint32_t code) {
     switch (code) {
         case 14:
@@ -238,12 +238,21 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// The state code of a line, or -1 where GetLineState does not report it.
+// The state code of a line, or -1 where the line states do not report it
+// (a channel no board can have).
 int lineState(const uint32_t* states, const LineCall& c) {
-    if (c.device >= ORVEL_LINE_STATE_DEVICES || c.channel >= ORVEL_LINE_STATE_CHANNELS) {
+    if (c.device >= ORVEL_MAX_DEVICES || c.channel >= ORVEL_CHANNELS_PER_DEVICE) {
         return -1;
     }
-    return static_cast<int>(states[1 + ORVEL_LINE_STATE_CHANNELS * c.device + c.channel]);
+    return static_cast<int>(states[ORVEL_LINE_SLOT(c.device, c.channel)]);
+}
+
+// The result code of the line's last call (0 where it is not reported).
+uint32_t lastResult(const uint32_t* states, const LineCall& c) {
+    if (c.device >= ORVEL_MAX_DEVICES || c.channel >= ORVEL_CHANNELS_PER_DEVICE) {
+        return 0;
+    }
+    return states[ORVEL_LINE_SLOT(c.device, c.channel) + 1];
 }
 
 }  // namespace
@@ -303,13 +312,15 @@ int main(int argc, char** argv) {
         calls.push_back(c);
     }
 
-    std::vector<uint32_t> states(ORVEL_LINE_STATE_WORDS, 0);
+    // The full report: every channel of every board (the short array of
+    // GetLineState has only 3 boards of 12).
+    std::vector<uint32_t> states(ORVEL_LINE_STATES_MAX_WORDS, 0);
     std::vector<int> last(calls.size(), -2);
     std::vector<bool> called(calls.size(), false);
     std::vector<bool> busy(calls.size(), false);
     const auto deadline = start + std::chrono::seconds(o.timeoutS);
     for (;;) {
-        GetLineState(states.data());
+        GetLineStateEx(states.data(), static_cast<uint32_t>(states.size()));
         bool allDone = true;
         for (std::size_t i = 0; i < calls.size(); ++i) {
             const LineCall& c = calls[i];
@@ -319,8 +330,8 @@ int main(int argc, char** argv) {
                             s, lineStateText(static_cast<uint32_t>(s)));
                 last[i] = s;
             }
-            // A line is called once it is free: reported free, or (beyond
-            // what GetLineState reports) a few seconds after assignment.
+            // A line is called once it is reported free (or, should its
+            // state not be reported, a few seconds after assignment).
             if (!called[i] && (s == 1 || (s < 0 && secondsSince(start) > 5.0))) {
                 const int r = CallAbonent(c.device, c.channel, c.number.c_str(), o.tone ? 1 : 0, 1,
                                           2, o.mode);
@@ -336,8 +347,7 @@ int main(int argc, char** argv) {
             std::lock_guard<std::mutex> lock(g_mutex);
             const auto key = std::make_pair(c.device, c.channel);
             if (busy[i] && s == 1 && g_results.count(key) == 0) {
-                g_results[key] =
-                    resultOfCode(states[37 + ORVEL_LINE_STATE_CHANNELS * c.device + c.channel]);
+                g_results[key] = resultOfCode(lastResult(states.data(), c));
             }
             allDone = allDone && g_results.count(key) != 0 && s <= 1;
         }

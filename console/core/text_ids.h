@@ -510,6 +510,11 @@ enum TextId : int {
     textBoard,
     textLevel,
     textUnobtainable,
+    textRunLineNotServed,
+    textRunCalls,
+    textRunCallsPerHour,
+    textRunProcessorTime,
+    textRunProcessorTimePerLine,
     kTextCount
 };
 

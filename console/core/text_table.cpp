@@ -526,6 +526,12 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"NotifyStatus", "textBoard", "Плата"},
     {"NotifyStatus", "textLevel", "Уровень"},
     {"LineState", "textUnobtainable", "Номер не существует"},
+    {"Runner", "textRunLineNotServed",
+     "Внимание: линия (%1) не обслуживается: библиотека линий не сообщает её состояние"},
+    {"Runner", "textRunCalls", "Вызовов: %1"},
+    {"Runner", "textRunCallsPerHour", "%1 в час"},
+    {"Runner", "textRunProcessorTime", "процессорное время %1 с"},
+    {"Runner", "textRunProcessorTimePerLine", "%1 с на линию"},
 }};
 
 }  // namespace

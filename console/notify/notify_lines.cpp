@@ -1,6 +1,9 @@
 #include "notify/notify_lines.h"
 
+#include <QRegularExpression>
+
 #include "core/settings_manager.h"
+#include "core/texts.h"
 
 namespace orvel {
 
@@ -17,13 +20,32 @@ void TORVELLine::Release(ILineLibrary& lib) {
 }
 
 QString TORVELLine::StatusText() {
-    const auto look = lineStatusLook(State, Assigned);
-    if (!look)
-        return Row.status;
-    Row.status = look->text;
+    UpdateLook();
+    return Row.status;
+}
+
+bool TORVELLine::UpdateLook() {
+    // Anyone else writing the row (a released or dropped line, a new run)
+    // leaves it differing from the cached look, which is then applied again.
+    if (lookCached_ && State == lookState_ && Assigned == lookAssigned_ &&
+        Row.panel == lookPanel_ && Row.font == lookFont_ && Row.status == lookText_)
+        return false;
+    auto look = lineStatusLook(State, Assigned);
+    if (!look) {
+        lookCached_ = false;
+        return false;
+    }
+    const bool changed = Row.status != look->text || Row.panel != look->panel;
+    Row.status = std::move(look->text);
     Row.panel = look->panel;
     Row.font = look->font;
-    return look->text;
+    lookCached_ = true;
+    lookState_ = State;
+    lookAssigned_ = Assigned;
+    lookPanel_ = Row.panel;
+    lookFont_ = Row.font;
+    lookText_ = Row.status;
+    return changed;
 }
 
 QString FilterNumber(const QString& phone) {
@@ -87,6 +109,15 @@ void TORVLines::Create(const ProgramStateRecord& record, QStringList* unreachabl
             }
         }
     }
+}
+
+QString unservedLineText(const QString& line) {
+    static const QRegularExpression re(QStringLiteral("^board (\\d+) channel (\\d+)$"));
+    const auto m = re.match(line);
+    // Boards and lines are counted from 1 on screen, as the board panels are.
+    return m.hasMatch()
+               ? T(textBoardChannel).arg(m.captured(1).toInt() + 1).arg(m.captured(2).toInt() + 1)
+               : line;
 }
 
 TORVELLine* TORVLines::Items(int index) {

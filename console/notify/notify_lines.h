@@ -59,12 +59,28 @@ public:
     // The text of State; also sets the row's colours (unchanged for an
     // unknown code).
     QString StatusText();
+    // The same, telling whether the row's text or panel colour changed. The
+    // run polls every line before each call it makes, so a state already
+    // shown is recognised without looking its text up again.
+    bool UpdateLook();
+
+private:
+    // The look last applied, valid while the row still shows it.
+    bool lookCached_ = false;
+    int32_t lookState_ = 0;
+    bool lookAssigned_ = false;
+    uint32_t lookPanel_ = 0;
+    uint32_t lookFont_ = 0;
+    QString lookText_;
 };
 
 // Keeps "#", "*", ",", the digits and lower-case "w".
 QString FilterNumber(const QString& phone);
 // The dial string: waits for dial tone and the exit prefix the number selects.
 QString AddPrefixes(const QString& filtered, const TORVELLine& line);
+// "board 1 channel 12" (as the line list names a channel it cannot serve)
+// in the program's words, counted from 1 as the board panels are.
+QString unservedLineText(const QString& line);
 
 class TORVLines {
 public:

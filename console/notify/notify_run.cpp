@@ -22,9 +22,6 @@ constexpr int kMainMessage = 1;
 // A line still polled free this long after a dial never took the call.
 constexpr qint64 kCallTakeUpMs = 10000;
 
-int timeOfDayMs(const QDateTime& t) {
-    return t.time().msecsSinceStartOfDay();
-}
 }  // namespace
 
 TNotifyRun::TNotifyRun(ILineLibrary& lib, TORVLines& lines, TUserList& users, IRunClock& clock,
@@ -50,6 +47,7 @@ void TNotifyRun::beginRun() {
     if (lineLog_)
         lineLog_->startRun(start_);
     lastMinute_ = -1;
+    shownTimeSecond_ = -1;
     lastProgramState_ = 0;
     finished_ = false;
 }
@@ -65,7 +63,7 @@ void TNotifyRun::threadMain() {
             }
             if (finished_ || clock_.sleep(settings_.passSleepMs, stop_))
                 break;
-            const qint64 minute = clock_.now().toMSecsSinceEpoch() / kMinuteMs;
+            const qint64 minute = clock_.nowMs() / kMinuteMs;
             if (minute != lastMinute_) {
                 std::lock_guard lock(fieldsMutex_);
                 updateTimeText();
@@ -105,14 +103,21 @@ int TNotifyRun::indexOf(const TUserListItem* s) const {
 
 void TNotifyRun::RunPass() {
     std::unique_lock lock(fieldsMutex_);
-    const QDateTime now = clock_.now();
-    passNowMs_ = now.toMSecsSinceEpoch();
-    passTimeOfDayMs_ = timeOfDayMs(now);
+    // The clock is read once a pass; local time (which costs a read of the
+    // time zone) only here and after a wait.
+    passNowMs_ = clock_.nowMs();
+    readLocalOffset(passNowMs_);
+    passTimeOfDayMs_ = int(localMsOfDay(passNowMs_));
     const int n = users_.Count();
 
     // One scan of the list gives the attempt floor, the counters and the
     // completion test of the outcomes polled at the end of the last pass.
+    // It also notes the first entry that may be called in this pass: every
+    // one before it is skipped by the hand-out below, and none of them can
+    // change before the hand-out reaches it, so the hand-out starts there
+    // instead of walking the list from its start again.
     floor_ = INT_MAX;
+    int firstAtFloor = n;
     TRunCounts c;
     for (int k = 0; k < n; ++k) {
         const TUserListItem& s = *users_.Item(k);
@@ -127,8 +132,12 @@ void TNotifyRun::RunPass() {
             ++c.failed;
             continue;  // never called again, so it holds no one back
         }
-        if (!(s.flags & kFlagUndialable) && s.attempts < floor_ && inWindow(s) && pauseElapsed(s))
+        if (!(s.flags & kFlagUndialable) && s.attempts <= floor_ && inWindow(s) &&
+            pauseElapsed(s)) {
+            if (s.attempts < floor_)
+                firstAtFloor = k;
             floor_ = s.attempts;
+        }
     }
     const QString text = summaryText(c);
     if (text != shownSummary_) {
@@ -145,7 +154,7 @@ void TNotifyRun::RunPass() {
     // Once a fresh poll shows no free line the rest of the pass has nothing
     // to hand out; the next pass begins within the pass pause.
     bool anyFree = true;
-    for (int k = 0; k < n && anyFree && !finished_; ++k) {
+    for (int k = firstAtFloor; k < n && anyFree && !finished_; ++k) {
         TUserListItem& s = *users_.Item(k);
         if (!s.mark || s.inCall || s.lastState == kStatusNotified ||
             s.lastState == kStatusUnobtainable || (s.flags & kFlagUndialable) ||
@@ -212,7 +221,7 @@ void TNotifyRun::Call(TORVELLine& line, int index, std::unique_lock<std::mutex>&
             TLineStateRecord r;
             r.line = lineIndex;
             r.state = kStatusNotConfirmed;
-            r.time = clock_.now().toString(QStringLiteral("hh:mm:ss")).left(8);
+            r.time = clockText(clock_.nowMs());
             r.number = phone.left(30);
             r.name = s.name.toString().left(40);
             lineLog_->WriteLineState(r.line, r);
@@ -224,7 +233,7 @@ void TNotifyRun::Call(TORVELLine& line, int index, std::unique_lock<std::mutex>&
     const QString dial = AddPrefixes(filtered, line);
     line.LastDialString = dial;
     line.CallSeenBusy = false;
-    line.CallStartedMs = clock_.now().toMSecsSinceEpoch();
+    line.CallStartedMs = clock_.nowMs();
     line.Row.number = dial;
     line.Row.name = s.name.toString();
     s.inCall = 1;
@@ -236,6 +245,7 @@ void TNotifyRun::Call(TORVELLine& line, int index, std::unique_lock<std::mutex>&
         lock.unlock();
         const bool stopped = clock_.sleep(settings_.attemptPauseMs, stop_);
         lock.lock();
+        readLocalOffset(clock_.nowMs());
         if (stopped) {
             refuseCall(line, s, index, QString());  // stopped before dialling
             return;
@@ -281,8 +291,7 @@ void TNotifyRun::PollLines() {
         l.AonFlag = uint8_t(slot[2] ? 1 : 0);
         if (!l.Assigned && l.State != 0)
             l.State = kStatusNoLine;
-        const TLineRow before = l.Row;
-        l.StatusText();
+        bool rowChanged = l.UpdateLook();
         l.Result = int32_t(slot[1]);
         if (l.Subscriber && l.State != kStatusFree)
             l.CallSeenBusy = true;
@@ -291,21 +300,26 @@ void TNotifyRun::PollLines() {
         // subscriber, so the call ends only once the line was seen busy, or
         // as not notified when it never took the call.
         if (l.Subscriber && !l.CallSeenBusy && nowMs < 0)
-            nowMs = clock_.now().toMSecsSinceEpoch();  // read once a poll: it is not free
+            nowMs = clock_.nowMs();  // read once a poll
         const bool waitingTakeUp =
             l.Subscriber && !l.CallSeenBusy && nowMs - l.CallStartedMs < kCallTakeUpMs;
         if (l.State == kStatusFree && !waitingTakeUp) {
-            l.Row.number.clear();
-            l.Row.name.clear();
+            if (!l.Row.number.isEmpty() || !l.Row.name.isEmpty()) {
+                l.Row.number.clear();
+                l.Row.name.clear();
+                rowChanged = true;
+            }
             if (l.Subscriber) {
                 if (!l.CallSeenBusy)
                     l.Result = kStatusNotConfirmed;
+                const TLineRow before = l.Row;
                 finishCall(i, l);
+                rowChanged = rowChanged || before.status != l.Row.status ||
+                             before.panel != l.Row.panel ||
+                             before.controlsVisible != l.Row.controlsVisible;
             }
         }
-        if (observer_ && (before.status != l.Row.status || before.panel != l.Row.panel ||
-                          before.number != l.Row.number || before.name != l.Row.name ||
-                          before.controlsVisible != l.Row.controlsVisible))
+        if (observer_ && rowChanged)
             observer_->lineRowChanged(i, l.Row);
     }
 }
@@ -315,17 +329,17 @@ void TNotifyRun::finishCall(int lineIndex, TORVELLine& l) {
     s.inCall = 0;
     if (l.Result == kStatusNoLine && s.attempts > 0)
         s.attempts -= 1;  // a call that found no line does not count
-    const QDateTime now = clock_.now();
+    const qint64 nowMs = clock_.nowMs();
     if (lineLog_) {
         TLineStateRecord r;
         r.line = lineIndex;
         r.state = l.Result;
-        r.time = now.toString(QStringLiteral("hh:mm:ss")).left(8);
+        r.time = clockText(nowMs);
         r.number = l.LastDialString.left(30);
         r.name = s.name.toString().left(40);
         lineLog_->WriteLineState(lineIndex, r);
     }
-    s.lastStateTime = now.toMSecsSinceEpoch();
+    s.lastStateTime = nowMs;
     s.lastState = l.Result;
     if (l.Result == kStatusNoLine && !settings_.keepDroppedLines) {
         l.Assigned = false;
@@ -335,7 +349,7 @@ void TNotifyRun::finishCall(int lineIndex, TORVELLine& l) {
         l.Row.controlsVisible = false;
     }
     if (l.Result == kStatusNotified) {
-        s.notifyTime = now.toMSecsSinceEpoch();
+        s.notifyTime = nowMs;
         for (int k = 0; k < users_.Count(); ++k) {
             TUserListItem& o = *users_.Item(k);
             if (o.mark && &o != &s && o.name == s.name) {
@@ -394,7 +408,26 @@ QString TNotifyRun::currentTimeText() {
     return timeText(clock_.now(), start_, end_);
 }
 
+void TNotifyRun::readLocalOffset(qint64 ms) {
+    localOffsetMs_ = qint64(QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc()) * 1000;
+}
+
+qint64 TNotifyRun::localMsOfDay(qint64 ms) const {
+    return ((ms + localOffsetMs_) % kDayMs + kDayMs) % kDayMs;
+}
+
+QString TNotifyRun::clockText(qint64 ms) const {
+    return QTime::fromMSecsSinceStartOfDay(int(localMsOfDay(ms)))
+        .toString(QStringLiteral("hh:mm:ss"));
+}
+
 void TNotifyRun::updateTimeText() {
+    // The text shows whole minutes: one look a second is enough, and spares
+    // the local time of every call in a pass.
+    const qint64 second = clock_.nowMs() / 1000;
+    if (second == shownTimeSecond_)
+        return;
+    shownTimeSecond_ = second;
     const QString text = currentTimeText();
     if (text == shownTime_)
         return;

@@ -145,6 +145,11 @@ private:
     bool pauseElapsed(const TUserListItem& s) const;
     bool isDone(const TUserListItem& s) const;
     void updateTimeText();
+    // Local time from the epoch ms through the offset read at the pass's start
+    // (or after a wait within it).
+    void readLocalOffset(qint64 ms);
+    qint64 localMsOfDay(qint64 ms) const;
+    QString clockText(qint64 ms) const;  // "hh:mm:ss"
     void completionTest(const TRunCounts& counts);
     int indexOf(const TUserListItem* s) const;
 
@@ -177,6 +182,8 @@ private:
     // Per pass: the clock read once.
     qint64 passNowMs_ = 0;
     int passTimeOfDayMs_ = 0;
+    qint64 localOffsetMs_ = 0;
+    qint64 shownTimeSecond_ = -1;
     qint64 lastMinute_ = -1;
     QString shownTime_;
     QString shownSummary_;

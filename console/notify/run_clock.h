@@ -28,6 +28,9 @@ class IRunClock {
 public:
     virtual ~IRunClock() = default;
     virtual QDateTime now() = 0;  // local time
+    // The same moment as milliseconds since the epoch. Cheap: no conversion
+    // to local time, which reads the time zone file on every call.
+    virtual qint64 nowMs() = 0;
     // Waits `ms`; true when the stop signal ended the wait.
     virtual bool sleep(int ms, TStopSignal& stop) = 0;
 };
@@ -35,6 +38,7 @@ public:
 class TSystemClock final : public IRunClock {
 public:
     QDateTime now() override { return QDateTime::currentDateTime(); }
+    qint64 nowMs() override { return QDateTime::currentMSecsSinceEpoch(); }
     bool sleep(int ms, TStopSignal& stop) override { return stop.waitFor(ms); }
 };
 
@@ -43,6 +47,7 @@ class TManualClock final : public IRunClock {
 public:
     explicit TManualClock(QDateTime start) : now_(start.toMSecsSinceEpoch()) {}
     QDateTime now() override { return QDateTime::fromMSecsSinceEpoch(now_.load()); }
+    qint64 nowMs() override { return now_.load(); }
     bool sleep(int ms, TStopSignal& stop) override {
         now_ += ms;
         return stop.stopped();

@@ -107,12 +107,12 @@ void printThroughput(QTextStream& out, int calls, const QDateTime& start, int li
     ::getrusage(RUSAGE_SELF, &use);
     const double cpu = double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
                        double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
-    out << "calls: " << calls;
+    out << T(textRunCalls).arg(calls);
     if (hours > 0)
-        out << ", " << qRound(calls / hours) << " per hour";
-    out << "; processor time " << QString::number(cpu, 'f', 1) << " s";
+        out << ", " << T(textRunCallsPerHour).arg(qRound(calls / hours));
+    out << "; " << T(textRunProcessorTime).arg(QString::number(cpu, 'f', 1));
     if (lines > 0)
-        out << ", " << QString::number(cpu / lines, 'f', 2) << " s per line";
+        out << ", " << T(textRunProcessorTimePerLine).arg(QString::number(cpu / lines, 'f', 2));
     out << '\n';
 }
 
@@ -234,8 +234,7 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
         lib, dir, dir + QStringLiteral("/OrvelDll.log"), settings, lines,
         [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
     for (const QString& l : setup.unreachable)
-        out << "warning: " << l
-            << " cannot be served (the line library does not report its state)\n";
+        out << T(textRunLineNotServed).arg(unservedLineText(l)) << '\n';
     if (!setup.ready) {
         for (const QString& e : setup.errors)
             out << e << '\n';

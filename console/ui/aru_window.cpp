@@ -1,7 +1,6 @@
 #include "ui/aru_window.h"
 
 #include <QCloseEvent>
-#include <algorithm>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -9,10 +8,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/settings_manager.h"
 #include "core/texts.h"
@@ -100,6 +101,10 @@ void TAru::bind(TORVLines* lines, ILineLibrary* library, SettingsManager* settin
         sliders_.push_back(slider);
         values_.push_back(value);
     }
+    // Sizes as they will be shown: the style and fonts are applied first, or
+    // the panels measure narrower than they are and the window scrolls
+    // sideways.
+    content->ensurePolished();
     // As many panels side by side as the screen takes.
     int widest = 1;
     for (QGroupBox* box : boxes)
@@ -114,19 +119,39 @@ void TAru::bind(TORVLines* lines, ILineLibrary* library, SettingsManager* settin
                               Qt::AlignLeft | Qt::AlignTop);
     scroll_->setWidget(content);
     loadLevels();
+    fitToPanels();
+}
 
-    // Fitted to its panels, as far as the screen allows; the rest scrolls.
-    QSize want = content->sizeHint() + QSize(2 * scroll_->frameWidth(), 0);
+void TAru::fitToPanels() {
+    QWidget* content = scroll_->widget();
+    if (content == nullptr)
+        return;
+    ensurePolished();
+    content->ensurePolished();
     layout()->activate();
-    want.rheight() += sizeHint().height() - scroll_->sizeHint().height();
-    want.rwidth() += layout()->contentsMargins().left() + layout()->contentsMargins().right();
+    // Fitted to its panels, as far as the screen allows; the rest scrolls
+    // up and down only: a vertical scroll bar gets its own room.
+    const QMargins m = layout()->contentsMargins();
+    const int frame = 2 * scroll_->frameWidth();
+    const int below = layout()->spacing() + layout()->itemAt(1)->sizeHint().height();
+    QSize want(content->sizeHint().width() + frame + m.left() + m.right(),
+               content->sizeHint().height() + frame + m.top() + m.bottom() + below);
     if (const QScreen* screen = this->screen()) {
         const QRect avail = screen->availableGeometry();
         if (want.height() > avail.height() * kScreenShare)
-            want.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+            want.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
         want = want.boundedTo(QSize(avail.width(), int(avail.height() * kScreenShare)));
     }
     resize(want);
+}
+
+void TAru::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Shown for the first time, the real sizes are known.
+    if (!fitted_) {
+        fitted_ = true;
+        fitToPanels();
+    }
 }
 
 void TAru::loadLevels() {

@@ -42,9 +42,11 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void apply(int line, int value);
+    void fitToPanels();
     void saveLevels();
 
     TORVLines* lines_ = nullptr;
@@ -54,6 +56,7 @@ private:
     std::vector<QSlider*> sliders_;
     std::vector<QLabel*> values_;
     int panels_ = 0;
+    bool fitted_ = false;
 };
 
 }  // namespace orvel

@@ -47,7 +47,7 @@ void runPasses(benchmark::State& state, int callMs) {
     const bool all = state.range(0) == 180;
     test::FakeLineLibrary lib(all ? std::vector<int>(10, 18) : std::vector<int>{12, 12, 12});
     lib.callMs = callMs;
-    lib.clock = [&clock] { return clock.now().toMSecsSinceEpoch(); };
+    lib.clock = [&clock] { return clock.nowMs(); };
     ProgramStateRecord r;
     lib.GetProgrammState(r);
     TORVLines lines;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <algorithm>
 #include <set>
 
 #include "core/settings_manager.h"
@@ -145,6 +146,46 @@ TEST_F(AllLinesRun, CallOnTheLastLineIsLoggedWithItsLineNumber) {
         }
     }
     EXPECT_TRUE(seen);
+}
+
+TEST_F(AllLinesRun, EveryoneIsCalledInListOrderRoundByRound) {
+    // More subscribers than lines, each busy: each round of attempts goes
+    // through the list in its order, and nobody gets a second attempt while
+    // someone due is still waiting for a first.
+    constexpr int kPeople = 500;
+    for (int i = 0; i < kPeople; ++i)
+        add(QString("R%1").arg(i), QString("7%1").arg(i, 4, 10, QChar('0')));
+    // The first entry is outside its time window for the first two seconds.
+    users.Item(0)->time = {true, 12 * 3600 + 2, 23 * 3600};
+    lib.defaultResult = kStatusBusy;
+    lib.callMs = 1000;
+    run.settings().maxAttempts = 2;
+    run.settings().pauseMinutes = 0;
+    begin();
+    passesUntilFinished();
+    ASSERT_TRUE(run.finished());
+    ASSERT_EQ(lib.calls.size(), size_t(2 * kPeople));
+    std::vector<int> order;
+    for (const auto& c : lib.calls)
+        order.push_back(QString::fromStdString(c.number).mid(1).toInt());
+    // First round: entries 1..499 in order, and entry 0 once its window
+    // opened, after the lines had been filled more than once.
+    std::vector<int> round1(order.begin(), order.begin() + kPeople);
+    const auto at0 = std::find(round1.begin(), round1.end(), 0);
+    ASSERT_NE(at0, round1.end());
+    EXPECT_GE(at0 - round1.begin(), 2 * 180);
+    round1.erase(at0);
+    for (int i = 0; i < kPeople - 1; ++i)
+        ASSERT_EQ(round1[size_t(i)], i + 1) << "at " << i;
+    // Second round: everyone once more, in list order; entry 0, still in its
+    // late first call when the round began, as soon as that call ended.
+    std::vector<int> round2(order.begin() + kPeople, order.end());
+    const auto again0 = std::find(round2.begin(), round2.end(), 0);
+    ASSERT_NE(again0, round2.end());
+    EXPECT_GT(again0 - round2.begin(), 0);
+    round2.erase(again0);
+    for (int i = 0; i < kPeople - 1; ++i)
+        ASSERT_EQ(round2[size_t(i)], i + 1) << "at " << i;
 }
 
 TEST(AllLines, SubscribersSortByTheirLineAsANumber) {

@@ -100,6 +100,31 @@ TEST(LineStatus, TextsAndColoursByCodeAndAssignment) {
     EXPECT_EQ(l.StatusText(), T(textAlarmedM));  // unknown code: unchanged
 }
 
+TEST(LineStatus, LookIsAppliedAgainWhenTheRowWasWrittenOver) {
+    resetTexts();
+    TORVELLine l(0, 0);
+    l.Assigned = true;
+    l.State = kStatusFree;
+    EXPECT_TRUE(l.UpdateLook());
+    EXPECT_FALSE(l.UpdateLook());  // the same state again: nothing new to show
+    // A new run clears the row, a dropped line gets its own colours: the next
+    // poll of the same state shows the state again.
+    l.Row.status.clear();
+    EXPECT_TRUE(l.UpdateLook());
+    EXPECT_EQ(l.Row.status, T(textFreeF));
+    l.Row.panel = colors::kGrey;
+    l.Row.font = colors::kRed;
+    EXPECT_TRUE(l.UpdateLook());
+    EXPECT_EQ(l.Row.panel, 0xE6F6FDu);
+    l.Row.font = colors::kRed;  // the font alone: put back, but not reported
+    EXPECT_FALSE(l.UpdateLook());
+    EXPECT_NE(l.Row.font, colors::kRed);
+    l.Assigned = false;
+    l.State = 0;
+    EXPECT_TRUE(l.UpdateLook());
+    EXPECT_EQ(l.Row.panel, colors::kGrey);
+}
+
 TEST(ResultQueue, WholeRecordsOnlyAndDropsWhatDoesNotFit) {
     TResultQueue q;
     for (int i = 0; i < 1000; ++i)

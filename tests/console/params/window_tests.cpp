@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -30,7 +31,8 @@ namespace {
 
 class ParamsWindow : public ::testing::Test {
 protected:
-    ParamsWindow() : lib({4, 8}), registry(QString(), QString()) {}
+    explicit ParamsWindow(std::vector<int> boards = {4, 8})
+        : lib(std::move(boards)), registry(QString(), QString()) {}
 
     void SetUp() override {
         app();
@@ -215,6 +217,43 @@ TEST_F(ParamsWindow, GridCellEditorIsAChoiceOfTheColumnsTwoTexts) {
     w->accept();
     EXPECT_EQ(lines.Items(0)->Enabled, 0);
     EXPECT_TRUE(iniHas("SID_LINE_ENABLED_0=0"));
+}
+
+// Ten boards of eighteen lines: a row for every one, each reachable.
+class ParamsWindowAllLines : public ParamsWindow {
+protected:
+    ParamsWindowAllLines() : ParamsWindow(std::vector<int>(10, 18)) {}
+};
+
+TEST_F(ParamsWindowAllLines, GridHasARowForEveryLineAndTheLastOneCanBeEdited) {
+    auto w = open();
+    w->show();
+    w->pages()->setCurrentWidget(w->page("Параметры линии"));
+    QApplication::processEvents();
+    QTableWidget* g = w->lineGrid();
+    ASSERT_EQ(g->rowCount(), 180);
+    EXPECT_EQ(w->channelChoice()->count(), 180);
+    for (int row = 0; row < 180; ++row)
+        ASSERT_EQ(g->item(row, 0)->text(), QString::number(row + 1));
+    // The rows beyond the window scroll into view.
+    EXPECT_GT(g->verticalScrollBar()->maximum(), 0);
+    g->scrollToItem(g->item(179, kGridDialMode));
+    QApplication::processEvents();
+    EXPECT_TRUE(g->viewport()->rect().contains(g->visualItemRect(g->item(179, kGridDialMode))));
+    // With ORVEL_SCREENSHOT_DIR set: a picture of every page.
+    if (const QString shots = qEnvironmentVariable("ORVEL_SCREENSHOT_DIR"); !shots.isEmpty()) {
+        for (int i = 0; i < w->pages()->count(); ++i) {
+            w->pages()->setCurrentIndex(i);
+            QApplication::processEvents();
+            w->grab().save(shots + QString("/advanced_param_%1.png").arg(i + 1));
+        }
+        w->pages()->setCurrentWidget(w->page("Параметры линии"));
+    }
+    g->item(179, kGridDialMode)->setText("Импульсный");
+    w->accept();
+    EXPECT_EQ(lines.Items(179)->DialMode, 0);
+    EXPECT_EQ(lines.Items(178)->DialMode, 1);
+    EXPECT_TRUE(iniHas("SID_DIAL_MODE_179=0"));
 }
 
 // --- "Параметры сигналов" --------------------------------------------------

@@ -5,9 +5,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -211,6 +213,16 @@ TEST_F(AllLinesWindows, GainWindowHasAPanelPerBoardAndALabelledSliderPerLine) {
     aru.show();
     QApplication::processEvents();
     EXPECT_LE(aru.frameGeometry().height(), aru.screen()->availableGeometry().height());
+    // Up and down only: every board's panel whole, nothing to scroll sideways.
+    auto* area = aru.findChild<QScrollArea*>();
+    ASSERT_NE(area, nullptr);
+    EXPECT_EQ(area->horizontalScrollBar()->maximum(), 0);
+    const auto boxes = aru.findChildren<QGroupBox*>();
+    EXPECT_EQ(boxes.size(), 10);
+    for (const QGroupBox* box : boxes)
+        EXPECT_LE(box->geometry().right(), area->viewport()->width()) << box->title().toStdString();
+    if (const QString shots = qEnvironmentVariable("ORVEL_SCREENSHOT_DIR"); !shots.isEmpty())
+        aru.grab().save(shots + "/aru_180.png");
     auto* close = aru.findChild<QPushButton*>("CloseButton");
     ASSERT_NE(close, nullptr);
     EXPECT_EQ(close->text(), T(textClose));
