@@ -5,7 +5,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QVBoxLayout>
 
 #include "core/texts.h"
@@ -32,16 +31,6 @@ QLabel* value(const QString& text, QWidget* parent) {
 }
 
 }  // namespace
-
-QString unservedLineText(const QString& line) {
-    static const QRegularExpression re(QStringLiteral("^board (\\d+) channel (\\d+)$"));
-    const auto m = re.match(line);
-    // Boards and lines are counted from 1 on screen, as the board panels are.
-    return m.hasMatch() ? T(textBoardChannel)
-                              .arg(m.captured(1).toInt() + 1)
-                              .arg(m.captured(2).toInt() + 1)
-                        : line;
-}
 
 THardwareInfo::THardwareInfo(ILineLibrary* library, const QStringList& unservedLines,
                              QWidget* parent)

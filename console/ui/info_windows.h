@@ -5,16 +5,14 @@
 #include <QDialog>
 #include <QStringList>
 
-#include "diag/system_info.h"  // converterStateText, unitStateText
+#include "diag/system_info.h"         // converterStateText, unitStateText
+#include "notify/library_setup.h"      // unservedLineText
 
 class QVBoxLayout;
 
 namespace orvel {
 
 class ILineLibrary;
-
-// "board 1 channel 12" (as the line setup reports it) in the program's words.
-QString unservedLineText(const QString& line);
 
 class THardwareInfo : public QDialog {
     Q_OBJECT

@@ -387,15 +387,7 @@ void TForm1::setGroups(TUserGroup* groups) {
 
 void TForm1::setLineLibrary(ILineLibrary* library, const QStringList& unservedLines) {
     library_ = library;
-    unserved_ = unservedLines;
-    if (!unservedLines.isEmpty()) {
-        QStringList texts;
-        for (const QString& l : unservedLines)
-            texts << unservedLineText(l);
-        WriteSystemLog(T(textUnservedLines) + QStringLiteral(": ") +
-                           texts.join(QStringLiteral("; ")),
-                       2);
-    }
+    unserved_ = unservedLines;  // the line setup has logged them
 }
 
 void TForm1::setLineCount(int count) {
