@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -551,3 +552,28 @@ TEST(DeviceInfo, UnservedLinesAndUnitStatesInTheProgramsWords) {
 }
 
 }  // namespace
+
+// The record panel's label column takes its width from the settings and the
+// width it has is stored again when the program closes.
+TEST_F(DeskTest, FieldLabelColumnKeepsItsStoredWidth) {
+    ctx.settings.WriteSetting(SID_PANEL_FIELDLABELS_WIDTH, 190);
+    {
+        TForm1 w(ctx);
+        w.resize(1000, 700);
+        w.show();
+        QCoreApplication::processEvents();
+        TfrRecordInterface* panel = w.recordPanel();
+        EXPECT_GE(panel->labelsWidth(), 190);
+        // The fields begin right of the column, however short the labels.
+        EXPECT_GE(panel->nameEdit()->x(), 190);
+        panel->setLabelsWidth(150);
+        QCoreApplication::processEvents();
+        panel->layout()->activate();
+        EXPECT_LT(panel->nameEdit()->x(), 190);
+        EXPECT_GE(panel->labelsWidth(), 150);
+        w.close();
+    }
+    const int stored = ctx.settings.readInt(SID_PANEL_FIELDLABELS_WIDTH, 0);
+    EXPECT_GE(stored, 150);
+    EXPECT_LT(stored, 190);
+}
