@@ -37,6 +37,12 @@ class TAboutBox : public QDialog {
     Q_OBJECT
 public:
     TAboutBox(const QString& productName, QWidget* parent = nullptr);
+    // The window with the version history (what a click on the version label
+    // opens); created on the first call.
+    QDialog* showVersionHistory();
+
+private:
+    QDialog* history_ = nullptr;
 };
 
 // The program's version, as the about window shows it.

@@ -577,3 +577,32 @@ TEST_F(DeskTest, FieldLabelColumnKeepsItsStoredWidth) {
     EXPECT_GE(stored, 150);
     EXPECT_LT(stored, 190);
 }
+
+// Rights 0x011 (administrator and the subscriber base): the structure editor
+// and the record commands are offered and work, the start of a notification
+// is not.
+TEST_F(DeskTest, AdministratorOfTheBaseEditsRecordsButCannotStart) {
+    TForm1 w(ctx);
+    w.show();
+    ctx.rights.set("администратор", 0x011);
+    ASSERT_TRUE(ctx.rights.has(OperatorRight::Administrator));
+    ASSERT_TRUE(ctx.rights.has(OperatorRight::ChangeBase));
+    EXPECT_TRUE(w.action("actChangeStruct")->isVisible());
+    for (const char* n : {"actAddRecord", "actDuplicateRecord", "actChangeRecord",
+                          "actDeleteRecord"}) {
+        EXPECT_TRUE(w.action(n)->isVisible()) << n;
+    }
+    for (const char* n : {"btnNewRecord", "btnRepeatRecord", "btnChangeRecord", "btnDeleteRecord"})
+        EXPECT_FALSE(w.button(n)->isHidden()) << n;
+    EXPECT_TRUE(w.button("StartButton")->isHidden());
+    // The record commands do what they say.
+    addSubscriber(w, "Иванов", "100");
+    ASSERT_EQ(ctx.users.Count(), 1);
+    select(w, {0});
+    emit w.list()->doubleClicked(w.model()->index(0, 0));
+    EXPECT_EQ(w.recordPanel()->mode(), TfrRecordInterface::kEditOne);
+    w.cancelEdit();
+    // Every right: the start button comes back.
+    ctx.rights.grantAll();
+    EXPECT_FALSE(w.button("StartButton")->isHidden());
+}
