@@ -17,6 +17,7 @@
 #include "data/user_group.h"
 #include "data/user_list.h"
 #include "notify/fake_line_library.h"
+#include "notify/notify_lines.h"
 #include "test_support.h"
 #include "ui/aru_window.h"
 #include "ui/group_windows.h"
@@ -56,12 +57,14 @@ protected:
         ASSERT_TRUE(test::writeAll(
             path,
             "[Orvel]\r\ntextCancelAlarm=Stop notifying\r\ntextClose=Close\r\n"
+            "textUnlimited=Unlimited\r\n"
             "[fNotifyParam]\r\ntextAlarmOptions2=Notification settings\r\n"
             "textTriesCount=Attempts\r\ntextPauseLong=Pause between attempts\r\n"
             "textMinutes=min\r\ntextScheme=Scheme\r\ntextLoad=Load\r\ntextSaveAs=Save as\r\n"
             "textSortByField=Sort by\r\ntextMaxAlarmLong=Time limit\r\n"
             "textContinueAlarm=Continue from\r\ntextCreateDesktopShortcut=Desktop shortcut\r\n"
             "[fAdvancedParam]\r\ntextAbonentsGroups=Groups\r\ntextDelete=Delete\r\n"
+            "textSoundMessage=Sound message\r\ntextCancel=Cancel\r\n"
             "[fTextEditor]\r\ntextListen=Listen\r\n"
             "[NotifyStatus]\r\ntextAnnouncementState=Notification state\r\n"
             "textBoost=Gain\r\ntextSaveAndCancel=Save and stop\r\n"
@@ -93,7 +96,7 @@ TEST_F(LanguageWindows, SchemeEditorTakesItsCaptionsFromTheTextTable) {
 // The editor shows the scheme's message path whole, from its beginning.
 TEST_F(LanguageWindows, SchemeEditorShowsTheMessagePathWhole) {
     TNotifyParam editor;
-    const QString path = dir.path() + "/WavMessages/Очень длинное имя сообщения о тревоге.wav";
+    const QString path = "/opt/orvel/WavMessages/Длинное имя сообщения о тревоге.wav";
     editor.setMessageFile(path);
     editor.show();
     QApplication::processEvents();
