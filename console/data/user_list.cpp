@@ -318,10 +318,9 @@ void TUserList::SortBy(bool withMark, int column, int direction) {
         keys.close();
     }
     std::vector<SortKeys::Entry>& entries = keys.entries();
-    std::sort(entries.begin(), entries.end(),
-              [&keys](const SortKeys::Entry& a, const SortKeys::Entry& b) {
-                  return keys.less(a, b);
-              });
+    std::sort(
+        entries.begin(), entries.end(),
+        [&keys](const SortKeys::Entry& a, const SortKeys::Entry& b) { return keys.less(a, b); });
     std::vector<uint32_t>& order = keys.order();
     for (size_t i = 0; i < n; ++i)
         order[i] = entries[i].index;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <functional>
 #include <string_view>
-#include <utility>
 #include <unordered_set>
+#include <utility>
 
 #include "core/confirm_methods.h"
 #include "data/user_list.h"
@@ -67,12 +67,11 @@ QList<int> findDuplicates(const TUserList& list) {
     const auto hash = [&key](int i) {
         const auto [name, phone] = key(i);
         const size_t h = std::hash<std::string_view>{}(name);
-        return h ^ (std::hash<std::string_view>{}(phone) + 0x9e3779b97f4a7c15ull + (h << 6) +
-                    (h >> 2));
+        return h ^
+               (std::hash<std::string_view>{}(phone) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2));
     };
     const auto same = [&key](int a, int b) { return key(a) == key(b); };
-    std::unordered_set<int, decltype(hash), decltype(same)> later(size_t(list.Count()), hash,
-                                                                  same);
+    std::unordered_set<int, decltype(hash), decltype(same)> later(size_t(list.Count()), hash, same);
     QList<int> out;
     for (int i = list.Count() - 1; i >= 0; --i) {
         if (!later.insert(i).second)

@@ -20,10 +20,9 @@ QString unservedLineText(const QString& line) {
     static const QRegularExpression re(QStringLiteral("^board (\\d+) channel (\\d+)$"));
     const auto m = re.match(line);
     // Boards and lines are counted from 1 on screen, as the board panels are.
-    return m.hasMatch() ? T(textBoardChannel)
-                              .arg(m.captured(1).toInt() + 1)
-                              .arg(m.captured(2).toInt() + 1)
-                        : line;
+    return m.hasMatch()
+               ? T(textBoardChannel).arg(m.captured(1).toInt() + 1).arg(m.captured(2).toInt() + 1)
+               : line;
 }
 
 QString unservedLinesLogText(const QStringList& lines) {

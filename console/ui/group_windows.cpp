@@ -44,8 +44,8 @@ TGroupWindowBase::TGroupWindowBase(TUserGroup& groups, TUserList& users, const Q
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     askNewName = [this](const QString& old) {
         bool ok = false;
-        const QString n = QInputDialog::getText(this, T(textNewName), QString(),
-                                                QLineEdit::Normal, old, &ok);
+        const QString n =
+            QInputDialog::getText(this, T(textNewName), QString(), QLineEdit::Normal, old, &ok);
         return n;
     };
     auto* buttons = new QHBoxLayout;
@@ -87,7 +87,8 @@ bool TGroupWindowBase::deleteSelected() {
     const QString name = selectedName();
     if (name.isEmpty())
         return false;
-    if (ShowMessageDialog(T(textDeleteSelectedList) + QLatin1Char('?'), T(textConfirmation), mb::kYes | mb::kNo, kKindConfirmation) != mb::kResultYes)
+    if (ShowMessageDialog(T(textDeleteSelectedList) + QLatin1Char('?'), T(textConfirmation),
+                          mb::kYes | mb::kNo, kKindConfirmation) != mb::kResultYes)
         return false;
     const bool ok = QFile::remove(groups_.groupPath(name));
     refresh();
@@ -109,7 +110,8 @@ bool TGroupWindowBase::renameSelected() {
         name.chop(4);
     for (const QString& g : groups_.groups()) {
         if (!g.isEmpty() && g.compare(name, Qt::CaseInsensitive) == 0) {
-            ShowMessageDialog(T(textGroupNameExists) + QLatin1Char('!'), T(textWarning), mb::kOk, kKindWarning);
+            ShowMessageDialog(T(textGroupNameExists) + QLatin1Char('!'), T(textWarning), mb::kOk,
+                              kKindWarning);
             return false;
         }
     }
@@ -162,10 +164,9 @@ bool TSaveAbonentsList::applySave() {
         return false;
     }
     if (QFileInfo::exists(groups_.groupPath(name)) &&
-        ShowMessageDialog(T(textGroupNameExists) + QStringLiteral(". ") + T(textReWrite) +
-                              QLatin1Char('?'),
-                          T(textConfirmation), mb::kYes | mb::kNo,
-                          kKindConfirmation) != mb::kResultYes)
+        ShowMessageDialog(
+            T(textGroupNameExists) + QStringLiteral(". ") + T(textReWrite) + QLatin1Char('?'),
+            T(textConfirmation), mb::kYes | mb::kNo, kKindConfirmation) != mb::kResultYes)
         return false;
     WriteSystemLog(T(textGroupWriting) + QStringLiteral(" \"") + name + QLatin1Char('"'), 1);
     if (!groups_.SaveGroup(name, users_)) {

@@ -5,8 +5,8 @@
 #include <QDialog>
 #include <QStringList>
 
-#include "diag/system_info.h"         // converterStateText, unitStateText
-#include "notify/library_setup.h"      // unservedLineText
+#include "diag/system_info.h"      // converterStateText, unitStateText
+#include "notify/library_setup.h"  // unservedLineText
 
 class QVBoxLayout;
 

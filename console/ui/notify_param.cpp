@@ -157,8 +157,7 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
             f += QStringLiteral(".sch");
         saveScheme(f);
     });
-    auto* shortcut = shortcut_ =
-        new QPushButton(T(textCreateDesktopShortcut), this);
+    auto* shortcut = shortcut_ = new QPushButton(T(textCreateDesktopShortcut), this);
     shortcut->setObjectName(QStringLiteral("ShortcutButton"));
     connect(shortcut, &QPushButton::clicked, this, &TNotifyParam::createShortcut);
     ok_ = new QPushButton(T(textClose), this);

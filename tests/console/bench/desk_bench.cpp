@@ -132,9 +132,10 @@ int main(int argc, char* argv[]) {
                 (long long)readOnly, readCpu);
     std::printf("list shown after the table read:  %lld ms (processor %.0f ms; target < 1000)\n",
                 (long long)openMs, openCpu);
-    std::printf("header click, sort and repaint:   %lld ms worst (processor %.0f ms worst; "
-                "target < 150)\n",
-                (long long)worstClick, worstClickCpu);
+    std::printf(
+        "header click, sort and repaint:   %lld ms worst (processor %.0f ms worst; "
+        "target < 150)\n",
+        (long long)worstClick, worstClickCpu);
     std::printf("  of which the list's sort:       %lld ms worst (processor %.0f ms worst)\n",
                 (long long)sortOnly, sortOnlyCpu);
     std::printf("resident memory:                  %ld MB (target < 300)\n", rssMb);

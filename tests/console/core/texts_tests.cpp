@@ -99,8 +99,9 @@ TEST_F(TextsTest, FileWithAFewKeysChangesExactlyThose) {
 
 TEST_F(TextsTest, OneKeySetsTheEmptyListWarningAndTheStoppedRunLogText) {
     const QString path = dir.path() + "/English.lng";
-    ASSERT_TRUE(test::writeAll(path, "[Orvel]\r\ntextNoAbonentsToAlarm=Nobody to notify\r\n"
-                                     "textAlarmClosing=Ignored\r\n"));
+    ASSERT_TRUE(test::writeAll(path,
+                               "[Orvel]\r\ntextNoAbonentsToAlarm=Nobody to notify\r\n"
+                               "textAlarmClosing=Ignored\r\n"));
     ASSERT_TRUE(LoadLanguage(path));
     EXPECT_EQ(T(textNoAbonentsToAlarm), "Nobody to notify");
     EXPECT_EQ(T(textAlarmClosing), "Nobody to notify");

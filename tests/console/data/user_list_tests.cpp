@@ -222,11 +222,19 @@ TEST(UserListSort, AgreesWithAPlainSortOnEveryColumnAndDirection) {
     QTemporaryDir dir;
     TUserList list;
     ASSERT_TRUE(list.open(dir.path(), 0));
-    const QStringList firstNames = {"Ан", "Анна", "Анна Ивановна", "анна",
-                                    "Константинопольский Александр", "Константинопольский Алексей",
-                                    "Ёлкин", "Ежов", "", "Zorro", "10"};
-    const QStringList phones = {"1", "12", "123", "#2 84951234567", "#2 8495123456", "84951234567",
-                                "", "8-495-123-45-67"};
+    const QStringList firstNames = {"Ан",
+                                    "Анна",
+                                    "Анна Ивановна",
+                                    "анна",
+                                    "Константинопольский Александр",
+                                    "Константинопольский Алексей",
+                                    "Ёлкин",
+                                    "Ежов",
+                                    "",
+                                    "Zorro",
+                                    "10"};
+    const QStringList phones = {
+        "1", "12", "123", "#2 84951234567", "#2 8495123456", "84951234567", "", "8-495-123-45-67"};
     const QStringList comments = {"", "дежурный", "дежурный по отделу связи и оповещения",
                                   "дежурный по отделу связи и оповещения 2", "Дежурный"};
     uint32_t seed = 12345;
@@ -275,26 +283,25 @@ TEST(UserListSort, AgreesWithAPlainSortOnEveryColumnAndDirection) {
                 std::vector<TUserListItem> expected;
                 for (int i = 0; i < list.Count(); ++i)
                     expected.push_back(*list.Item(i));
-                std::stable_sort(expected.begin(), expected.end(),
-                                 [&](const TUserListItem& a, const TUserListItem& b) {
-                                     const std::string ka =
-                                         sortKey((withMark ? (a.mark ? "0" : "1") : "") +
-                                                 columnText(a, column));
-                                     const std::string kb =
-                                         sortKey((withMark ? (b.mark ? "0" : "1") : "") +
-                                                 columnText(b, column));
-                                     if (ka != kb)
-                                         return direction == 1 ? ka > kb : ka < kb;
-                                     if (column == 1 || column == 3)
-                                         return false;
-                                     return sortKey(a.name.view()) < sortKey(b.name.view());
-                                 });
+                std::stable_sort(
+                    expected.begin(), expected.end(),
+                    [&](const TUserListItem& a, const TUserListItem& b) {
+                        const std::string ka =
+                            sortKey((withMark ? (a.mark ? "0" : "1") : "") + columnText(a, column));
+                        const std::string kb =
+                            sortKey((withMark ? (b.mark ? "0" : "1") : "") + columnText(b, column));
+                        if (ka != kb)
+                            return direction == 1 ? ka > kb : ka < kb;
+                        if (column == 1 || column == 3)
+                            return false;
+                        return sortKey(a.name.view()) < sortKey(b.name.view());
+                    });
                 list.SortBy(withMark, column, direction);
                 ASSERT_EQ(list.Count(), int(expected.size()));
                 for (int i = 0; i < list.Count(); ++i) {
                     ASSERT_EQ(list.Item(i)->id, expected[size_t(i)].id)
-                        << "column " << column << " direction " << direction << " mark "
-                        << withMark << " row " << i;
+                        << "column " << column << " direction " << direction << " mark " << withMark
+                        << " row " << i;
                 }
                 ++checked;
             }

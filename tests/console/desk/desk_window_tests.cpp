@@ -588,8 +588,8 @@ TEST_F(DeskTest, AdministratorOfTheBaseEditsRecordsButCannotStart) {
     ASSERT_TRUE(ctx.rights.has(OperatorRight::Administrator));
     ASSERT_TRUE(ctx.rights.has(OperatorRight::ChangeBase));
     EXPECT_TRUE(w.action("actChangeStruct")->isVisible());
-    for (const char* n : {"actAddRecord", "actDuplicateRecord", "actChangeRecord",
-                          "actDeleteRecord"}) {
+    for (const char* n :
+         {"actAddRecord", "actDuplicateRecord", "actChangeRecord", "actDeleteRecord"}) {
         EXPECT_TRUE(w.action(n)->isVisible()) << n;
     }
     for (const char* n : {"btnNewRecord", "btnRepeatRecord", "btnChangeRecord", "btnDeleteRecord"})

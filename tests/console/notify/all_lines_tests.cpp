@@ -106,7 +106,8 @@ TEST(AllLines, UnservedLinesMakeOneRussianLogEntry) {
     const QList<QByteArray> entries = f.readAll().split('\r');
     ASSERT_EQ(entries.size(), 2);  // one entry and what follows its CR
     const QString entry = cp1251::decode(entries[0]);
-    EXPECT_TRUE(entry.contains("Линии, которые программа не обслуживает: 144")) << entry.toStdString();
+    EXPECT_TRUE(entry.contains("Линии, которые программа не обслуживает: 144"))
+        << entry.toStdString();
     EXPECT_FALSE(entry.contains("board"));
 
     EXPECT_EQ(unservedLinesLogText({"board 0 channel 12", "board 2 channel 17"}),
