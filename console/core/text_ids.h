@@ -2,8 +2,9 @@
 // Identifiers of the program's replaceable texts, in the order the language
 // file is read. The key textAlarmSchemes exists in two sections with different
 // texts: "Orvel" (textAlarmSchemes) and "fAdvancedParam" (textAlarmSchemesLabel).
-// The closing-of-a-run log text has its own key, textAlarmClosing, so that
-// translating the empty-list warning never renames that log entry.
+// The key textNoAbonentsToAlarm of section "Orvel" supplies two texts: the
+// empty-list warning (textNoAbonentsToAlarm) and the system log entry of a
+// stopped run (textAlarmClosing); a language file that sets it sets both.
 
 namespace orvel {
 
@@ -515,6 +516,17 @@ enum TextId : int {
     textRunCallsPerHour,
     textRunProcessorTime,
     textRunProcessorTimePerLine,
+    textCreateDesktopShortcut,
+    textSaveAndCancel,
+    textSaveAndCancelHint,
+    textGroupNameExists,
+    textDeleteSelectedList,
+    textRenameAbonentsGroup,
+    textBadGroupName,
+    textGroupWriting,
+    textGroupWriteError,
+    textGroupReading,
+    textVersionHistory,
     kTextCount
 };
 

@@ -104,7 +104,7 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"Orvel", "textErrorAlarmProcessStart", "Ошибка запуска процесса оповещения"},
     {"Orvel", "textDriverLoadError", "Ошибка запуска драйвера"},
     {"Orvel", "textNoAbonentsToAlarm", "Нет абонентов для оповещения"},
-    {"Orvel", "textAlarmClosing", "Закрытие оповещения"},
+    {"Orvel", "textNoAbonentsToAlarm", "Закрытие оповещения"},  // its second text
     {"Orvel", "textGroupLoading", "Загрузка группы"},
     {"Orvel", "textDeleteCurrentListConfirm", "Удалить текущий список"},
     {"Orvel", "textRenameGroupConfirm", "Переименовать группу"},
@@ -532,6 +532,17 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"Runner", "textRunCallsPerHour", "%1 в час"},
     {"Runner", "textRunProcessorTime", "процессорное время %1 с"},
     {"Runner", "textRunProcessorTimePerLine", "%1 с на линию"},
+    {"fNotifyParam", "textCreateDesktopShortcut", "Создать ярлык на рабочем столе"},
+    {"NotifyStatus", "textSaveAndCancel", "Сохранить и прекратить"},
+    {"NotifyStatus", "textSaveAndCancelHint", "Сохранить текущее состояние оповещения для возможности в следующий раз начать оповещение с этого состояяния"},
+    {"GroupList", "textGroupNameExists", "Группа с указанным именем уже существует"},
+    {"GroupList", "textDeleteSelectedList", "Вы действительно хотите удалить выделенный список"},
+    {"GroupList", "textRenameAbonentsGroup", "Вы действительно хотите переименовать группу абонентов"},
+    {"GroupList", "textBadGroupName", "Недопустимое имя группы"},
+    {"GroupList", "textGroupWriting", "Запись группы абонентов"},
+    {"GroupList", "textGroupWriteError", "Ошибка записи группы абонентов"},
+    {"GroupList", "textGroupReading", "Загрузка группы абонентов"},
+    {"AboutBox", "textVersionHistory", "История версий"},
 }};
 
 }  // namespace

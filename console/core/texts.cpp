@@ -74,7 +74,13 @@ bool writeLanguageFile(const QString& path) {
     for (int i = 0; i < kTextCount; ++i) {
         const TextId id = TextId(i);
         const TextDef& def = textDef(id);
-        ini.setValue(QString::fromLatin1(def.section), QString::fromLatin1(def.key), plainForm(id));
+        const QString section = QString::fromLatin1(def.section);
+        const QString key = QString::fromLatin1(def.key);
+        // textNoAbonentsToAlarm also supplies the stopped-run log entry; a
+        // file that holds it sets both texts to one, so the template leaves
+        // it out and both keep their built-in texts.
+        if (QLatin1String(def.key) != QLatin1String("textNoAbonentsToAlarm"))
+            ini.setValue(section, key, plainForm(id));
     }
     return ini.save();
 }

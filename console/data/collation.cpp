@@ -44,10 +44,13 @@ const Weights kWeights;
 
 }  // namespace
 
-void appendSortKey(std::string& key, std::string_view text) {
-    key.reserve(key.size() + text.size());
+void appendSortKey(std::string& key, std::string_view text, bool inverted) {
+    const size_t at = key.size();
+    key.resize(at + text.size());
+    char* out = key.data() + at;
+    const uint8_t flip = inverted ? 0xFF : 0x00;
     for (const char c : text)
-        key.push_back(char(kWeights.w[static_cast<uint8_t>(c)]));
+        *out++ = char(kWeights.w[static_cast<uint8_t>(c)] ^ flip);
 }
 
 }  // namespace orvel

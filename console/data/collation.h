@@ -10,7 +10,9 @@
 namespace orvel {
 
 // Appends the collation weights of `text` (Windows-1251 bytes) to `key`.
-void appendSortKey(std::string& key, std::string_view text);
+// With `inverted` every weight is complemented (255 - weight), so that the
+// bytes compare the other way round; weights lie in 1..254 either way.
+void appendSortKey(std::string& key, std::string_view text, bool inverted = false);
 inline std::string sortKey(std::string_view text) {
     std::string k;
     appendSortKey(k, text);

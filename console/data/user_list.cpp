@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <numeric>
 
@@ -34,6 +35,8 @@ int readId(std::string_view s) {
 }  // namespace
 
 TUserList::TUserList(const SettingsManager* settings) : settings_(settings) {}
+
+TUserList::~TUserList() = default;
 
 bool TUserList::open(const QString& programDir, int cryptMode) {
     programDir_ = programDir;
@@ -162,73 +165,183 @@ void TUserList::ClearRunFields() {
     }
 }
 
+namespace {
+
+// End of a key part: below every weight in ascending order, above every
+// complemented weight in descending order, so a text that is the beginning of
+// another comes first going up and last going down.
+constexpr char kPartEndUp = '\x00';
+constexpr char kPartEndDown = '\xFF';
+
+}  // namespace
+
+// One byte-string key per item, all in one buffer, compared with memcmp. The
+// sort moves small entries that carry the first sixteen bytes of their key as
+// two big-endian numbers, so most comparisons touch nothing else. Kept by the
+// list between sorts: fresh memory for 100,000 keys costs more page faults
+// than the sort itself.
+class TUserList::SortKeys {
+public:
+    struct Entry {
+        uint64_t head0;
+        uint64_t head1;
+        uint32_t index;
+    };
+
+    // Empties the keys for n items, keeping the memory.
+    void reset(size_t n) {
+        bytes_.clear();
+        entries_.clear();
+        offset_.assign(n + 1, 0);
+        bytes_.reserve(n * 32);
+        entries_.reserve(n);
+        order_.resize(n);
+    }
+    std::string& buffer() { return bytes_; }
+    // Ends the key of the next item.
+    void close() {
+        const uint32_t i = uint32_t(entries_.size());
+        offset_[i + 1] = uint32_t(bytes_.size());
+        const std::string_view k = key(i);
+        entries_.push_back({headAt(k, 0), headAt(k, 8), i});
+    }
+    std::vector<Entry>& entries() { return entries_; }
+    // Scratch for the permutation.
+    std::vector<uint32_t>& order() { return order_; }
+    bool less(const Entry& a, const Entry& b) const {
+        if (a.head0 != b.head0)
+            return a.head0 < b.head0;
+        if (a.head1 != b.head1)
+            return a.head1 < b.head1;
+        const std::string_view ka = key(a.index), kb = key(b.index);
+        if (ka.size() > 16 || kb.size() > 16) {
+            const int c = ka.substr(std::min<size_t>(16, ka.size()))
+                              .compare(kb.substr(std::min<size_t>(16, kb.size())));
+            if (c != 0)
+                return c < 0;
+        }
+        return a.index < b.index;  // equal keys keep their present order
+    }
+
+private:
+    static uint64_t headAt(std::string_view k, size_t from) {
+        uint64_t h = 0;
+        for (size_t b = from; b < from + 8; ++b)
+            h = (h << 8) | (b < k.size() ? uint8_t(k[b]) : 0u);
+        return h;
+    }
+    std::string_view key(size_t i) const {
+        return {bytes_.data() + offset_[i], size_t(offset_[i + 1] - offset_[i])};
+    }
+    std::string bytes_;
+    std::vector<uint32_t> offset_;
+    std::vector<Entry> entries_;
+    std::vector<uint32_t> order_;
+};
+
+namespace {
+
+// Two digits of a number 0..99 as text.
+void appendTwoDigits(char* out, int v) {
+    out[0] = char('0' + v / 10);
+    out[1] = char('0' + v % 10);
+}
+
+}  // namespace
+
 void TUserList::SortBy(bool withMark, int column, int direction) {
     const size_t n = items_.size();
-    std::vector<std::string> primary(n), names(n);
-    const bool byName = column == 1 || column == 3;
-    std::string methodKeys[4];
+    if (n < 2)
+        return;
+    // One key per item: the sort part (mark digit and column text), in the
+    // direction asked, then the name, always ascending, except where the name
+    // or the time window is the column.
+    const bool down = direction == 1;
+    const bool nameAfter = column != 1 && column != 3;
+    std::string methodText[4];
     for (int m = 0; m < 4; ++m)
-        methodKeys[m] = sortKey(cp1251::encode(MethodName(m)).toStdString());
+        methodText[m] = cp1251::encode(MethodName(m)).toStdString();
 
+    if (!sortKeys_)
+        sortKeys_ = std::make_unique<SortKeys>();
+    SortKeys& keys = *sortKeys_;
+    keys.reset(n);
+    std::string& k = keys.buffer();
     for (size_t i = 0; i < n; ++i) {
         const TUserListItem& it = items_[i];
-        std::string& k = primary[i];
         if (withMark)
-            k.push_back(it.mark ? '0' : '1');
+            appendSortKey(k, it.mark ? "0" : "1", down);
         switch (column) {
             case 1:
-                appendSortKey(k, it.name.view());
+                appendSortKey(k, it.name.view(), down);
                 break;
             case 2:
-                appendSortKey(k, it.phone.view());
+                appendSortKey(k, it.phone.view(), down);
                 break;
             case 3: {
                 // Zero-padded so that 9:00 sorts before 10:00.
                 const int s = it.time.present ? it.time.start : 0;
-                char buf[16];
-                std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", s / 3600, (s / 60) % 60, s % 60);
-                appendSortKey(k, buf);
+                char buf[8] = {0, 0, ':', 0, 0, ':', 0, 0};
+                appendTwoDigits(buf, (s / 3600) % 100);
+                appendTwoDigits(buf + 3, (s / 60) % 60);
+                appendTwoDigits(buf + 6, s % 60);
+                appendSortKey(k, std::string_view(buf, 8), down);
                 break;
             }
             case 4: {
                 char buf[16];
                 // Three digits: 180 lines sort by number, not by text.
-                std::snprintf(buf, sizeof buf, "%.3d", it.line);
-                appendSortKey(k, buf);
+                const int len = std::snprintf(buf, sizeof buf, "%.3d", it.line);
+                appendSortKey(k, std::string_view(buf, size_t(std::max(len, 0))), down);
                 break;
             }
             case 5:
-                appendSortKey(k, it.comment.view());
+                appendSortKey(k, it.comment.view(), down);
                 break;
             case 6:
                 if (it.confirmMethod >= 0 && it.confirmMethod < 4) {
-                    k += methodKeys[it.confirmMethod];
+                    appendSortKey(k, methodText[it.confirmMethod], down);
                 } else {
-                    appendSortKey(k, cp1251::encode(MethodName(it.confirmMethod)).toStdString());
+                    appendSortKey(k, cp1251::encode(MethodName(it.confirmMethod)).toStdString(),
+                                  down);
                 }
                 break;
             default:
                 if (column >= 7)
-                    appendSortKey(k, cp1251::encode(it.extra.value(column - 7)).toStdString());
+                    appendSortKey(k, cp1251::encode(it.extra.value(column - 7)).toStdString(),
+                                  down);
                 break;
         }
-        if (!byName)
-            names[i] = sortKey(it.name.view());
+        k.push_back(down ? kPartEndDown : kPartEndUp);
+        if (nameAfter)
+            appendSortKey(k, it.name.view());
+        keys.close();
     }
-    std::vector<uint32_t> order(n);
-    std::iota(order.begin(), order.end(), 0u);
-    const bool descending = direction == 1;
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        const int c = primary[a].compare(primary[b]);
-        if (c != 0)
-            return descending ? c > 0 : c < 0;
-        return !byName && names[a] < names[b];
-    });
-    std::vector<TUserListItem> sorted;
-    sorted.reserve(items_.capacity());
-    for (const uint32_t i : order)
-        sorted.push_back(std::move(items_[i]));
-    items_ = std::move(sorted);
+    std::vector<SortKeys::Entry>& entries = keys.entries();
+    std::sort(
+        entries.begin(), entries.end(),
+        [&keys](const SortKeys::Entry& a, const SortKeys::Entry& b) { return keys.less(a, b); });
+    std::vector<uint32_t>& order = keys.order();
+    for (size_t i = 0; i < n; ++i)
+        order[i] = entries[i].index;
+    // Move the items into place along the permutation's cycles: no second
+    // array of 100,000 items, each item moved about once.
+    for (size_t start = 0; start < n; ++start) {
+        if (order[start] == start)
+            continue;
+        TUserListItem held = std::move(items_[start]);
+        size_t to = start;
+        for (;;) {
+            const size_t from = order[to];
+            order[to] = uint32_t(to);
+            if (from == start) {
+                items_[to] = std::move(held);
+                break;
+            }
+            items_[to] = std::move(items_[from]);
+            to = from;
+        }
+    }
 }
 
 }  // namespace orvel

@@ -5,6 +5,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
 #include "data/column_list.h"
@@ -20,6 +21,9 @@ inline constexpr char kUsersTableName[] = "Users.dbf";
 class TUserList {
 public:
     explicit TUserList(const SettingsManager* settings = nullptr);
+    ~TUserList();
+    TUserList(const TUserList&) = delete;
+    TUserList& operator=(const TUserList&) = delete;
 
     // Opens Users.dbf in `programDir` (creating it with the standard fields
     // when missing) in the given mode (SID_CRYPT_MODE: 0 plain, else
@@ -64,6 +68,8 @@ public:
     void setColumns(const TColumnList& columns) { columns_ = columns; }
 
 private:
+    class SortKeys;
+
     // A record number inside the table file (deleted records counted).
     bool recordInTable(int record) const;
 
@@ -76,6 +82,7 @@ private:
     QString programDir_;
     int cryptMode_ = 0;
     int maxId_ = 0;
+    std::unique_ptr<SortKeys> sortKeys_;  // kept between sorts
 };
 
 }  // namespace orvel

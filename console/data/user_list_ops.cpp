@@ -1,7 +1,10 @@
 #include "data/user_list_ops.h"
 
-#include <QSet>
 #include <algorithm>
+#include <functional>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
 
 #include "core/confirm_methods.h"
 #include "data/user_list.h"
@@ -53,18 +56,28 @@ bool existsWithNameAndPhone(const TUserList& list, const QString& name, const QS
 }
 
 QList<int> findDuplicates(const TUserList& list) {
-    QSet<QByteArray> later;
+    // From the end of the list: a row whose name and telephone are already in
+    // the set has a later twin. The set holds positions and hashes the rows'
+    // own bytes, so nothing is copied per row; the result is built at the
+    // back and turned round once.
+    const auto key = [&list](int i) {
+        const TUserListItem* it = list.Item(i);
+        return std::pair(it->name.view(), it->phone.view());
+    };
+    const auto hash = [&key](int i) {
+        const auto [name, phone] = key(i);
+        const size_t h = std::hash<std::string_view>{}(name);
+        return h ^
+               (std::hash<std::string_view>{}(phone) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2));
+    };
+    const auto same = [&key](int a, int b) { return key(a) == key(b); };
+    std::unordered_set<int, decltype(hash), decltype(same)> later(size_t(list.Count()), hash, same);
     QList<int> out;
     for (int i = list.Count() - 1; i >= 0; --i) {
-        const TUserListItem* it = list.Item(i);
-        QByteArray key(it->name.data, it->name.len);
-        key += '\0';
-        key.append(it->phone.data, it->phone.len);
-        if (later.contains(key))
-            out.prepend(i);
-        else
-            later.insert(key);
+        if (!later.insert(i).second)
+            out.append(i);
     }
+    std::reverse(out.begin(), out.end());
     return out;
 }
 

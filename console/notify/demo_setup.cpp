@@ -123,7 +123,8 @@ bool prepareDemoDirectory(const QString& dir, QString* error) {
     scheme.groups = {QString::fromUtf8(kDemoGroup)};
     scheme.timeLimit = 30;
     if (!scheme.save(dir + QStringLiteral("/NotifyScheme/") + QString::fromUtf8(kDemoScheme) +
-                     QStringLiteral(".sch")))
+                         QStringLiteral(".sch"),
+                     dir))
         return fail(QStringLiteral("cannot write the demo scheme"));
     TOperatorsAdmin operators(findFileNoCase(dir, ProductNames().operatorsFileName()));
     if (!operators.load())

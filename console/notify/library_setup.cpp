@@ -1,6 +1,7 @@
 #include "notify/library_setup.h"
 
 #include <QFile>
+#include <QRegularExpression>
 
 #include "core/cp1251.h"
 #include "core/settings_manager.h"
@@ -14,6 +15,15 @@ namespace {
 constexpr int kStateWaitTries = 21;
 constexpr int kStateWaitMs = 500;
 }  // namespace
+
+QString unservedLinesLogText(const QStringList& lines) {
+    QStringList texts;
+    for (const QString& l : lines)
+        texts << unservedLineText(l);
+    const QString head = T(textUnservedLines) + QStringLiteral(": ");
+    const QString all = head + texts.join(QStringLiteral("; "));
+    return all.size() <= kSystemLogMaxMessage ? all : head + QString::number(lines.size());
+}
 
 TLibrarySetup setUpLineLibrary(ILineLibrary& lib, const QString& programDir,
                                const QString& libraryLogPath, const SettingsManager& settings,
@@ -49,8 +59,8 @@ TLibrarySetup setUpLineLibrary(ILineLibrary& lib, const QString& programDir,
     lines.Create(record, &out.unreachable, lib.lineStateCoverage());
     lines.loadSettings(settings);
     applyLineParameters(lib, settings, lines);
-    for (const QString& l : out.unreachable)
-        WriteSystemLog(QStringLiteral("Line not served: ") + l, 2);
+    if (!out.unreachable.isEmpty())
+        WriteSystemLog(unservedLinesLogText(out.unreachable), 2);
     return out;
 }
 

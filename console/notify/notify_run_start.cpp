@@ -144,7 +144,7 @@ void TNotifyRun::StopRun() {
     StopThread();
     if (!active)
         return;
-    WriteSystemLog(QStringLiteral("Закрытие оповещения"), 3);
+    WriteSystemLog(T(textAlarmClosing), 3);
     queue_.reset();
     lib_.StopDll();
 }

@@ -1,5 +1,6 @@
 #include "notify/notify_scheme.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -94,19 +95,45 @@ QByteArray TNotifyScheme::toBytes() const {
     return r;
 }
 
-std::optional<TNotifyScheme> TNotifyScheme::load(const QString& path) {
+std::optional<TNotifyScheme> TNotifyScheme::load(const QString& path, const QString& programDir) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return fromBytes(f.read(kSchemeRecordSize));
+    TNotifyScheme s = fromBytes(f.read(kSchemeRecordSize));
+    if (!programDir.isEmpty())
+        s.messageFile = resolvedMessagePath(s.messageFile, programDir);
+    return s;
 }
 
-bool TNotifyScheme::save(const QString& path) const {
+bool TNotifyScheme::save(const QString& path, const QString& programDir) const {
+    TNotifyScheme stored = *this;
+    if (!programDir.isEmpty())
+        stored.messageFile = storedMessagePath(messageFile, programDir);
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return false;
-    f.write(toBytes());
+    f.write(stored.toBytes());
     return f.commit();
+}
+
+QString storedMessagePath(const QString& path, const QString& programDir) {
+    if (path.isEmpty() || programDir.isEmpty() || QDir::isRelativePath(path))
+        return path;
+    const QString dir = QDir::cleanPath(QDir(programDir).absolutePath());
+    const QString file = QDir::cleanPath(path);
+    if (!file.startsWith(dir + QLatin1Char('/')))
+        return path;
+    return file.mid(dir.size() + 1);
+}
+
+QString resolvedMessagePath(const QString& stored, const QString& programDir) {
+    if (stored.isEmpty() || programDir.isEmpty())
+        return stored;
+    if (!QDir::isRelativePath(stored))
+        return stored;
+    QString relative = stored;
+    relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QDir::cleanPath(QDir(programDir).absoluteFilePath(relative));
 }
 
 QString schemeName(const QString& path) {

@@ -30,11 +30,23 @@ struct TNotifyScheme {
     // The whole record, cleared first; texts cut to their fields.
     QByteArray toBytes() const;
 
-    // Nothing when the file cannot be read.
-    static std::optional<TNotifyScheme> load(const QString& path);
-    // Written aside and renamed; false when it could not be written.
-    bool save(const QString& path) const;
+    // Nothing when the file cannot be read. With a program directory, a
+    // stored relative message path counts from it (messageFile is then the
+    // whole path).
+    static std::optional<TNotifyScheme> load(const QString& path,
+                                             const QString& programDir = QString());
+    // Written aside and renamed; false when it could not be written. With a
+    // program directory, a message file inside it is stored relative to it.
+    bool save(const QString& path, const QString& programDir = QString()) const;
 };
+
+// The message path as a scheme stores it: relative to the program directory
+// when the file lies inside it, so that the directory can be moved or copied
+// with its schemes; absolute otherwise.
+QString storedMessagePath(const QString& path, const QString& programDir);
+// A stored message path made whole: a relative path counts from the program
+// directory ("\\" read as "/"); an absolute one stays as it is.
+QString resolvedMessagePath(const QString& stored, const QString& programDir);
 
 // The scheme's name: the file name without its directory and without the
 // first ".sch".

@@ -172,7 +172,7 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
     QString sortCaption;  // the scheme's sort column, named in the workbook
     if (unfinished) {
         progress = *unfinished;
-        const auto scheme = TNotifyScheme::load(progress.scheme);
+        const auto scheme = TNotifyScheme::load(progress.scheme, dir);
         if (scheme && scheme->sortIndex >= 0 && scheme->sortIndex < users.columns().Count())
             sortCaption = users.columns().Item(scheme->sortIndex).name;
         const int found = progress.apply(users);
@@ -190,7 +190,7 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
             return kExitBadInput;
         }
         const QString path = schemePath(dir + QStringLiteral("/NotifyScheme"), o.scheme);
-        const auto scheme = TNotifyScheme::load(path);
+        const auto scheme = TNotifyScheme::load(path, dir);
         if (!scheme) {
             out << T(textAlarmScheme) << " \"" << o.scheme << "\" " << T(textNotFoundF).toLower()
                 << "!\n";

@@ -21,11 +21,6 @@
 
 namespace orvel {
 
-namespace {
-const QString kExists = QStringLiteral("Группа с указанным именем уже существует");
-const QString kConfirm = QStringLiteral("Подтверждение");
-}  // namespace
-
 TGroupWindowBase::TGroupWindowBase(TUserGroup& groups, TUserList& users, const QString& objectName,
                                    const QString& caption, bool checkable, QWidget* parent)
     : QDialog(parent), groups_(groups), users_(users), checkable_(checkable) {
@@ -33,10 +28,10 @@ TGroupWindowBase::TGroupWindowBase(TUserGroup& groups, TUserList& users, const Q
     setWindowTitle(caption);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     list_ = new QListWidget(this);
-    rename_ = new QPushButton(QStringLiteral("Переименовать"), this);
-    delete_ = new QPushButton(QStringLiteral("Удалить"), this);
-    apply_ = new QPushButton(QStringLiteral("Применить"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Отменить"), this);
+    rename_ = new QPushButton(T(textRename), this);
+    delete_ = new QPushButton(T(textDelete), this);
+    apply_ = new QPushButton(T(textApply), this);
+    auto* cancel = new QPushButton(T(textCancelia), this);
     rename_->setEnabled(false);
     delete_->setEnabled(false);
     apply_->setEnabled(false);
@@ -49,8 +44,8 @@ TGroupWindowBase::TGroupWindowBase(TUserGroup& groups, TUserList& users, const Q
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     askNewName = [this](const QString& old) {
         bool ok = false;
-        const QString n = QInputDialog::getText(this, QStringLiteral("Новое имя"), QString(),
-                                                QLineEdit::Normal, old, &ok);
+        const QString n =
+            QInputDialog::getText(this, T(textNewName), QString(), QLineEdit::Normal, old, &ok);
         return n;
     };
     auto* buttons = new QHBoxLayout;
@@ -92,8 +87,8 @@ bool TGroupWindowBase::deleteSelected() {
     const QString name = selectedName();
     if (name.isEmpty())
         return false;
-    if (ShowMessageDialog(QStringLiteral("Вы действительно хотите удалить выделенный список?"),
-                          kConfirm, mb::kYes | mb::kNo, kKindConfirmation) != mb::kResultYes)
+    if (ShowMessageDialog(T(textDeleteSelectedList) + QLatin1Char('?'), T(textConfirmation),
+                          mb::kYes | mb::kNo, kKindConfirmation) != mb::kResultYes)
         return false;
     const bool ok = QFile::remove(groups_.groupPath(name));
     refresh();
@@ -106,8 +101,8 @@ bool TGroupWindowBase::renameSelected() {
     const QString old = selectedName();
     if (old.isEmpty())
         return false;
-    if (ShowMessageDialog(QStringLiteral("Вы действительно хотите переименовать группу абонентов?"),
-                          checkable_ ? kConfirm : T(textWarning), mb::kYes | mb::kNo,
+    if (ShowMessageDialog(T(textRenameAbonentsGroup) + QLatin1Char('?'),
+                          checkable_ ? T(textConfirmation) : T(textWarning), mb::kYes | mb::kNo,
                           kKindConfirmation) != mb::kResultYes)
         return false;
     QString name = askNewName ? askNewName(old) : QString();
@@ -115,18 +110,19 @@ bool TGroupWindowBase::renameSelected() {
         name.chop(4);
     for (const QString& g : groups_.groups()) {
         if (!g.isEmpty() && g.compare(name, Qt::CaseInsensitive) == 0) {
-            ShowMessageDialog(kExists + QLatin1Char('!'), T(textWarning), mb::kOk, kKindWarning);
+            ShowMessageDialog(T(textGroupNameExists) + QLatin1Char('!'), T(textWarning), mb::kOk,
+                              kKindWarning);
             return false;
         }
     }
     if (!isGroupNameAllowed(name)) {
-        ShowMessageDialog(QStringLiteral("Недопустимое имя группы!"), T(textWarning), mb::kOk,
+        ShowMessageDialog(T(textBadGroupName) + QLatin1Char('!'), T(textWarning), mb::kOk,
                           kKindWarning);
         return false;
     }
     QFile f(groups_.groupPath(old));
     if (!f.rename(groups_.groupPath(name))) {
-        ShowMessageDialog(QStringLiteral("Ошибка переименования группы : ") + f.errorString(),
+        ShowMessageDialog(T(textGroupRenameError) + QStringLiteral(" : ") + f.errorString(),
                           T(textError), mb::kOk, kKindError);
         return false;
     }
@@ -163,19 +159,20 @@ bool TSaveAbonentsList::applySave() {
     QString name = groupFileName(name_->text().trimmed());
     name.chop(4);
     if (!isGroupNameAllowed(name)) {
-        ShowMessageDialog(QStringLiteral("Недопустимое имя группы!"), T(textWarning), mb::kOk,
+        ShowMessageDialog(T(textBadGroupName) + QLatin1Char('!'), T(textWarning), mb::kOk,
                           kKindWarning);
         return false;
     }
     if (QFileInfo::exists(groups_.groupPath(name)) &&
-        ShowMessageDialog(kExists + QStringLiteral(". Перезаписать?"), kConfirm, mb::kYes | mb::kNo,
-                          kKindConfirmation) != mb::kResultYes)
+        ShowMessageDialog(
+            T(textGroupNameExists) + QStringLiteral(". ") + T(textReWrite) + QLatin1Char('?'),
+            T(textConfirmation), mb::kYes | mb::kNo, kKindConfirmation) != mb::kResultYes)
         return false;
-    WriteSystemLog(QStringLiteral("Запись группы абонентов \"") + name + QLatin1Char('"'), 1);
+    WriteSystemLog(T(textGroupWriting) + QStringLiteral(" \"") + name + QLatin1Char('"'), 1);
     if (!groups_.SaveGroup(name, users_)) {
-        ShowMessageDialog(QStringLiteral("Ошибка записи группы абонентов: ") +
+        ShowMessageDialog(T(textGroupWriteError) + QStringLiteral(": ") +
                               QString::fromLocal8Bit(std::strerror(errno)),
-                          QStringLiteral("Ошибка"), mb::kOk, kKindError);
+                          T(textError), mb::kOk, kKindError);
         return false;
     }
     if (onGroupsChanged)
@@ -209,7 +206,7 @@ void TLoadAbonentsList::applyLoad() {
             continue;
         chosen << list_->item(i)->text();
         WriteSystemLog(
-            QStringLiteral("Загрузка группы абонентов \"") + chosen.back() + QLatin1Char('"'), 3);
+            T(textGroupReading) + QStringLiteral(" \"") + chosen.back() + QLatin1Char('"'), 3);
     }
     groups_.LoadGroups(chosen, users_, true);
 }

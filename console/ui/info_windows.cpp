@@ -4,11 +4,13 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "core/texts.h"
 #include "notify/line_library.h"
+#include "ui/version_history.h"
 
 namespace orvel {
 namespace {
@@ -130,7 +132,15 @@ TAboutBox::TAboutBox(const QString& productName, QWidget* parent) : QDialog(pare
     f.setBold(true);
     name->setFont(f);
     layout->addWidget(name);
-    layout->addWidget(new QLabel(T(textVersion) + QStringLiteral(" ") + programVersion(), this));
+    // A click on the version shows the version history.
+    auto* version = new QLabel(QStringLiteral("<a href=\"history\">") + T(textVersion) +
+                                   QLatin1Char(' ') + programVersion() + QStringLiteral("</a>"),
+                               this);
+    version->setObjectName(QStringLiteral("VersionLabel"));
+    version->setTextFormat(Qt::RichText);
+    version->setToolTip(T(textVersionHistory));
+    connect(version, &QLabel::linkActivated, this, [this] { showVersionHistory(); });
+    layout->addWidget(version);
     auto* description = new QLabel(T(textAboutDescription), this);
     description->setWordWrap(true);
     layout->addWidget(description);
@@ -141,6 +151,27 @@ TAboutBox::TAboutBox(const QString& productName, QWidget* parent) : QDialog(pare
     layout->addLayout(row);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     setMinimumWidth(420);
+}
+
+QDialog* TAboutBox::showVersionHistory() {
+    if (!history_) {
+        history_ = new QDialog(this);
+        history_->setObjectName(QStringLiteral("VersionHistory"));
+        history_->setWindowTitle(T(textVersionHistory));
+        auto* text = new QPlainTextEdit(versionHistoryText(), history_);
+        text->setReadOnly(true);
+        auto* close = new QPushButton(T(textClose), history_);
+        connect(close, &QPushButton::clicked, history_, &QDialog::accept);
+        auto* layout = new QVBoxLayout(history_);
+        layout->addWidget(text, 1);
+        auto* row = new QHBoxLayout;
+        row->addStretch();
+        row->addWidget(close);
+        layout->addLayout(row);
+        history_->resize(560, 420);
+    }
+    history_->open();
+    return history_;
 }
 
 }  // namespace orvel

@@ -5,8 +5,9 @@
 #include <QDialog>
 #include <QStringList>
 
-#include "diag/system_info.h"  // converterStateText, unitStateText
-#include "notify/notify_lines.h"  // unservedLineText
+#include "diag/system_info.h"      // converterStateText, unitStateText
+#include "notify/library_setup.h"  // unservedLinesLogText
+#include "notify/notify_lines.h"   // unservedLineText
 
 class QVBoxLayout;
 
@@ -37,6 +38,12 @@ class TAboutBox : public QDialog {
     Q_OBJECT
 public:
     TAboutBox(const QString& productName, QWidget* parent = nullptr);
+    // The window with the version history (what a click on the version label
+    // opens); created on the first call.
+    QDialog* showVersionHistory();
+
+private:
+    QDialog* history_ = nullptr;
 };
 
 // The program's version, as the about window shows it.

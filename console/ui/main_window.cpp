@@ -199,6 +199,7 @@ void TForm1::buildPanels() {
         addButton(QStringLiteral("btnCancel"), T(textCancelia), [this] { cancelEdit(); }), 2, 1);
     right->addLayout(editGrid);
     record_ = new TfrRecordInterface(rightPanel_);
+    record_->setLabelsWidth(ctx_.options.fieldLabelsWidth);
     connect(record_, &TfrRecordInterface::applyableChanged, this, &TForm1::updateCommands);
     right->addWidget(record_, 1);
 
@@ -387,15 +388,7 @@ void TForm1::setGroups(TUserGroup* groups) {
 
 void TForm1::setLineLibrary(ILineLibrary* library, const QStringList& unservedLines) {
     library_ = library;
-    unserved_ = unservedLines;
-    if (!unservedLines.isEmpty()) {
-        QStringList texts;
-        for (const QString& l : unservedLines)
-            texts << unservedLineText(l);
-        WriteSystemLog(T(textUnservedLines) + QStringLiteral(": ") +
-                           texts.join(QStringLiteral("; ")),
-                       2);
-    }
+    unserved_ = unservedLines;  // the line setup has logged them
 }
 
 void TForm1::setLineCount(int count) {
@@ -685,6 +678,7 @@ void TForm1::saveState() {
     SaveFormPlacement(this, ctx_.settings, kFormSizes, kPlaceSize | kPlacePosition);
     ctx_.settings.WriteSetting(SID_USER_PANEL_SPLIT, splitter_->sizes().value(1));
     ctx_.settings.WriteSetting(SID_MAIN_MAX_CALLS_COUNT, ctx_.options.maxCallsCount);
+    ctx_.options.fieldLabelsWidth = record_->labelsWidth();
     ctx_.settings.WriteSetting(SID_PANEL_FIELDLABELS_WIDTH, ctx_.options.fieldLabelsWidth);
     ctx_.users.columns().saveCaptions(ctx_.settings);
     SaveColumnWidths(list_->horizontalHeader(), kListName, ctx_.settings,

@@ -196,7 +196,7 @@ bool TNotifyController::startFromButton() {
 }
 
 bool TNotifyController::startScheme(const QString& path) {
-    const auto scheme = TNotifyScheme::load(path);
+    const auto scheme = TNotifyScheme::load(path, ctx_.dirs.program);
     if (!scheme || !PrepareRun())
         return false;
     editor_->applyScheme(*scheme, schemeName(path));

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QStyle>
@@ -38,7 +39,7 @@ constexpr int kPlanDebounceMs = 400;
 
 TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("fNotifyParam"));
-    setWindowTitle(QStringLiteral("Параметры оповещения"));
+    setWindowTitle(T(textAlarmOptions2));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     attempts_ = new QSpinBox(this);
@@ -59,7 +60,7 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
             this, QString(), messageDir_, T(textSoundMessage) + QStringLiteral(" (*.wav)"));
         if (f.isEmpty())
             return;
-        message_->setText(f);
+        showMessageFile(f);
         // A file the lines cannot play is still taken: the operator decides.
         const QString warning = wavFormatWarning(readWavFormat(f));
         if (!warning.isEmpty())
@@ -68,7 +69,7 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
     // The preview player: the operator hears the message before the run.
     auto* play = new QPushButton(QStringLiteral("\u25B6"), this);
     play->setObjectName(QStringLiteral("PreviewPlay"));
-    play->setToolTip(QStringLiteral("Прослушать"));
+    play->setToolTip(T(textListen));
     connect(play, &QPushButton::clicked, this, [this] { previewMessage(); });
     auto* stop = new QPushButton(QStringLiteral("\u25A0"), this);
     stop->setObjectName(QStringLiteral("PreviewStop"));
@@ -123,23 +124,24 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
     dumpRow->addWidget(dumpBrowse);
 
     auto* form = form_ = new QFormLayout;
-    form->addRow(QStringLiteral("Схема:"), schemeName_);
-    form->addRow(QStringLiteral("Количество попыток:"), attempts_);
-    form->addRow(QStringLiteral("Пауза между попытками, мин:"), pause_);
+    form->addRow(T(textScheme) + QLatin1Char(':'), schemeName_);
+    form->addRow(T(textTriesCount) + QLatin1Char(':'), attempts_);
+    form->addRow(T(textPauseLong) + QStringLiteral(" (") + T(textMinutes) + QStringLiteral("):"),
+                 pause_);
     form->addRow(T(textSoundMessage) + QLatin1Char(':'), messageRow);
-    form->addRow(QStringLiteral("Группы:"), groupRow);
-    form->addRow(QStringLiteral("Сортировка:"), sort_);
-    form->addRow(QStringLiteral("Предел времени:"), limitRow);
-    form->addRow(QStringLiteral("Продолжить с состояния:"), dumpRow);
+    form->addRow(T(textAbonentsGroups) + QLatin1Char(':'), groupRow);
+    form->addRow(T(textSortByField) + QLatin1Char(':'), sort_);
+    form->addRow(T(textMaxAlarmLong) + QLatin1Char(':'), limitRow);
+    form->addRow(T(textContinueAlarm) + QLatin1Char(':'), dumpRow);
 
-    auto* load = new QPushButton(QStringLiteral("Загрузить..."), this);
+    auto* load = new QPushButton(T(textLoad) + QStringLiteral("..."), this);
     connect(load, &QPushButton::clicked, this, [this] {
         const QString f = QFileDialog::getOpenFileName(
             this, QString(), schemeDir_, T(textAlarmScheme) + QStringLiteral(" (*.sch)"));
         if (!f.isEmpty())
             loadScheme(f);
     });
-    auto* save = saveAs_ = new QPushButton(QStringLiteral("Сохранить как..."), this);
+    auto* save = saveAs_ = new QPushButton(T(textSaveAs) + QStringLiteral("..."), this);
     save->setObjectName(QStringLiteral("SaveAsButton"));
     connect(save, &QPushButton::clicked, this, [this] {
         if (!QFileInfo::exists(messageFile())) {
@@ -155,8 +157,7 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
             f += QStringLiteral(".sch");
         saveScheme(f);
     });
-    auto* shortcut = shortcut_ =
-        new QPushButton(QStringLiteral("Создать ярлык на рабочем столе"), this);
+    auto* shortcut = shortcut_ = new QPushButton(T(textCreateDesktopShortcut), this);
     shortcut->setObjectName(QStringLiteral("ShortcutButton"));
     connect(shortcut, &QPushButton::clicked, this, &TNotifyParam::createShortcut);
     ok_ = new QPushButton(T(textClose), this);
@@ -268,7 +269,7 @@ QString TNotifyParam::messageFile() const {
     return message_->text();
 }
 void TNotifyParam::setMessageFile(const QString& path) {
-    message_->setText(path);
+    showMessageFile(path);
 }
 QString TNotifyParam::dumpFile() const {
     return dump_->text();
@@ -299,6 +300,19 @@ QString TNotifyParam::timeLimitText() const {
     return limitCaption_->text();
 }
 
+void TNotifyParam::showMessageFile(const QString& path) {
+    message_->setText(path);
+    // The whole path: the field widens to it as far as the screen allows,
+    // and shows its beginning where it still cannot.
+    const int wanted = message_->fontMetrics().horizontalAdvance(path) +
+                       message_->fontMetrics().averageCharWidth() * 4;
+    const QScreen* screen = this->screen();
+    const int most = screen ? screen->availableGeometry().width() * 2 / 3 : 900;
+    message_->setMinimumWidth(qBound(200, wanted, most));
+    message_->setCursorPosition(0);
+    message_->setToolTip(path);
+}
+
 void TNotifyParam::refreshLimitCaption() {
     limitCaption_->setText(timeLimitCaption(limit_->value()));
 }
@@ -315,7 +329,7 @@ TNotifyScheme TNotifyParam::currentScheme() const {
 }
 
 void TNotifyParam::applyScheme(const TNotifyScheme& s, const QString& name) {
-    message_->setText(s.messageFile);
+    showMessageFile(s.messageFile);
     schemeName_->setText(name);
     setGroups(s.groups);
     attempts_->setValue(s.attempts);
@@ -327,7 +341,7 @@ void TNotifyParam::applyScheme(const TNotifyScheme& s, const QString& name) {
 }
 
 bool TNotifyParam::loadScheme(const QString& path) {
-    const auto s = TNotifyScheme::load(path);
+    const auto s = TNotifyScheme::load(path, programDir_);
     if (!s)
         return false;
     if (!QFileInfo::exists(s->messageFile))
@@ -346,7 +360,7 @@ bool TNotifyParam::loadScheme(const QString& path) {
 }
 
 bool TNotifyParam::saveScheme(const QString& path) {
-    if (!currentScheme().save(path))
+    if (!currentScheme().save(path, programDir_))
         return false;
     schemeName_->setText(orvel::schemeName(path));
     return true;

@@ -95,6 +95,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void showMessageFile(const QString& path);
     void refreshLimitCaption();
     void applyRights();
 

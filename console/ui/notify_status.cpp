@@ -81,11 +81,9 @@ TNotifyStatus::TNotifyStatus(TORVLines& lines, ILineLibrary& lib, QWidget* paren
     auto* stop = new QPushButton(T(textCancelAlarm), this);
     stop->setObjectName(QStringLiteral("StopButton"));
     connect(stop, &QPushButton::clicked, this, &TNotifyStatus::stopPressed);
-    auto* save = new QPushButton(QStringLiteral("Сохранить и прекратить"), this);
+    auto* save = new QPushButton(T(textSaveAndCancel), this);
     save->setObjectName(QStringLiteral("SaveAndStopButton"));
-    save->setToolTip(
-        QStringLiteral("Сохранить текущее состояние оповещения для возможности в "
-                       "следующий раз начать оповещение с этого состояяния"));
+    save->setToolTip(T(textSaveAndCancelHint));
     connect(save, &QPushButton::clicked, this, &TNotifyStatus::saveAndStopPressed);
     buttons->addWidget(gain);
     buttons->addStretch();

@@ -167,6 +167,15 @@ void TfrRecordInterface::setExtraFields(const QStringList& captions, const QList
     updateLook();
 }
 
+void TfrRecordInterface::setLabelsWidth(int width) {
+    grid_->setColumnMinimumWidth(0, qBound(0, width, 1000));
+}
+
+int TfrRecordInterface::labelsWidth() const {
+    const int laidOut = grid_->cellRect(0, 0).width();
+    return laidOut > 0 ? laidOut : grid_->columnMinimumWidth(0);
+}
+
 void TfrRecordInterface::setLineCount(int count) {
     lineCount_ = qMax(0, count);
     line_->clear();

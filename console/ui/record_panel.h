@@ -33,6 +33,11 @@ public:
     void setLineCount(int count);
     // The group names for the group box (the empty name first).
     void setGroups(const QStringList& names);
+    // The width of the column of field labels (SID_PANEL_FIELDLABELS_WIDTH):
+    // the labels' column is at least that wide, wider only where a caption
+    // would otherwise be cut. labelsWidth() is its width now.
+    void setLabelsWidth(int width);
+    int labelsWidth() const;
 
     int mode() const { return mode_; }
     void setMode(int mode);

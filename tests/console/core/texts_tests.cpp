@@ -33,9 +33,12 @@ TEST_F(TextsTest, TableHoldsEveryKeyOnceWithItsBuiltInText) {
         pairs.insert(QString(d.section) + "/" + d.key);
         perSection[d.section]++;
     }
-    EXPECT_EQ(pairs.size(), kTextCount);
+    // textNoAbonentsToAlarm supplies two texts under one key.
+    EXPECT_EQ(pairs.size(), kTextCount - 1);
+    EXPECT_STREQ(textDef(textAlarmClosing).key, "textNoAbonentsToAlarm");
+    EXPECT_STREQ(textDef(textAlarmClosing).section, "Orvel");
     EXPECT_GE(perSection.size(), 27);
-    EXPECT_EQ(perSection["Orvel"], 179);  // with the separate closing-log key
+    EXPECT_EQ(perSection["Orvel"], 179);  // 178 keys, one of them read twice
     EXPECT_EQ(perSection["fAdvancedParam"], 50);
     EXPECT_EQ(perSection["Main"], 46);
     EXPECT_EQ(perSection["LogViewer"], 21);
@@ -60,7 +63,10 @@ TEST_F(TextsTest, ShippedLanguageFileSetsEveryKeyAndChangesNothing) {
     ASSERT_TRUE(ini.load());
     for (int i = 0; i < kTextCount; ++i) {
         const TextDef& d = textDef(TextId(i));
-        EXPECT_TRUE(ini.contains(d.section, d.key)) << d.section << "/" << d.key;
+        // The one key that sets two texts is left out, so that the shipped
+        // file leaves the stopped-run log entry as it is.
+        EXPECT_EQ(ini.contains(d.section, d.key), QLatin1String(d.key) != "textNoAbonentsToAlarm")
+            << d.section << "/" << d.key;
     }
     QStringList before;
     for (int i = 0; i < kTextCount; ++i)
@@ -89,6 +95,22 @@ TEST_F(TextsTest, FileWithAFewKeysChangesExactlyThose) {
             continue;
         EXPECT_EQ(T(id), before[i]) << textDef(id).key;  // empty value: built-in text
     }
+}
+
+TEST_F(TextsTest, OneKeySetsTheEmptyListWarningAndTheStoppedRunLogText) {
+    const QString path = dir.path() + "/English.lng";
+    ASSERT_TRUE(test::writeAll(path,
+                               "[Orvel]\r\ntextNoAbonentsToAlarm=Nobody to notify\r\n"
+                               "textAlarmClosing=Ignored\r\n"));
+    ASSERT_TRUE(LoadLanguage(path));
+    EXPECT_EQ(T(textNoAbonentsToAlarm), "Nobody to notify");
+    EXPECT_EQ(T(textAlarmClosing), "Nobody to notify");
+    resetTexts();
+    const QString other = dir.path() + "/other.lng";
+    ASSERT_TRUE(test::writeAll(other, "[Orvel]\r\ntextWarning=Warning\r\n"));
+    ASSERT_TRUE(LoadLanguage(other));
+    EXPECT_EQ(T(textNoAbonentsToAlarm), "Нет абонентов для оповещения");
+    EXPECT_EQ(T(textAlarmClosing), "Закрытие оповещения");
 }
 
 TEST_F(TextsTest, LanguageFileIsWindows1251) {

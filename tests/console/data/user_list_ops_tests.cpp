@@ -92,3 +92,31 @@ TEST_F(UserListOpsTest, ColumnTextsAreThoseTheListShows) {
 }
 
 }  // namespace
+
+// Many duplicates: the positions are the same as the definition gives them
+// (every subscriber with a later one of exactly the same name and stored
+// telephone), found without comparing every pair.
+TEST_F(UserListOpsTest, ManyDuplicatesGiveTheSamePositionsAsTheDefinition) {
+    for (int i = 0; i < 3000; ++i) {
+        // Few distinct pairs, so most rows are duplicates; the marker and
+        // letter case make near-misses.
+        const int k = (i * 7919) % 37;
+        add(k % 2 ? QString("Абонент %1").arg(k % 5) : QString("абонент %1").arg(k % 5),
+            k % 3 ? QString("84951%1").arg(k % 4) : QString("#284951%1").arg(k % 4));
+    }
+    QList<int> expected;
+    for (int i = 0; i < list.Count(); ++i) {
+        for (int j = i + 1; j < list.Count(); ++j) {
+            if (list.Item(i)->name == list.Item(j)->name &&
+                list.Item(i)->phone == list.Item(j)->phone) {
+                expected << i;
+                break;
+            }
+        }
+    }
+    ASSERT_GT(expected.size(), 2900);
+    EXPECT_EQ(findDuplicates(list), expected);
+    EXPECT_EQ(removeDuplicates(list, {}), int(expected.size()));
+    EXPECT_EQ(list.Count(), 3000 - int(expected.size()));
+    EXPECT_TRUE(findDuplicates(list).isEmpty());
+}

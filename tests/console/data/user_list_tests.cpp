@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
 
+#include "core/confirm_methods.h"
+#include "core/cp1251.h"
 #include "core/texts.h"
+#include "data/collation.h"
 #include "data/user_list.h"
 #include "test_support.h"
 
@@ -204,3 +211,101 @@ TEST(SubscriberTexts, LinesAndTelephones) {
 }
 
 }  // namespace
+
+// The list's sort against a plain stable sort of the same keys, built the
+// simplest way: column text compared in the direction asked, names ascending
+// among equal texts (not for the name and time columns), present order among
+// equal keys. The data are chosen to make keys share long beginnings, be
+// beginnings of one another and be equal, which is where a sort on cached
+// key heads can go wrong.
+TEST(UserListSort, AgreesWithAPlainSortOnEveryColumnAndDirection) {
+    QTemporaryDir dir;
+    TUserList list;
+    ASSERT_TRUE(list.open(dir.path(), 0));
+    const QStringList firstNames = {"Ан",
+                                    "Анна",
+                                    "Анна Ивановна",
+                                    "анна",
+                                    "Константинопольский Александр",
+                                    "Константинопольский Алексей",
+                                    "Ёлкин",
+                                    "Ежов",
+                                    "",
+                                    "Zorro",
+                                    "10"};
+    const QStringList phones = {
+        "1", "12", "123", "#2 84951234567", "#2 8495123456", "84951234567", "", "8-495-123-45-67"};
+    const QStringList comments = {"", "дежурный", "дежурный по отделу связи и оповещения",
+                                  "дежурный по отделу связи и оповещения 2", "Дежурный"};
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t bound) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % bound;
+    };
+    for (int i = 0; i < 600; ++i) {
+        TUserListItem it = subscriber(i + 2, firstNames[int(next(uint32_t(firstNames.size())))],
+                                      phones[int(next(uint32_t(phones.size())))]);
+        it.comment.assign(comments[int(next(uint32_t(comments.size())))]);
+        it.line = int(next(181)) - 1;
+        it.confirmMethod = int(next(4));
+        if (next(3) != 0)
+            it.time = parseTimeWindow(QString("%1:%2 - 23:00").arg(next(24)).arg(next(6) * 10));
+        ASSERT_EQ(list.AddItem(it), i + 1);
+    }
+    for (int i = 0; i < list.Count(); ++i)
+        list.Item(i)->mark = uint8_t(next(2));
+
+    auto columnText = [](const TUserListItem& it, int column) -> std::string {
+        char buf[32];
+        switch (column) {
+            case 1:
+                return std::string(it.name.view());
+            case 2:
+                return std::string(it.phone.view());
+            case 3: {
+                const int s = it.time.present ? it.time.start : 0;
+                std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", s / 3600, (s / 60) % 60, s % 60);
+                return buf;
+            }
+            case 4:
+                std::snprintf(buf, sizeof buf, "%.3d", it.line);
+                return buf;
+            case 5:
+                return std::string(it.comment.view());
+            default:
+                return cp1251::encode(MethodName(it.confirmMethod)).toStdString();
+        }
+    };
+    int checked = 0;
+    for (const bool withMark : {false, true}) {
+        for (int column = 1; column <= 6; ++column) {
+            for (const int direction : {-1, 1}) {
+                std::vector<TUserListItem> expected;
+                for (int i = 0; i < list.Count(); ++i)
+                    expected.push_back(*list.Item(i));
+                std::stable_sort(
+                    expected.begin(), expected.end(),
+                    [&](const TUserListItem& a, const TUserListItem& b) {
+                        const std::string ka =
+                            sortKey((withMark ? (a.mark ? "0" : "1") : "") + columnText(a, column));
+                        const std::string kb =
+                            sortKey((withMark ? (b.mark ? "0" : "1") : "") + columnText(b, column));
+                        if (ka != kb)
+                            return direction == 1 ? ka > kb : ka < kb;
+                        if (column == 1 || column == 3)
+                            return false;
+                        return sortKey(a.name.view()) < sortKey(b.name.view());
+                    });
+                list.SortBy(withMark, column, direction);
+                ASSERT_EQ(list.Count(), int(expected.size()));
+                for (int i = 0; i < list.Count(); ++i) {
+                    ASSERT_EQ(list.Item(i)->id, expected[size_t(i)].id)
+                        << "column " << column << " direction " << direction << " mark " << withMark
+                        << " row " << i;
+                }
+                ++checked;
+            }
+        }
+    }
+    EXPECT_EQ(checked, 24);
+}

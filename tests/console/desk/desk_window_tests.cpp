@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -551,3 +552,57 @@ TEST(DeviceInfo, UnservedLinesAndUnitStatesInTheProgramsWords) {
 }
 
 }  // namespace
+
+// The record panel's label column takes its width from the settings and the
+// width it has is stored again when the program closes.
+TEST_F(DeskTest, FieldLabelColumnKeepsItsStoredWidth) {
+    ctx.settings.WriteSetting(SID_PANEL_FIELDLABELS_WIDTH, 190);
+    {
+        TForm1 w(ctx);
+        w.resize(1000, 700);
+        w.show();
+        QCoreApplication::processEvents();
+        TfrRecordInterface* panel = w.recordPanel();
+        EXPECT_GE(panel->labelsWidth(), 190);
+        // The fields begin right of the column, however short the labels.
+        EXPECT_GE(panel->nameEdit()->x(), 190);
+        panel->setLabelsWidth(150);
+        QCoreApplication::processEvents();
+        panel->layout()->activate();
+        EXPECT_LT(panel->nameEdit()->x(), 190);
+        EXPECT_GE(panel->labelsWidth(), 150);
+        w.close();
+    }
+    const int stored = ctx.settings.readInt(SID_PANEL_FIELDLABELS_WIDTH, 0);
+    EXPECT_GE(stored, 150);
+    EXPECT_LT(stored, 190);
+}
+
+// Rights 0x011 (administrator and the subscriber base): the structure editor
+// and the record commands are offered and work, the start of a notification
+// is not.
+TEST_F(DeskTest, AdministratorOfTheBaseEditsRecordsButCannotStart) {
+    TForm1 w(ctx);
+    w.show();
+    ctx.rights.set("администратор", 0x011);
+    ASSERT_TRUE(ctx.rights.has(OperatorRight::Administrator));
+    ASSERT_TRUE(ctx.rights.has(OperatorRight::ChangeBase));
+    EXPECT_TRUE(w.action("actChangeStruct")->isVisible());
+    for (const char* n :
+         {"actAddRecord", "actDuplicateRecord", "actChangeRecord", "actDeleteRecord"}) {
+        EXPECT_TRUE(w.action(n)->isVisible()) << n;
+    }
+    for (const char* n : {"btnNewRecord", "btnRepeatRecord", "btnChangeRecord", "btnDeleteRecord"})
+        EXPECT_FALSE(w.button(n)->isHidden()) << n;
+    EXPECT_TRUE(w.button("StartButton")->isHidden());
+    // The record commands do what they say.
+    addSubscriber(w, "Иванов", "100");
+    ASSERT_EQ(ctx.users.Count(), 1);
+    select(w, {0});
+    emit w.list()->doubleClicked(w.model()->index(0, 0));
+    EXPECT_EQ(w.recordPanel()->mode(), TfrRecordInterface::kEditOne);
+    w.cancelEdit();
+    // Every right: the start button comes back.
+    ctx.rights.grantAll();
+    EXPECT_FALSE(w.button("StartButton")->isHidden());
+}

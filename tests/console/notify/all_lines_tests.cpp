@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <set>
 
+#include "core/cp1251.h"
 #include "core/settings_manager.h"
+#include "diag/system_log.h"
 #include "notify/library_setup.h"
 #include "notify/line_state_reader.h"
 #include "run_fixture.h"
@@ -85,6 +87,33 @@ TEST(AllLines, SetUpBuildsAndConfiguresALineForEveryChannel) {
     EXPECT_EQ(o.unreachable.size(), 144);
     EXPECT_TRUE(o.unreachable.contains("board 0 channel 12"));
     EXPECT_TRUE(o.unreachable.contains("board 9 channel 17"));
+}
+
+// The lines an older library cannot report on make one entry of the system
+// log, in the program's words: the lines themselves while they fit, else
+// their number.
+TEST(AllLines, UnservedLinesMakeOneRussianLogEntry) {
+    QTemporaryDir dir;
+    SettingsManager settings(dir.path() + "/ORVEL.ini");
+    const QString logPath = dir.path() + "/OrvelSys.log";
+    systemLog().setPath(logPath);
+    FakeLineLibrary old(kTenFullBoards);
+    old.shortReport = true;
+    TORVLines lines;
+    setUpLineLibrary(old, dir.path(), "", settings, lines, [](int) {});
+    systemLog().setPath(QString());
+    QFile f(logPath);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> entries = f.readAll().split('\r');
+    ASSERT_EQ(entries.size(), 2);  // one entry and what follows its CR
+    const QString entry = cp1251::decode(entries[0]);
+    EXPECT_TRUE(entry.contains("Линии, которые программа не обслуживает: 144"))
+        << entry.toStdString();
+    EXPECT_FALSE(entry.contains("board"));
+
+    EXPECT_EQ(unservedLinesLogText({"board 0 channel 12", "board 2 channel 17"}),
+              "Линии, которые программа не обслуживает: плата 1, канал 13; плата 3, канал 18");
+    EXPECT_EQ(unservedLineText("board 1 channel 12"), "плата 2, канал 13");
 }
 
 class AllLinesRun : public RunFixture {

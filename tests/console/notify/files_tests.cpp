@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstring>
@@ -74,6 +76,38 @@ TEST(SchemeRecord, HostileAndShortRecordsAreReadSafelyAndClamped) {
     EXPECT_EQ(s.messageFile, "abc");
     EXPECT_EQ(s.attempts, 1);
     EXPECT_TRUE(s.groups.isEmpty());
+}
+
+// A message inside the program directory is stored relative to it, so the
+// directory can be moved with its schemes; one outside stays absolute; both
+// read back whole, and a relative path written with "\\" reads as well.
+TEST(SchemeRecord, MessagePathIsStoredRelativeToTheProgramDirectory) {
+    QTemporaryDir a;
+    const QString program = a.path() + "/prog";
+    ASSERT_TRUE(QDir().mkpath(program + "/WavMessages"));
+    TNotifyScheme s;
+    s.messageFile = program + "/WavMessages/Тревога.wav";
+    ASSERT_TRUE(s.save(program + "/x.sch", program));
+    // Stored: length byte, then the relative path.
+    const QByteArray stored = test::readAll(program + "/x.sch");
+    EXPECT_EQ(TNotifyScheme::fromBytes(stored).messageFile, "WavMessages/Тревога.wav");
+    EXPECT_EQ(TNotifyScheme::load(program + "/x.sch", program)->messageFile, s.messageFile);
+    // The directory moved: the scheme finds the message in its new place.
+    ASSERT_TRUE(QDir().rename(program, a.path() + "/moved"));
+    EXPECT_EQ(TNotifyScheme::load(a.path() + "/moved/x.sch", a.path() + "/moved")->messageFile,
+              a.path() + "/moved/WavMessages/Тревога.wav");
+
+    TNotifyScheme outside;
+    outside.messageFile = "/srv/messages/m.wav";
+    ASSERT_TRUE(outside.save(a.path() + "/o.sch", a.path() + "/moved"));
+    EXPECT_EQ(TNotifyScheme::load(a.path() + "/o.sch", a.path() + "/moved")->messageFile,
+              "/srv/messages/m.wav");
+    // A directory whose name begins like the program directory is outside it.
+    EXPECT_EQ(storedMessagePath(a.path() + "/moved2/m.wav", a.path() + "/moved"),
+              a.path() + "/moved2/m.wav");
+    EXPECT_EQ(resolvedMessagePath("WavMessages\\m.wav", "/opt/orvel"),
+              "/opt/orvel/WavMessages/m.wav");
+    EXPECT_EQ(resolvedMessagePath("", "/opt/orvel"), "");
 }
 
 TEST(SchemeRecord, TimeLimitCaptions) {
