@@ -54,7 +54,9 @@ void TUserList::LoadFromTable() {
     maxId_ = 0;
     if (!table_.isOpen() || table_.FieldCount() < 7)
         return;
-    items_.reserve(((size_t(table_.RecordCount()) / kGrowStep) + 1) * kGrowStep);
+    // The header's count is outside input: a damaged one asked for terabytes.
+    const size_t expected = std::min(table_.RecordCount(), table_.RecordsInFile());
+    items_.reserve((expected / kGrowStep + 1) * kGrowStep);
     const int fields = table_.FieldCount();
     for (bool ok = table_.First(); ok; ok = table_.Next()) {
         const std::string_view idText = table_.Field(0)->raw();
