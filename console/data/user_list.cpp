@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <numeric>
 
 #include "core/confirm_methods.h"
@@ -16,19 +17,22 @@ namespace {
 
 constexpr size_t kGrowStep = 256;
 
+// An unreadable number, or one past the range of int, reads as 0.
 int readId(std::string_view s) {
-    int v = 0;
+    qint64 v = 0;
     size_t i = 0;
     while (i < s.size() && s[i] == ' ')
         ++i;
     bool any = false;
     for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
         v = v * 10 + (s[i] - '0');
+        if (v > std::numeric_limits<int>::max())
+            return 0;
         any = true;
     }
     while (i < s.size() && s[i] == ' ')
         ++i;
-    return any && i == s.size() ? v : 0;
+    return any && i == s.size() ? int(v) : 0;
 }
 
 }  // namespace
