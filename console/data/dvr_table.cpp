@@ -347,6 +347,13 @@ bool TDVRTable::writeCurrentRecord() {
     return writeAt(offset, out.data(), out.size());
 }
 
+uint32_t TDVRTable::RecordsInFile() const {
+    struct stat st {};
+    if (!isOpen() || recordLength_ <= 0 || ::fstat(fd_, &st) != 0 || st.st_size <= firstOffset_)
+        return 0;
+    return uint32_t(std::min<int64_t>((st.st_size - firstOffset_) / recordLength_, UINT32_MAX));
+}
+
 int TDVRTable::Append(const QStringList& texts, int lastIndex) {
     if (!isOpen() || readOnly_)
         return -1;

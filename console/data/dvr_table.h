@@ -110,6 +110,8 @@ public:
     }
     // Records in the file, live and deleted (as the header counts them).
     uint32_t RecordCount() const { return recordCount_; }
+    // Whole records the file holds now, whatever its header claims.
+    uint32_t RecordsInFile() const;
     uint32_t DeletedCount() const { return deletedCount_; }
     int RecordLength() const { return recordLength_; }
     int FirstRecordOffset() const { return firstOffset_; }

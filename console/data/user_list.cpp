@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <numeric>
 
 #include "core/confirm_methods.h"
@@ -17,19 +18,22 @@ namespace {
 
 constexpr size_t kGrowStep = 256;
 
+// An unreadable number, or one past the range of int, reads as 0.
 int readId(std::string_view s) {
-    int v = 0;
+    qint64 v = 0;
     size_t i = 0;
     while (i < s.size() && s[i] == ' ')
         ++i;
     bool any = false;
     for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
         v = v * 10 + (s[i] - '0');
+        if (v > std::numeric_limits<int>::max())
+            return 0;
         any = true;
     }
     while (i < s.size() && s[i] == ' ')
         ++i;
-    return any && i == s.size() ? v : 0;
+    return any && i == s.size() ? int(v) : 0;
 }
 
 }  // namespace
@@ -57,7 +61,9 @@ void TUserList::LoadFromTable() {
     maxId_ = 0;
     if (!table_.isOpen() || table_.FieldCount() < 7)
         return;
-    items_.reserve(((size_t(table_.RecordCount()) / kGrowStep) + 1) * kGrowStep);
+    // The header's count is outside input: a damaged one asked for terabytes.
+    const size_t expected = std::min(table_.RecordCount(), table_.RecordsInFile());
+    items_.reserve((expected / kGrowStep + 1) * kGrowStep);
     const int fields = table_.FieldCount();
     for (bool ok = table_.First(); ok; ok = table_.Next()) {
         const std::string_view idText = table_.Field(0)->raw();

@@ -71,11 +71,13 @@ public:
             return std::nullopt;
         }
         // Read in chunks whatever the header claims: the declared size is
-        // outside input too.
-        // The first read takes what the header claims, the next ones grow
-        // by a chunk (and find the end).
+        // outside input too. The first read takes what the header claims;
+        // past it the reads start small and double up to a chunk, since
+        // normally they only find the end (a megabyte buffer per part made
+        // reading a small workbook cost milliseconds).
         const qint64 declared = (st.valid & ZIP_STAT_SIZE) ? qint64(st.size) : 0;
         qint64 chunk = std::clamp<qint64>(declared + 1, 4096, limit + 1);
+        qint64 probe = 4096;
         QByteArray out;
         bool ok = true;
         for (;;) {
@@ -94,7 +96,8 @@ public:
             out.resize(at + qsizetype(got));
             if (got == 0)
                 break;
-            chunk = kReadChunk;
+            chunk = probe;
+            probe = std::min<qint64>(probe * 2, kReadChunk);
         }
         zip_fclose(f);
         if (!ok)

@@ -1,7 +1,10 @@
 #include "diag/log_cache.h"
 
+#include <QCollator>
 #include <QFile>
+#include <QLocale>
 #include <algorithm>
+#include <utility>
 
 #include "diag/line_state_log.h"
 
@@ -33,12 +36,25 @@ int TLogCache::Add(const char* record92) {
 }
 
 void TLogCache::Sort() {
-    // Keys are compared with the locale's rules, case-sensitive.
-    std::stable_sort(entries_.begin(), entries_.end(),
-                     [](const TLogCacheEntry& a, const TLogCacheEntry& b) {
-                         return QString::localeAwareCompare(a.name + a.number + a.time,
-                                                            b.name + b.number + b.time) < 0;
-                     });
+    // Names are ordered as Russian text (case only breaks ties), whatever
+    // locale the process runs in: the runner usually runs in the C locale,
+    // where a locale-aware comparison falls back to character codes and puts
+    // "Ёлкин" and every capital before "абрамов".
+    QCollator collator{QLocale(QLocale::Russian, QLocale::Russia)};
+    collator.setCaseSensitivity(Qt::CaseSensitive);
+    QList<std::pair<QCollatorSortKey, qsizetype>> keys;
+    keys.reserve(entries_.size());
+    for (qsizetype i = 0; i < entries_.size(); ++i) {
+        const TLogCacheEntry& e = entries_[i];
+        keys.append({collator.sortKey(e.name + e.number + e.time), i});
+    }
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& a, const auto& b) { return a.first.compare(b.first) < 0; });
+    QList<TLogCacheEntry> sorted;
+    sorted.reserve(entries_.size());
+    for (const auto& k : keys)
+        sorted.append(std::move(entries_[k.second]));
+    entries_ = std::move(sorted);
 }
 
 const TLogCacheEntry* TLogCache::Item(int index) const {

@@ -9,11 +9,22 @@
 #include <cstdio>
 #include <optional>
 #include <pugixml.hpp>
-#include <sstream>
+#include <string>
 
 namespace orvel {
 
 namespace {
+
+// Parts larger than this are deflated at the fastest level.
+constexpr size_t kFastDeflateFrom = 1 << 20;
+
+// Collects a serialised part without a stream's copies.
+struct StringWriter final : pugi::xml_writer {
+    std::string text;
+    void write(const void* data, size_t size) override {
+        text.append(static_cast<const char*>(data), size);
+    }
+};
 
 // A libzip archive over bytes in memory.
 struct ZipReader {
@@ -142,10 +153,15 @@ pugi::xml_node TXlsxWorkbook::cell(int sheet, int row, int col, int style) {
     pugi::xml_node r;
     // Rows and cells are mostly written in order: appending past the last
     // one needs no search (100,000 rows would otherwise take quadratic time).
-    pugi::xml_node lastRow = data.last_child();
-    if (lastRow && lastRow.attribute("r").as_int() < row) {
-        r = data.append_child("row");
-        r.append_attribute("r") = row;
+    // The same holds for the further cells of the row written last.
+    if (pugi::xml_node lastRow = data.last_child()) {
+        const int last = lastRow.attribute("r").as_int();
+        if (last < row) {
+            r = data.append_child("row");
+            r.append_attribute("r") = row;
+        } else if (last == row) {
+            r = lastRow;
+        }
     }
     for (pugi::xml_node n = r ? pugi::xml_node() : data.first_child(); n; n = n.next_sibling()) {
         const int rn = n.attribute("r").as_int();
@@ -344,19 +360,29 @@ bool TXlsxWorkbook::save(const QString& path, QString* error) {
     std::vector<std::string> buffers;
     buffers.reserve(parts_.size());
     for (auto& p : parts_) {
-        std::ostringstream os;
-        p.doc->save(os, "", pugi::format_raw);
-        buffers.push_back(os.str());
-        zip_source_t* src = zip_source_buffer(zip, buffers.back().data(), buffers.back().size(), 0);
+        StringWriter w;
+        p.doc->save(w, "", pugi::format_raw);
+        buffers.push_back(std::move(w.text));
         const QByteArray n = p.name.toUtf8();
-        if (!src ||
-            zip_file_add(zip, n.constData(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
+        // A sheet of 100,000 rows is tens of megabytes of XML: the default
+        // level spends seconds on it for a file only a little smaller. libzip
+        // keeps the template entry's level when an entry is replaced, so a
+        // large part goes in as a new entry.
+        const bool large = buffers.back().size() > kFastDeflateFrom;
+        if (const zip_int64_t old = zip_name_locate(zip, n.constData(), 0); large && old >= 0)
+            zip_delete(zip, zip_uint64_t(old));
+        zip_source_t* src = zip_source_buffer(zip, buffers.back().data(), buffers.back().size(), 0);
+        const zip_int64_t index =
+            src ? zip_file_add(zip, n.constData(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) : -1;
+        if (index < 0) {
             if (src)
                 zip_source_free(src);
             zip_discard(zip);
             QFile::remove(aside);
             return fail(QStringLiteral("cannot replace ") + p.name);
         }
+        if (large)
+            zip_set_file_compression(zip, zip_uint64_t(index), ZIP_CM_DEFLATE, 1);
     }
     if (zip_close(zip) != 0) {
         zip_discard(zip);

@@ -1,6 +1,6 @@
 // Exporting 100,000 subscribers as a workbook and opening that workbook in
-// the report window. Prints the seconds of each step; the goals are under
-// 5 s for the export and under 3 s for the opening.
+// the report window. Prints the wall and processor seconds of each step; the
+// goals are under 5 s for the export and under 3 s for the opening.
 //   console_report_bench [output.xlsx]   (the export is kept when named)
 #include <QApplication>
 #include <QElapsedTimer>
@@ -8,6 +8,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <ctime>
 
 #include "data/dvr_table.h"
 #include "data/user_list.h"
@@ -16,6 +17,15 @@
 #include "ui/report_window.h"
 
 using namespace orvel;
+
+namespace {
+// Processor time of the whole process (every thread), in seconds.
+double processorSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + ts.tv_nsec / 1e9;
+}
+}  // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -45,6 +55,7 @@ int main(int argc, char** argv) {
     in.list = &ctx.users;
     QElapsedTimer t;
     t.start();
+    double cpu = processorSeconds();
     QString error;
     if (!writeListWorkbook(QStringLiteral(ORVEL_SOURCE_DATA_DIR "/report.dat"), out, in, true,
                            &error)) {
@@ -52,16 +63,20 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double exportSeconds = t.nsecsElapsed() / 1e9;
-    std::printf("export of %d subscribers: %.2f s, %lld bytes\n", kSubscribers, exportSeconds,
-                QFile(out).size());
+    const double exportCpu = processorSeconds() - cpu;
+    std::printf("export of %d subscribers: %.2f s wall, %.2f s processor, %lld bytes\n",
+                kSubscribers, exportSeconds, exportCpu, QFile(out).size());
     t.restart();
+    cpu = processorSeconds();
     TNotifyReport report(ctx);
     if (!report.OpenReport(out)) {
         std::fprintf(stderr, "the report window did not open the export\n");
         return 1;
     }
     const double openSeconds = t.nsecsElapsed() / 1e9;
+    const double openCpu = processorSeconds() - cpu;
     const int rows = report.grid()->model()->rowCount();
-    std::printf("opening in the report window: %.2f s, %d rows shown\n", openSeconds, rows);
+    std::printf("opening in the report window: %.2f s wall, %.2f s processor, %d rows shown\n",
+                openSeconds, openCpu, rows);
     return rows == kSubscribers + 1 ? 0 : 1;
 }

@@ -171,6 +171,27 @@ TEST_F(UserListTest, ClearRunFieldsResetsAttemptsAndState) {
     EXPECT_EQ(list.IndexOfItem(list.Item(0)), 0);
 }
 
+TEST_F(UserListTest, HeaderClaimingBillionsOfRecordsLoadsWhatTheFileHolds) {
+    ASSERT_GE(list.AddItem(subscriber(2, "Первый", "100")), 0);
+    ASSERT_GE(list.AddItem(subscriber(3, "Второй", "101")), 0);
+    QFile f(dir.path() + "/Users.dbf");
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_EQ(f.write(QByteArray("\xF0\xFF\xFF\xFF", 4)), 4);  // record count 4,294,967,280
+    f.close();
+    reopen();
+    EXPECT_EQ(names(list), QStringList({"Первый", "Второй"}));
+}
+
+TEST_F(UserListTest, IdsBeyondTheRangeOfIntReadAsUnreadable) {
+    TDVRTable& t = list.table();
+    ASSERT_GT(t.Append({"33333333333", "Длинный", "100", "", "", "", "0"}, 6), 0);
+    ASSERT_GT(t.Append({"7", "Седьмой", "101", "", "", "", "0"}, 6), 0);
+    reopen();
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.Item(0)->id, 0);
+    EXPECT_EQ(list.NextId(), 8);
+}
+
 TEST(SubscriberTexts, TimeWindows) {
     EXPECT_EQ(timeWindowText(parseTimeWindow(QString("09:05-17:00"))), "9:05 - 17:00");
     EXPECT_FALSE(parseTimeWindow(QString("")).present);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <QFile>
+#include <QLocale>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include "diag/line_state_log.h"
@@ -96,6 +98,23 @@ TEST(LogCache, ReadsWholeRecordsSortsAndFinds) {
     c.Clear();
     EXPECT_EQ(c.Count(), 0);
     EXPECT_FALSE(c.loadRun(dir.path() + "/none.log"));
+}
+
+TEST(LogCache, SortsNamesAsRussianTextInAnyLocale) {
+    // The runner works in the C locale; character codes would put capitals
+    // and "Ё" before every small letter and "ё" after "я".
+    const QLocale before;
+    QLocale::setDefault(QLocale::c());
+    TLogCache c;
+    for (const char* name : {"ёжиков", "Яковлев", "абрамов", "Ёлкин", "Борисов", "Абрамов"})
+        c.Add(TLineStateRecord{0, 14, "10:00:00", "100", name});
+    c.Sort();
+    QLocale::setDefault(before);
+    QStringList names;
+    for (int i = 0; i < c.Count(); ++i)
+        names << c.Item(i)->name;
+    EXPECT_EQ(names, QStringList({"абрамов", "Абрамов", "Борисов", "ёжиков", "Ёлкин",
+                                  "Яковлев"}));
 }
 
 }  // namespace
