@@ -5,6 +5,7 @@
 #include <ace/Reactor.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <new>
 #include <thread>
@@ -206,9 +207,10 @@ int CK24ReadTask::svc() {
             }
             if (waited == driver::DeviceEvent::TimedOut) {
                 ACE_DEBUG((LM_DEBUG, ACE_TEXT("BoardRxTimeOut\n")));
-                continue;
+            } else {
+                readInput();
             }
-            readInput();
+            watchSilence();
         } catch (...) {
             ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Unknown Exception in CK24ReadTask::svc\n\n")));
         }
@@ -233,11 +235,28 @@ void CK24ReadTask::readInput() {
         if (n == 0) {
             return;
         }
+        lastInputMs_ = steadyMs();
         parser_->commit(static_cast<size_t>(n), *this);
         if (stop_) {
             return;
         }
     }
+}
+
+int64_t CK24ReadTask::steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void CK24ReadTask::watchSilence() {
+    if (lastInputMs_ == 0 || device_->failed() || steadyMs() - lastInputMs_ < kSilenceFailMs) {
+        return;
+    }
+    device_->markFailed();
+    ACE_ERROR((LM_ERROR,
+               ACE_TEXT(" Board %u sends nothing for %d ms: its lines are out of service\n"),
+               board_, kSilenceFailMs));
 }
 
 void CK24ReadTask::dataFrame(uint32_t unit, const uint8_t* samples) {

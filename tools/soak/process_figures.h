@@ -1,0 +1,19 @@
+#pragma once
+// What a long-running process holds: resident memory, open descriptors and
+// threads, read from /proc/self.
+
+#include <string>
+
+namespace orvel::soak {
+
+struct TProcessFigures {
+    long residentKb = 0;
+    long heapInUseKb = 0;  // what the allocator has handed out and not had back
+    int descriptors = 0;
+    int threads = 0;
+};
+
+TProcessFigures sampleProcess();
+std::string describe(const TProcessFigures& f);
+
+}  // namespace orvel::soak
