@@ -146,7 +146,7 @@ bool writeWave(const fs::path& path, double seconds, double hz) {
     return orvel::tools::writeToneWave(path.string(), seconds, hz);
 }
 
-bool makeProgramDir(const fs::path& dir, const fs::path& fis) {
+bool makeProgramDir(const fs::path& dir, const fs::path& fis, bool keepSimLog) {
     std::error_code ec;
     fs::create_directories(dir, ec);
     fs::copy_file(fis, dir / "orvel.fis", fs::copy_options::overwrite_existing, ec);
@@ -156,7 +156,8 @@ bool makeProgramDir(const fs::path& dir, const fs::path& fis) {
     }
     std::ofstream(dir / "orveldrv.ini") << "[Driver]\nModule=liborvelsim.so\n";
     std::ofstream sim(dir / "orvelsim.ini");
-    sim << "[Driver]\nModule=liborvelsim.so\n\n[Simulator]\nSpeed=1\nAdcRate=100\n\n";
+    sim << "[Driver]\nModule=liborvelsim.so\n\n[Simulator]\nSpeed=1\nAdcRate=100\n"
+        << (keepSimLog ? "Log=orvelsim.log\n" : "") << "\n";
     for (uint32_t b = 0; b < kBoards; ++b) {
         sim << "[Board" << b << "]\nUnits=6,6,6\n\n";
     }
@@ -190,7 +191,8 @@ int main(int argc, char** argv) {
     const fs::path dir =
         argc > 2 ? fs::path(argv[2])
                  : fs::temp_directory_path() / ("orvel-capacity-" + std::to_string(::getpid()));
-    if (!makeProgramDir(dir, argv[1])) {
+    // A directory of the caller's keeps the simulator's record of every line.
+    if (!makeProgramDir(dir, argv[1], argc > 2)) {
         return 1;
     }
     if (argc > 3) {

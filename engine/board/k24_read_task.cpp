@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "board/k24_driver.h"
+#include "board/thread_priority.h"
 
 namespace orvel {
 namespace {
@@ -190,6 +191,7 @@ int CK24ReadTask::put(ACE_Message_Block* mb, ACE_Time_Value*) {
 }
 
 int CK24ReadTask::svc() {
+    raiseBoardThreadPriority("CK24ReadTask");
     if (!StreamGate::waitOpen(stop_)) {
         ACE_DEBUG((LM_DEBUG, ACE_TEXT("SVC leave\n")));
         return 0;

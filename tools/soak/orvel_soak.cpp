@@ -214,6 +214,11 @@ int main(int argc, char** argv) {
         "(%+.2f %% since the first run)\n",
         atStart.residentKb, afterFirst.residentKb, atEnd.residentKb,
         growthPercent(afterFirst.residentKb, atEnd.residentKb));
+    std::printf(
+        "resident once freed memory is given back: %ld KiB at start, %ld after the first "
+        "run, %ld at the end (%+.2f %%)\n",
+        atStart.trimmedResidentKb, afterFirst.trimmedResidentKb, atEnd.trimmedResidentKb,
+        growthPercent(afterFirst.trimmedResidentKb, atEnd.trimmedResidentKb));
     std::printf("heap in use: %ld KiB at start, %ld after the first run, %ld at the end\n",
                 atStart.heapInUseKb, afterFirst.heapInUseKb, atEnd.heapInUseKb);
     std::printf("descriptors: %d at start, %d after the first run, %d at the end\n",

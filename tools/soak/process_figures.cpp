@@ -23,8 +23,8 @@ int countEntries(const char* dir) {
 }
 }  // namespace
 
-TProcessFigures sampleProcess() {
-    TProcessFigures f;
+namespace {
+void readStatus(TProcessFigures& f, long& resident) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
@@ -32,13 +32,21 @@ TProcessFigures sampleProcess() {
         std::string key;
         in >> key;
         if (key == "VmRSS:")
-            in >> f.residentKb;
+            in >> resident;
         else if (key == "Threads:")
             in >> f.threads;
     }
-    f.descriptors = countEntries("/proc/self/fd");
+}
+}  // namespace
+
+TProcessFigures sampleProcess() {
+    TProcessFigures f;
+    readStatus(f, f.residentKb);
     const struct mallinfo2 m = mallinfo2();
     f.heapInUseKb = long((m.uordblks + m.hblkhd) / 1024);
+    ::malloc_trim(0);
+    readStatus(f, f.trimmedResidentKb);
+    f.descriptors = countEntries("/proc/self/fd");
     return f;
 }
 

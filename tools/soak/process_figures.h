@@ -8,6 +8,9 @@ namespace orvel::soak {
 
 struct TProcessFigures {
     long residentKb = 0;
+    // Resident once the allocator has given its free memory back: freed
+    // blocks it keeps for reuse are not a leak, and hide one in residentKb.
+    long trimmedResidentKb = 0;
     long heapInUseKb = 0;  // what the allocator has handed out and not had back
     int descriptors = 0;
     int threads = 0;
