@@ -3,6 +3,7 @@
 #include <ace/Log_Msg.h>
 #include <ace/Reactor.h>
 #include <dirent.h>
+#include <malloc.h>
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -241,6 +242,10 @@ int32_t COrvelEngine::ShutdownDll() {
     tearDown();
     int result = reactorThread_.stop();
     state_ = ORVEL_STATE_STOPPED;
+    // The boards' buffers (megabytes per card) are gone now; once the
+    // allocator has raised its threshold for large blocks they come from its
+    // heap, which keeps them resident for ever unless asked to let go.
+    ::malloc_trim(0);
     return result;
 }
 
