@@ -51,10 +51,10 @@ TProcessFigures sampleProcess() {
 }
 
 std::string describe(const TProcessFigures& f) {
-    char text[128];
+    char text[160];
     std::snprintf(text, sizeof text,
-                  "resident %ld KiB (heap in use %ld), descriptors %d, threads %d", f.residentKb,
-                  f.heapInUseKb, f.descriptors, f.threads);
+                  "resident %ld KiB (%ld trimmed, heap in use %ld), descriptors %d, threads %d",
+                  f.residentKb, f.trimmedResidentKb, f.heapInUseKb, f.descriptors, f.threads);
     return text;
 }
 
