@@ -3,6 +3,7 @@
 #include <ace/Log_Msg.h>
 #include <ace/Reactor.h>
 #include <dirent.h>
+#include <malloc.h>
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -243,6 +244,10 @@ int32_t COrvelEngine::ShutdownDll() {
     tearDown();
     int result = reactorThread_.stop();
     state_ = ORVEL_STATE_STOPPED;
+    // The boards' buffers (megabytes per card) are gone now; once the
+    // allocator has raised its threshold for large blocks they come from its
+    // heap, which keeps them resident for ever unless asked to let go.
+    ::malloc_trim(0);
     return result;
 }
 
@@ -262,6 +267,10 @@ CListenLineTest* COrvelEngine::algorithm(uint32_t dev, uint32_t ch) const {
 
 OrvelLogicProcessing* COrvelEngine::logicTask() const {
     return dynamic_cast<OrvelLogicProcessing*>(downTask(stream_.get(), kLogicModule));
+}
+
+bool COrvelEngine::boardFailed(uint32_t dev) const {
+    return dev < devices_.size() && devices_[dev]->failed();
 }
 
 uint32_t COrvelEngine::lineStateCode(uint32_t s) {
@@ -330,7 +339,7 @@ int32_t COrvelEngine::freeLineLocked(uint32_t dev, uint32_t ch) {
 
 int32_t COrvelEngine::AssignLine(uint32_t dev, uint32_t ch) {
     SharedLock guard(lifecycle_);
-    if (!validLine(dev, ch)) {
+    if (!validLine(dev, ch) || boardFailed(dev)) {
         return -1;
     }
     ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Begin assign line for device %u chanel %u\n"), dev, ch));
@@ -371,7 +380,7 @@ int32_t COrvelEngine::FreeAllLine(uint32_t dev) {
 int32_t COrvelEngine::CallAbonent(uint32_t dev, uint32_t ch, const char* number, int32_t toneFlag,
                                   int32_t mainMessage, int32_t confirmMessage, int32_t mode) {
     SharedLock guard(lifecycle_);
-    if (!validLine(dev, ch)) {
+    if (!validLine(dev, ch) || boardFailed(dev)) {
         return -1;
     }
     const std::string prefix = callPrefixNow(number);
@@ -449,8 +458,10 @@ int32_t COrvelEngine::GetLineState(uint32_t* lineState) {
         for (uint32_t k = 0; k < channels; ++k) {
             const CListenLineTest* alg = algorithm(d, k);
             const uint32_t i = ORVEL_LINE_STATE_CHANNELS * d + k;
-            lineState[1 + i] = lineStateCode(alg->GetState());
-            lineState[37 + i] = resultCode(alg->GetNotifyResult());
+            const bool failed = boardFailed(d);
+            lineState[1 + i] = failed ? kFailedLineCode : lineStateCode(alg->GetState());
+            lineState[37 + i] =
+                failed ? resultCode(NR_LINE_DROP) : resultCode(alg->GetNotifyResult());
             lineState[109 + i] = alg->GetAonFlag() != 0 ? 1 : 0;
         }
     }
@@ -475,8 +486,9 @@ int32_t COrvelEngine::GetLineStateEx(uint32_t* buffer, uint32_t words) {
         for (uint32_t k = 0; k < channels; ++k) {
             const CListenLineTest* alg = algorithm(d, k);
             uint32_t* slot = report.data() + ORVEL_LINE_SLOT(d, k);
-            slot[0] = lineStateCode(alg->GetState());
-            slot[1] = resultCode(alg->GetNotifyResult());
+            const bool failed = boardFailed(d);
+            slot[0] = failed ? kFailedLineCode : lineStateCode(alg->GetState());
+            slot[1] = failed ? resultCode(NR_LINE_DROP) : resultCode(alg->GetNotifyResult());
             slot[2] = alg->GetAonFlag() != 0 ? 1 : 0;
         }
     }

@@ -62,6 +62,10 @@ public:
     // Line state code shown by the program for an algorithm state, and the
     // result code for a notify result.
     static uint32_t lineStateCode(uint32_t algorithmState);
+    // A line of a card that has failed reads "no line" with the result "line
+    // dropped": a call it was making ends there, unbooked as anything else.
+    bool boardFailed(uint32_t dev) const;
+    static constexpr uint32_t kFailedLineCode = 6;
     static uint32_t resultCode(uint32_t notifyResult);
 
 private:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 namespace orvel::sim {
@@ -78,8 +79,19 @@ uint32_t SimCard::configWord() const {
     return word;
 }
 
+bool SimCard::failedLocked() const {
+    return board_.failAt >= 0 && static_cast<double>(now_) >= board_.failAt * kSampleRate;
+}
+
+bool SimCard::vanishedLocked() const {
+    return board_.failure == CardFailure::Vanish && failedLocked();
+}
+
 uint32_t SimCard::readRegister(unsigned word) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (vanishedLocked()) {
+        return 0xFFFFFFFF;  // nothing answers on the bus
+    }
     switch (word) {
         case driver::RegisterBlock::kData:
             return data_;
@@ -110,6 +122,9 @@ uint32_t SimCard::readRegister(unsigned word) {
 
 void SimCard::writeRegister(unsigned word, uint32_t value) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (failedLocked()) {
+        return;
+    }
     if (word == driver::RegisterBlock::kData) {
         data_ = value;
         return;
@@ -155,6 +170,10 @@ void SimCard::writeRegister(unsigned word, uint32_t value) {
 int SimCard::control(const void* owner, uint32_t code, const void* in, size_t inSize, void* out,
                      size_t outSize) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (vanishedLocked()) {
+        errno = ENODEV;
+        return -1;
+    }
     switch (code) {
         case driver::IOCTL_GET_REGISTERS: {
             if (out == nullptr || outSize < sizeof(driver::RegistersInfo)) {
@@ -233,6 +252,10 @@ ssize_t SimCard::readInput(void* buffer, size_t size) {
         return -1;
     }
     std::lock_guard<std::mutex> lock(mutex_);
+    if (vanishedLocked()) {
+        errno = ENODEV;
+        return -1;
+    }
     return static_cast<ssize_t>(input_.pop(static_cast<uint8_t*>(buffer), size));
 }
 
@@ -242,7 +265,11 @@ ssize_t SimCard::writeOutput(const void* data, size_t size) {
         return -1;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!started_) {
+    if (vanishedLocked()) {
+        errno = ENODEV;
+        return -1;
+    }
+    if (!started_ || failedLocked()) {
         return 0;
     }
     size_t frames = std::min(size / kOutputFrameBytes, kOutputFifoFrames - outCount_);
@@ -262,7 +289,17 @@ ssize_t SimCard::writeOutput(const void* data, size_t size) {
 void SimCard::advance(uint64_t samples) {
     std::lock_guard<std::mutex> lock(mutex_);
     while (samples > 0) {
-        int n = static_cast<int>(std::min<uint64_t>(samples, kBatch));
+        if (failedLocked()) {
+            // A dead card makes nothing: no input, no events, its lines frozen.
+            now_ += samples;
+            return;
+        }
+        uint64_t room = samples;
+        if (board_.failAt >= 0) {
+            room = std::min<uint64_t>(
+                room, static_cast<uint64_t>(std::ceil(board_.failAt * kSampleRate)) - now_);
+        }
+        int n = static_cast<int>(std::min<uint64_t>(room, kBatch));
         advanceLocked(n);
         samples -= n;
     }

@@ -100,6 +100,9 @@ private:
     };
 
     void stopLocked();
+    // The card has failed as its configuration says (from FailAt on).
+    bool failedLocked() const;
+    bool vanishedLocked() const;
     void advanceLocked(int n);
     int localOf(int channel, int& unit) const;
 

@@ -449,6 +449,13 @@ bool loadConfig(const std::string& path, SimConfig& config, std::string& error) 
         r.perUnit("Supply12V", 0, 255, [&](int u, int n) { board.units[u].supply12 = n; });
         r.perUnit("CodecFailures", 0, 100, [&](int u, int n) { board.units[u].codecFailures = n; });
         r.perUnit("Hung", 0, 1, [&](int u, int n) { board.units[u].hung = n != 0; });
+        r.real("FailAt", board.failAt, -1, 1e7);
+        const std::string failure = r.text("FailMode");
+        if (failure == "vanish") {
+            board.failure = CardFailure::Vanish;
+        } else if (!failure.empty() && failure != "silent") {
+            r.fail("FailMode", failure.c_str());
+        }
         for (int u = 0; u < kUnitsPerBoard; ++u) {
             board.units[u].stuck.fill(-1);
             // "StuckUnit1=0:77": unit 1 answers 77 for its fail level.

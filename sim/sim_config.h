@@ -117,8 +117,15 @@ struct UnitConfig {
     std::array<int, 10> stuck{};  // parameter answers forced to a value (-1 none)
 };
 
+// How a card fails at its moment: it stops answering (no input, no command
+// taken, its registers still read), or it vanishes from the bus (every
+// operation fails and its registers read all ones).
+enum class CardFailure { Silent, Vanish };
+
 struct BoardConfig {
     bool present = false;
+    double failAt = -1.0;  // seconds of simulated time; < 0: never
+    CardFailure failure = CardFailure::Silent;
     bool initialised = true;
     uint32_t version = 0x101;  // 12 bits of the configuration word
     std::array<UnitConfig, kUnitsPerBoard> units{};

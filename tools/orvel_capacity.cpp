@@ -3,11 +3,18 @@
 // subscriber it dials. Prints how many did, and the CPU the engine's own
 // threads used, in all and per line.
 //
+// With --starve N, N processes keep the processor busy for the whole run (a
+// busy loop each, at the same priority, ended with the run and after ten
+// minutes at the latest): the engine's timing must still give every call its
+// planned result on a machine with no idle time.
+//
 // It makes its own program directory with the simulated boards as the
 // driver module (found beside the engine library) and uses only the
 // engine's public interface. The simulator runs in this process; its clock
 // thread is the first thread started by InitDll and is not counted.
 #include <dirent.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -99,11 +106,47 @@ long threadTicks(long tid) {
     return std::atol(fields[11].c_str()) + std::atol(fields[12].c_str());
 }
 
+// Busy processes, each bounded in time, so that none outlives a crashed run.
+std::vector<pid_t> startBusyLoops(int count) {
+    std::vector<pid_t> pids;
+    for (int i = 0; i < count; ++i) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(10);
+            volatile uint64_t x = 0;
+            while (std::chrono::steady_clock::now() < end) {
+                for (int k = 0; k < 1000000; ++k) {
+                    x = x * 6364136223846793005ull + 1442695040888963407ull;
+                }
+            }
+            ::_exit(0);
+        }
+        if (pid > 0) {
+            pids.push_back(pid);
+        }
+    }
+    return pids;
+}
+
+void stopBusyLoops(const std::vector<pid_t>& pids) {
+    for (pid_t pid : pids) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+}
+
+std::string loadAverage() {
+    std::ifstream f("/proc/loadavg");
+    std::string one, five, fifteen;
+    f >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
 bool writeWave(const fs::path& path, double seconds, double hz) {
     return orvel::tools::writeToneWave(path.string(), seconds, hz);
 }
 
-bool makeProgramDir(const fs::path& dir, const fs::path& fis) {
+bool makeProgramDir(const fs::path& dir, const fs::path& fis, bool keepSimLog) {
     std::error_code ec;
     fs::create_directories(dir, ec);
     fs::copy_file(fis, dir / "orvel.fis", fs::copy_options::overwrite_existing, ec);
@@ -113,7 +156,8 @@ bool makeProgramDir(const fs::path& dir, const fs::path& fis) {
     }
     std::ofstream(dir / "orveldrv.ini") << "[Driver]\nModule=liborvelsim.so\n";
     std::ofstream sim(dir / "orvelsim.ini");
-    sim << "[Driver]\nModule=liborvelsim.so\n\n[Simulator]\nSpeed=1\nAdcRate=100\n\n";
+    sim << "[Driver]\nModule=liborvelsim.so\n\n[Simulator]\nSpeed=1\nAdcRate=100\n"
+        << (keepSimLog ? "Log=orvelsim.log\n" : "") << "\n";
     for (uint32_t b = 0; b < kBoards; ++b) {
         sim << "[Board" << b << "]\nUnits=6,6,6\n\n";
     }
@@ -128,14 +172,27 @@ bool makeProgramDir(const fs::path& dir, const fs::path& fis) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    int starve = 0;
+    if (argc > 2 && std::strcmp(argv[1], "--starve") == 0) {
+        starve = std::atoi(argv[2]);
+        if (starve < 0 || starve > 16) {
+            std::fprintf(stderr, "--starve: 0 to 16 busy processes\n");
+            return 2;
+        }
+        argv[2] = argv[0];
+        argv += 2;
+        argc -= 2;
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <orvel.fis> [work directory] [log file]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--starve N] <orvel.fis> [work directory] [log file]\n",
+                     argv[0]);
         return 2;
     }
     const fs::path dir =
         argc > 2 ? fs::path(argv[2])
                  : fs::temp_directory_path() / ("orvel-capacity-" + std::to_string(::getpid()));
-    if (!makeProgramDir(dir, argv[1])) {
+    // A directory of the caller's keeps the simulator's record of every line.
+    if (!makeProgramDir(dir, argv[1], argc > 2)) {
         return 1;
     }
     if (argc > 3) {
@@ -201,6 +258,8 @@ int main(int argc, char** argv) {
     for (long tid : engine) {
         startTicks[tid] = threadTicks(tid);
     }
+    const std::string loadBefore = loadAverage();
+    const std::vector<pid_t> busy = startBusyLoops(starve);
     const auto start = std::chrono::steady_clock::now();
     for (uint32_t d = 0; d < kBoards; ++d) {
         for (uint32_t c = 0; c < kChannels; ++c) {
@@ -219,6 +278,8 @@ int main(int argc, char** argv) {
     }
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const std::string loadAfter = loadAverage();
+    stopBusyLoops(busy);
     long ticks = 0;
     for (long tid : engine) {
         ticks += threadTicks(tid) - startTicks[tid];
@@ -246,8 +307,10 @@ int main(int argc, char** argv) {
     }
     const double cpu = static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
     const double lines = kBoards * kChannels;
-    std::printf("calls: %d of %.0f reached their planned result, %d without result\n", correct,
-                lines, missing);
+    std::printf("calls: %d of %.0f reached their planned result (%.1f %%), %d without result\n",
+                correct, lines, 100.0 * correct / lines, missing);
+    std::printf("busy processes: %d; load average before %s, at the end %s\n", starve,
+                loadBefore.c_str(), loadAfter.c_str());
     for (const auto& [what, count] : wrong) {
         std::printf("  %d x %s\n", count, what.c_str());
     }

@@ -274,6 +274,10 @@ void TNotifyRun::Call(TORVELLine& line, int index, std::unique_lock<std::mutex>&
         progressHook_();
 }
 
+bool TNotifyRun::lineDied(const TORVELLine& l) {
+    return l.State == kStatusNoLine || (l.State == kStatusNotReady && l.Result == kStatusNoLine);
+}
+
 void TNotifyRun::PollLines() {
     if (finished_)
         return;
@@ -318,6 +322,15 @@ void TNotifyRun::PollLines() {
                              before.panel != l.Row.panel ||
                              before.controlsVisible != l.Row.controlsVisible;
             }
+        } else if (l.Subscriber && l.CallSeenBusy && lineDied(l)) {
+            // The line went down in the call (its board failed, or the
+            // exchange cut it and it stays cut): the line may never read free
+            // again, so the call ends here as "no line", which is not an
+            // attempt, and the subscriber waits for another line.
+            l.Row.number.clear();
+            l.Row.name.clear();
+            l.Result = kStatusNoLine;
+            finishCall(i, l);
         }
         if (observer_ && rowChanged)
             observer_->lineRowChanged(i, l.Row);

@@ -140,6 +140,8 @@ private:
     void Call(TORVELLine& line, int index, std::unique_lock<std::mutex>& lock);
     void refuseCall(TORVELLine& line, TUserListItem& s, int index, const QString& why);
     void finishCall(int lineIndex, TORVELLine& line);
+    // The line is down in the middle of a call and may stay so.
+    static bool lineDied(const TORVELLine& line);
     void publishRow(int line, TORVELLine& l);
     bool inWindow(const TUserListItem& s) const;
     bool pauseElapsed(const TUserListItem& s) const;

@@ -33,11 +33,14 @@ namespace {
 // at the run's end.
 class ConsoleObserver final : public IRunObserver {
 public:
-    ConsoleObserver(QTextStream& out, bool quiet, int dieAfter, int lines)
+    ConsoleObserver(QTextStream& out, bool quiet, int dieAfter, const TORVLines& lines,
+                    std::function<void(int, int, int)> booked)
         : out_(out),
+          lines_(lines),
           quiet_(quiet),
           dieAfter_(dieAfter),
-          lineDigits_(qMax(2, int(QString::number(lines).size()))) {}
+          booked_(std::move(booked)),
+          lineDigits_(qMax(2, int(QString::number(lines.Count()).size()))) {}
     int calls() const { return calls_; }
 
     void lineRowChanged(int line, const TLineRow& row) override {
@@ -54,6 +57,8 @@ public:
     }
     void callFinished(int line, const TUserListItem& s) override {
         ++calls_;
+        if (booked_ && line >= 0 && line < lines_.Count())
+            booked_(lines_.Items(line)->Board, lines_.Items(line)->Channel, s.lastState);
         if (!quiet_) {
             out_ << "   "
                  << T(textRunCallFinished)
@@ -90,8 +95,10 @@ public:
 
 private:
     QTextStream& out_;
+    const TORVLines& lines_;
     bool quiet_;
     int dieAfter_;
+    std::function<void(int, int, int)> booked_;
     int lineDigits_;  // line numbers all as wide as the highest
     int calls_ = 0;
     std::mutex mutex_;
@@ -267,7 +274,7 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
 
     TSystemClock clock;
     TNotifyRun run(lib, lines, users, clock, &lineLog);
-    ConsoleObserver observer(out, o.quiet, o.dieAfterCalls, lines.Count());
+    ConsoleObserver observer(out, o.quiet, o.dieAfterCalls, lines, o.callBooked);
     run.setObserver(&observer);
     run.setConfirmMethods(&confirm);
     run.setSettingsStore(&settings);

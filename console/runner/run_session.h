@@ -24,6 +24,9 @@ struct TSessionOptions {
     bool quiet = false;
     bool planOnly = false;  // print the run's estimate and call nobody
     int dieAfterCalls = -1;  // test hook: end the process abruptly after this many calls
+    // Told of every call whose result the run has booked: the line's board
+    // and channel and the result's status code (for tools and tests that count).
+    std::function<void(int board, int channel, int result)> callBooked;
 };
 
 enum SessionExit : int {

@@ -20,6 +20,8 @@ constexpr uint32_t kRegCmdSelectUnit = kRegCmdPrefix | 0x12;
 constexpr uint32_t kRegCmdUnitCommand = kRegCmdPrefix | 0x18;
 constexpr uint32_t kRegCmdUnitRelease = kRegCmdPrefix | 0x1B;
 constexpr uint32_t kStatusCodecBusy = 0x4000;
+// What a register of a card that is no longer on the bus reads.
+constexpr uint32_t kGoneFromBus = 0xFFFFFFFF;
 constexpr uint32_t kNoCard = 0xFFFFFFFF;
 constexpr int kPollMs = 200;     // register polls give up after this
 constexpr int kQuickPolls = 16;  // status reads before the poll starts sleeping
@@ -200,7 +202,17 @@ bool CK24Driver::waitStatusClear(uint32_t mask) {
     // that a stuck bit does not burn a processor for the whole 200 ms.
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPollMs);
     for (int reads = 0;; ++reads) {
-        if ((registers_->read(driver::RegisterBlock::kCommand) & mask) == 0) {
+        if (failed_) {
+            return false;  // nothing will ever clear; no one may wait for it
+        }
+        const uint32_t status = registers_->read(driver::RegisterBlock::kCommand);
+        if (status == kGoneFromBus) {
+            // Nothing answers at the card's address: it has left the bus.
+            ACE_ERROR((LM_ERROR, ACE_TEXT(" Board %u reads all ones: it is gone\n"), number_));
+            failed_ = true;
+            return false;
+        }
+        if ((status & mask) == 0) {
             return true;
         }
         if (std::chrono::steady_clock::now() >= until) {
@@ -224,6 +236,9 @@ uint32_t CK24Driver::codecWord(uint32_t unit, uint32_t index) const {
 int CK24Driver::programCodec(uint32_t unit) {
     Guard guard(lock_);
     if (registers_ == nullptr || unit >= kUnitsPerBoard) {
+        return -1;
+    }
+    if (failed_) {
         return -1;
     }
     auto& words = codecWords_[unit];
@@ -332,6 +347,9 @@ int CK24Driver::writeUnitCommand(uint32_t channel, uint32_t command, uint32_t va
     // A channel the card does not have would land on another unit's line.
     if (registers_ == nullptr || !channelExists(channel)) {
         return -1;
+    }
+    if (failed_) {
+        return -1;  // a dead card takes no command, and nobody waits for one
     }
     uint32_t u = unitOfChannel(channel);
     uint32_t local = channel - firstChannel_[u];

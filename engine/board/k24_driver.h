@@ -8,6 +8,7 @@
 #include <ace/Recursive_Thread_Mutex.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -95,6 +96,10 @@ public:
                               uint32_t value);
 
     uint32_t deviceNumber() const { return number_; }
+    // The card has stopped answering (or left the bus) while the engine ran:
+    // its lines are out of service until the engine is started again.
+    bool failed() const { return failed_.load(); }
+    void markFailed() { failed_ = true; }
     bool isOpen() const { return handle_ != nullptr; }
     driver::DeviceHandle* handle() { return handle_.get(); }
 
@@ -183,6 +188,7 @@ protected:
     std::array<uint32_t, kChannelsPerBoard> plusRuns_{};
     std::array<uint32_t, kChannelsPerBoard> minusRuns_{};
     driver::DeviceEvent receiveEvent_;
+    std::atomic<bool> failed_{false};
 };
 
 }  // namespace orvel

@@ -5,11 +5,13 @@
 #include <ace/Reactor.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <new>
 #include <thread>
 
 #include "board/k24_driver.h"
+#include "board/thread_priority.h"
 
 namespace orvel {
 namespace {
@@ -189,6 +191,7 @@ int CK24ReadTask::put(ACE_Message_Block* mb, ACE_Time_Value*) {
 }
 
 int CK24ReadTask::svc() {
+    raiseBoardThreadPriority("CK24ReadTask");
     if (!StreamGate::waitOpen(stop_)) {
         ACE_DEBUG((LM_DEBUG, ACE_TEXT("SVC leave\n")));
         return 0;
@@ -206,9 +209,10 @@ int CK24ReadTask::svc() {
             }
             if (waited == driver::DeviceEvent::TimedOut) {
                 ACE_DEBUG((LM_DEBUG, ACE_TEXT("BoardRxTimeOut\n")));
-                continue;
+            } else {
+                readInput();
             }
-            readInput();
+            watchSilence();
         } catch (...) {
             ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Unknown Exception in CK24ReadTask::svc\n\n")));
         }
@@ -233,11 +237,28 @@ void CK24ReadTask::readInput() {
         if (n == 0) {
             return;
         }
+        lastInputMs_ = steadyMs();
         parser_->commit(static_cast<size_t>(n), *this);
         if (stop_) {
             return;
         }
     }
+}
+
+int64_t CK24ReadTask::steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void CK24ReadTask::watchSilence() {
+    if (lastInputMs_ == 0 || device_->failed() || steadyMs() - lastInputMs_ < kSilenceFailMs) {
+        return;
+    }
+    device_->markFailed();
+    ACE_ERROR((LM_ERROR,
+               ACE_TEXT(" Board %u sends nothing for %d ms: its lines are out of service\n"),
+               board_, kSilenceFailMs));
 }
 
 void CK24ReadTask::dataFrame(uint32_t unit, const uint8_t* samples) {

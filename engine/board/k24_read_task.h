@@ -38,7 +38,11 @@ public:
     static constexpr size_t kReadBufferBytes = 1 << 20;  // one read of the card
     static constexpr uint32_t kUnitRate = 8000;
     static constexpr uint32_t kMaxBlock = 512;  // samples per column, 64000 Hz
-    static constexpr int kInputWaitMs = 10000;
+    // The thread wakes at least this often to see whether the card still
+    // sends; a card that sent and then stays silent this long has failed
+    // (its sample streams run from the start, so silence is never normal).
+    static constexpr int kInputWaitMs = 1000;
+    static constexpr int kSilenceFailMs = 5000;
 
     CK24ReadTask(CK24Device* device, ACE_Reactor* reactor);
     ~CK24ReadTask() override;
@@ -69,11 +73,16 @@ private:
     void sendDownBlock(ACE_Message_Block* mb);
     // One read of the card and everything in it.
     void readInput();
+    // Marks the card failed once it has been silent too long.
+    void watchSilence();
+    static int64_t steadyMs();
     void stopDevice();
     void freeBuffers();
 
     CK24Device* device_;
     std::atomic<bool> stop_{false};
+    // When input last came (steady clock, ms); 0 before the first.
+    int64_t lastInputMs_ = 0;
     // The engine closes every board's receive side before the stream comes
     // apart; the module's own close afterwards finds nothing left to do.
     bool closed_ = false;

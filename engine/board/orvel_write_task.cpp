@@ -10,6 +10,7 @@
 
 #include "board/dtmf_tone_set.h"
 #include "board/k24_driver.h"
+#include "board/thread_priority.h"
 #include "dsp/dsp_ops.h"
 #include "media/message_file.h"
 
@@ -333,6 +334,7 @@ void COrvelWriteTask::fill(uint32_t channel) {
 }
 
 int COrvelWriteTask::svc() {
+    raiseBoardThreadPriority("COrvelWriteTask");
     for (;;) {
         if (stop_) {
             ACE_DEBUG((LM_DEBUG, ACE_TEXT("COrvelWriteTask::SVC leave\n")));

@@ -94,6 +94,47 @@ TEST(SimCard, OneDataFramePerUnitPerSampleAndNoneForEmptyUnits) {
     EXPECT_TRUE(host.rx.wait(0) == driver::DeviceEvent::Signalled);
 }
 
+// At its moment a card that stops answering sends nothing more and takes
+// no command, while one that vanishes fails every operation.
+TEST(SimCard, CardFailsAtItsMomentSilentlyOrByVanishing) {
+    for (CardFailure mode : {CardFailure::Silent, CardFailure::Vanish}) {
+        SimConfig c = twoBoards();
+        c.boards[0].failAt = 1.0;
+        c.boards[0].failure = mode;
+        SimDriver drv(c, SimDriver::Clock::Manual);
+        SimHost host(drv, 0);
+        host.bringUp();
+        host.step(7000);
+        EXPECT_EQ(host.dataFrames[0], 7000u);
+        host.step(8000);
+        // Input up to the moment only; a vanished card's last bytes are lost
+        // with it.
+        const uint64_t atFailure = host.dataFrames[0];
+        EXPECT_EQ(atFailure, mode == CardFailure::Silent ? 8000u : 7000u);
+        host.step(8000);
+        EXPECT_EQ(host.dataFrames[0], atFailure) << "nothing after it";
+        uint8_t buffer[64];
+        const int16_t frame[32] = {};
+        errno = 0;
+        if (mode == CardFailure::Vanish) {
+            EXPECT_EQ(host.handle->read(buffer, sizeof buffer), -1);
+            EXPECT_EQ(errno, ENODEV);
+            EXPECT_EQ(host.handle->write(frame, sizeof frame), -1);
+            EXPECT_EQ(host.regs->read(2), 0xFFFFFFFFu);
+            EXPECT_EQ(host.streamSwitch(0, 1), -1);
+        } else {
+            EXPECT_EQ(host.handle->read(buffer, sizeof buffer), 0);
+            EXPECT_EQ(host.handle->write(frame, sizeof frame), 0) << "output no longer taken";
+            EXPECT_NE(host.regs->read(2), 0xFFFFFFFFu);
+        }
+        // The other card goes on.
+        SimHost other(drv, 1);
+        other.bringUp();
+        other.step(800);
+        EXPECT_EQ(other.dataFrames[0], 800u);
+    }
+}
+
 TEST(SimCard, CodecThatNeverFinishesKeepsTheBusyBit) {
     SimConfig c = twoBoards();
     c.boards[0].units[0].codecFailures = 2;

@@ -108,6 +108,8 @@ TEST(SimConfigFile, BadValuesAreRefusedWithTheirPlace) {
         {"[Plan]\n100=answer keyat=soon\n", "keyat"},
         {"[Plan]\n1A0=busy\n", "bad number pattern"},
         {"[Plan]\n100=answer voice=--help\n", "voice"},
+        {"[Board0]\nFailAt=soon\n", "FailAt"},
+        {"[Board0]\nFailMode=explode\n", "FailMode"},
     };
     for (const auto& k : cases) {
         TempDir dir;
