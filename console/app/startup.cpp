@@ -13,6 +13,7 @@
 #include "core/instance_guard.h"
 #include "core/login_loop.h"
 #include "core/operator_check.h"
+#include "core/safe_file.h"
 #include "core/texts.h"
 #include "diag/system_log.h"
 #include "notify/orvel_line_library.h"
@@ -118,6 +119,17 @@ int runProgram(const StartOptions& options) {
     // settings file is.
     systemLog().setPath(findFileNoCase(ctx.dirs.program, ctx.names.systemLogFileName()));
     ctx.lineStateLog.setProgramDir(ctx.dirs.program);
+    // A file that cannot be written (a full disk) is told to the operator,
+    // from whichever thread wrote it; the old file is still there.
+    setWriteFailureReporter([](const QString& path, const QString& error) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [path, error] {
+                ShowMessageDialog(T(textFileNotSaved).arg(path, error), T(textError), mb::kOk,
+                                  kKindError);
+            },
+            Qt::QueuedConnection);
+    });
 
     // 7. The start in the system log.
     WriteSystemLog(T(textProgramStart), 1);

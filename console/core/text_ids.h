@@ -510,6 +510,9 @@ enum TextId : int {
     textBoard,
     textLevel,
     textUnobtainable,
+    textCallsInterrupted,
+    textFileNotSaved,
+    textRunWriteFailures,
     kTextCount
 };
 

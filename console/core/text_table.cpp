@@ -526,6 +526,9 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"NotifyStatus", "textBoard", "Плата"},
     {"NotifyStatus", "textLevel", "Уровень"},
     {"LineState", "textUnobtainable", "Номер не существует"},
+    {"Orvel", "textCallsInterrupted", "Прервано сбоем программы: %1"},
+    {"Orvel", "textFileNotSaved", "Файл не записан: %1 (%2). Прежнее содержимое файла сохранено."},
+    {"Runner", "textRunWriteFailures", "Ошибок записи файлов: %1 (подробности в потоке ошибок)"},
 }};
 
 }  // namespace

@@ -140,6 +140,14 @@ private:
     void Call(TORVELLine& line, int index, std::unique_lock<std::mutex>& lock);
     void refuseCall(TORVELLine& line, TUserListItem& s, int index, const QString& why);
     void finishCall(int lineIndex, TORVELLine& line);
+    // The subscriber's side of a call's end: result, log record, counters.
+    void bookResult(int lineIndex, TORVELLine& line);
+    // The line's side: free for the next subscriber.
+    void endBookedCall(TORVELLine& line);
+    // Confirmations the engine reported through the result queue, booked
+    // before their lines are free.
+    void bookConfirmations();
+    bool bookedCallsEnding() const;
     void publishRow(int line, TORVELLine& l);
     bool inWindow(const TUserListItem& s) const;
     bool pauseElapsed(const TUserListItem& s) const;

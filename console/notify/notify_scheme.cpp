@@ -2,11 +2,11 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cmath>
 #include <cstring>
 
 #include "core/cp1251.h"
+#include "core/safe_file.h"
 #include "core/texts.h"
 
 namespace orvel {
@@ -102,11 +102,7 @@ std::optional<TNotifyScheme> TNotifyScheme::load(const QString& path) {
 }
 
 bool TNotifyScheme::save(const QString& path) const {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    f.write(toBytes());
-    return f.commit();
+    return writeFileSafely(path, toBytes());
 }
 
 QString schemeName(const QString& path) {

@@ -3,12 +3,17 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <atomic>
+#include <climits>
 #include <csignal>
+#include <memory>
 
 #include "core/file_names.h"
 #include "core/program_dirs.h"
+#include "core/safe_file.h"
 #include "core/texts.h"
 #include "notify/demo_setup.h"
 #include "notify/orvel_line_library.h"
@@ -40,6 +45,41 @@ bool readNumber(const QCommandLineParser& p, const QString& name, int lo, int hi
     return true;
 }
 
+// Test hook: writes to files whose name matches `spec` ("mask" or
+// "mask:n", n the number of writes that fail) fail as on a full disk.
+bool failWrites(const QString& spec, QTextStream& out) {
+    const qsizetype colon = spec.lastIndexOf(QLatin1Char(':'));
+    QString mask = spec;
+    int count = -1;  // every write
+    if (colon > 0) {
+        bool ok = false;
+        count = spec.mid(colon + 1).toInt(&ok);
+        mask = spec.left(colon);
+        if (!ok || count < 0) {
+            out << orvel::T(orvel::textRunBadNumber)
+                       .arg(QStringLiteral("orvel-fail-writes"), spec)
+                       .arg(0)
+                       .arg(INT_MAX)
+                << '\n';
+            return false;
+        }
+    }
+    const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(mask),
+                                QRegularExpression::CaseInsensitiveOption);
+    auto left = std::make_shared<std::atomic<int>>(count);
+    orvel::setWriteFaultHook([re, left, every = count < 0](const QString& path) {
+        if (!re.match(QFileInfo(path).fileName()).hasMatch())
+            return false;
+        if (every)
+            return true;
+        int n = left->load();
+        while (n > 0 && !left->compare_exchange_weak(n, n - 1)) {
+        }
+        return n > 0;
+    });
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,7 +98,8 @@ int main(int argc, char** argv) {
         "Проводит оповещение по схеме через линии каталога программы, без окон.\n"
         "Код завершения: 0 оповещены все, 1 оповещены не все, 2 неверные входные данные,\n"
         "3 сбой библиотеки линий, 4 остановлено (продолжится при следующем запуске),\n"
-        "5 есть незаконченное оповещение (нужно --continue или --fresh)."));
+        "5 есть незаконченное оповещение (нужно --continue или --fresh),\n"
+        "6 не удалось записать некоторые файлы (названы в потоке ошибок)."));
     p.addHelpOption();
     p.addOption({{QStringLiteral("d"), QStringLiteral("dir")},
                  QStringLiteral("Каталог программы."), QStringLiteral("каталог")});
@@ -83,6 +124,10 @@ int main(int argc, char** argv) {
     p.addOption({QStringLiteral("plan"),
                  QStringLiteral("Показать, когда закончится оповещение и скольких оно "
                                 "достигнет, никого не вызывая.")});
+    p.addOption({QStringLiteral("orvel-fail-writes"),
+                 QStringLiteral("Для проверок: записи в файлы с этим именем (маска) не удаются, "
+                                "как на заполненном диске; \"имя:n\" - только первые n."),
+                 QStringLiteral("имя[:n]")});
     p.addOption({QStringLiteral("orvel-die-after-calls"),
                  QStringLiteral("Для проверок: аварийно завершиться после n вызовов."),
                  QStringLiteral("n")});
@@ -126,6 +171,17 @@ int main(int argc, char** argv) {
         out << "--continue, --fresh?\n\n" << p.helpText();
         return orvel::kExitBadInput;
     }
+
+    if (p.isSet(QStringLiteral("orvel-fail-writes")) &&
+        !failWrites(p.value(QStringLiteral("orvel-fail-writes")), out))
+        return orvel::kExitBadInput;
+    // A file that cannot be written is named at once on standard error; the
+    // run goes on and the exit status tells at the end.
+    orvel::setWriteFailureReporter([](const QString& path, const QString& error) {
+        QTextStream err(stderr);
+        err << orvel::T(orvel::textFileNotSaved).arg(path, error) << '\n';
+        err.flush();
+    });
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
