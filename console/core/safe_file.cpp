@@ -73,8 +73,7 @@ bool writeAllowed(const QString& path, QString* error) {
     return fail(path, diskFullText(), error);
 }
 
-bool writeFileSafely(const QString& path, const QByteArray& bytes, QString* error,
-                     bool ownerOnly) {
+bool writeFileSafely(const QString& path, const QByteArray& bytes, QString* error, bool ownerOnly) {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return fail(path, f.errorString(), error);
@@ -107,7 +106,8 @@ bool appendSafely(const QString& path, const QByteArray& bytes, QString* error) 
         return fail(path, diskFullText(), error);
     // Unbuffered: a buffered file would write the rest of a failed append
     // again when closed, after it was cut back.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return fail(path, QString::fromLocal8Bit(std::strerror(errno)), error);
     const off_t before = ::lseek(fd, 0, SEEK_END);

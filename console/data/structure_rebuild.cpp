@@ -65,7 +65,8 @@ RebuildResult rebuildStructure(TUserList& list, const TColumnList& newColumns,
 
     // rename() replaces the table in one step: a reader sees either the old
     // or the new file, never a half-copied one.
-    if (faults.failReplace || !commitAside(tmpPath, tablePath, nullptr, /*keepAsideOnFailure=*/true)) {
+    if (faults.failReplace ||
+        !commitAside(tmpPath, tablePath, nullptr, /*keepAsideOnFailure=*/true)) {
         return RebuildResult::ReplaceFailed;
     }
     old.CloseTable();

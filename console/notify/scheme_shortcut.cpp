@@ -45,7 +45,8 @@ bool writeSchemeShortcut(const QString& desktopDir, const QString& executable,
     const QString file = desktopDir + QLatin1Char('/') + T(textAlarm) + QStringLiteral(" '") +
                          name + QStringLiteral("'.desktop");
     if (!writeFileSafely(
-            file, schemeDesktopEntry(executable, programDir, schemeName, T(textAlarmStart)).toUtf8()))
+            file,
+            schemeDesktopEntry(executable, programDir, schemeName, T(textAlarmStart)).toUtf8()))
         return false;
     QFile::setPermissions(file,
                           QFile::permissions(file) | QFileDevice::ExeOwner | QFileDevice::ExeUser);

@@ -333,8 +333,7 @@ bool TXlsxWorkbook::save(const QString& path, QString* error) {
     QFile::remove(aside);
     {
         QFile f(aside);
-        if (!f.open(QIODevice::WriteOnly) || f.write(template_) != template_.size() ||
-            !f.flush()) {
+        if (!f.open(QIODevice::WriteOnly) || f.write(template_) != template_.size() || !f.flush()) {
             const QString why = f.errorString();
             f.close();
             QFile::remove(aside);

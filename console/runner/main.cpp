@@ -10,6 +10,7 @@
 #include <climits>
 #include <csignal>
 #include <memory>
+#include <vector>
 
 #include "core/file_names.h"
 #include "core/program_dirs.h"
@@ -45,37 +46,50 @@ bool readNumber(const QCommandLineParser& p, const QString& name, int lo, int hi
     return true;
 }
 
-// Test hook: writes to files whose name matches `spec` ("mask" or
-// "mask:n", n the number of writes that fail) fail as on a full disk.
+// Test hook: writes to files whose name matches one of the comma-separated
+// masks of `spec` ("mask" or "mask:n", n the number of writes that fail)
+// fail as on a full disk.
 bool failWrites(const QString& spec, QTextStream& out) {
-    const qsizetype colon = spec.lastIndexOf(QLatin1Char(':'));
-    QString mask = spec;
-    int count = -1;  // every write
-    if (colon > 0) {
-        bool ok = false;
-        count = spec.mid(colon + 1).toInt(&ok);
-        mask = spec.left(colon);
-        if (!ok || count < 0) {
-            out << orvel::T(orvel::textRunBadNumber)
-                       .arg(QStringLiteral("orvel-fail-writes"), spec)
-                       .arg(0)
-                       .arg(INT_MAX)
-                << '\n';
-            return false;
+    struct Rule {
+        QRegularExpression name;
+        std::shared_ptr<std::atomic<int>> left;  // null: every write
+    };
+    std::vector<Rule> rules;
+    for (const QString& item : spec.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const qsizetype colon = item.lastIndexOf(QLatin1Char(':'));
+        Rule rule;
+        QString mask = item;
+        if (colon > 0) {
+            bool ok = false;
+            const int count = item.mid(colon + 1).toInt(&ok);
+            if (!ok || count < 0) {
+                out << orvel::T(orvel::textRunBadNumber)
+                           .arg(QStringLiteral("orvel-fail-writes"), item)
+                           .arg(0)
+                           .arg(INT_MAX)
+                    << '\n';
+                return false;
+            }
+            mask = item.left(colon);
+            rule.left = std::make_shared<std::atomic<int>>(count);
         }
+        rule.name = QRegularExpression(QRegularExpression::wildcardToRegularExpression(mask),
+                                       QRegularExpression::CaseInsensitiveOption);
+        rules.push_back(std::move(rule));
     }
-    const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(mask),
-                                QRegularExpression::CaseInsensitiveOption);
-    auto left = std::make_shared<std::atomic<int>>(count);
-    orvel::setWriteFaultHook([re, left, every = count < 0](const QString& path) {
-        if (!re.match(QFileInfo(path).fileName()).hasMatch())
-            return false;
-        if (every)
-            return true;
-        int n = left->load();
-        while (n > 0 && !left->compare_exchange_weak(n, n - 1)) {
+    orvel::setWriteFaultHook([rules](const QString& path) {
+        const QString name = QFileInfo(path).fileName();
+        for (const Rule& r : rules) {
+            if (!r.name.match(name).hasMatch())
+                continue;
+            if (!r.left)
+                return true;
+            int n = r.left->load();
+            while (n > 0 && !r.left->compare_exchange_weak(n, n - 1)) {
+            }
+            return n > 0;
         }
-        return n > 0;
+        return false;
     });
     return true;
 }
@@ -125,9 +139,10 @@ int main(int argc, char** argv) {
                  QStringLiteral("Показать, когда закончится оповещение и скольких оно "
                                 "достигнет, никого не вызывая.")});
     p.addOption({QStringLiteral("orvel-fail-writes"),
-                 QStringLiteral("Для проверок: записи в файлы с этим именем (маска) не удаются, "
-                                "как на заполненном диске; \"имя:n\" - только первые n."),
-                 QStringLiteral("имя[:n]")});
+                 QStringLiteral("Для проверок: записи в файлы с этими именами (маски через "
+                                "запятую) не удаются, как на заполненном диске; \"имя:n\" - "
+                                "только первые n."),
+                 QStringLiteral("имя[:n],...")});
     p.addOption({QStringLiteral("orvel-die-after-calls"),
                  QStringLiteral("Для проверок: аварийно завершиться после n вызовов."),
                  QStringLiteral("n")});

@@ -174,8 +174,8 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
     QString sortCaption;  // the scheme's sort column, named in the workbook
     if (unfinished) {
         progress = *unfinished;
-        progress.reconcile(lineLog.fileNameFor(progress.start).prepend(dir + QStringLiteral("/Log/")),
-                           users);
+        progress.reconcile(
+            lineLog.fileNameFor(progress.start).prepend(dir + QStringLiteral("/Log/")), users);
         const auto scheme = TNotifyScheme::load(progress.scheme);
         if (scheme && scheme->sortIndex >= 0 && scheme->sortIndex < users.columns().Count())
             sortCaption = users.columns().Item(scheme->sortIndex).name;

@@ -223,9 +223,9 @@ bool TNotifyController::offerUnfinished() {
         return false;
     }
     TRunProgress continued = *p;
-    continued.reconcile(ctx_.dirs.program + QStringLiteral("/Log/") +
-                            TLineStateLog::fileNameFor(continued.start),
-                        ctx_.users);
+    continued.reconcile(
+        ctx_.dirs.program + QStringLiteral("/Log/") + TLineStateLog::fileNameFor(continued.start),
+        ctx_.users);
     continued.apply(ctx_.users);
     if (!PrepareRun())
         return false;

@@ -23,9 +23,9 @@
 #include "diag/system_log.h"
 #include "notify/notify_scheme.h"
 #include "notify/results_workbook.h"
+#include "notify/run_fixture.h"
 #include "notify/run_progress.h"
 #include "notify/state_dump.h"
-#include "notify/run_fixture.h"
 #include "test_support.h"
 
 namespace orvel::test {
@@ -100,7 +100,10 @@ TEST_F(WriteFaults, EveryWriterKeepsTheOldFileAndSaysSo) {
              users.Item(0)->attempts = n;
              return SaveStateDump(d + "/state.onsd", users);
          }},
-        {"group", d + "/Смена.lst", [&](int n) { return writeGroupIds(d + "/Смена.lst", {1, n}); }},
+        {"group", d + "/Смена.lst",
+         [&](int n) {
+             return writeGroupIds(d + "/Смена.lst", {1, n});
+         }},
         {"progress", progressPath(d),
          [&](int n) {
              TRunProgress p;
@@ -243,8 +246,8 @@ protected:
         WriteFaults::SetUp();
         mountPoint = dir.path() + "/small";
         QDir().mkpath(mountPoint);
-        if (::geteuid() != 0 || ::mount("tmpfs", QFile::encodeName(mountPoint).constData(),
-                                        "tmpfs", 0, "size=64k") != 0)
+        if (::geteuid() != 0 || ::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs",
+                                        0, "size=64k") != 0)
             GTEST_SKIP() << "cannot mount a small filesystem here (needs root)";
         mounted = true;
     }

@@ -195,7 +195,6 @@ TEST_F(PowerCut, ConfirmationIsOnDiskBeforeTheLineIsFree) {
     EXPECT_EQ(all.size(), 3 * kLineStateRecordSize);  // 100 once, 101 twice
     EXPECT_EQ(lib.channels[0][firstLine].state, 1);
     EXPECT_EQ(byName(users, "Первый")->attempts, 1);
-
 }
 
 }  // namespace
