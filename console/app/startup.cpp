@@ -13,7 +13,6 @@
 #include "core/instance_guard.h"
 #include "core/login_loop.h"
 #include "core/operator_check.h"
-#include "core/safe_file.h"
 #include "core/texts.h"
 #include "diag/system_log.h"
 #include "notify/orvel_line_library.h"
@@ -39,6 +38,7 @@
 #include "ui/start_window.h"
 #include "ui/text_editor_window.h"
 #include "ui/user_list_model.h"
+#include "ui/write_failure_dialog.h"
 
 namespace orvel {
 namespace {
@@ -119,17 +119,9 @@ int runProgram(const StartOptions& options) {
     // settings file is.
     systemLog().setPath(findFileNoCase(ctx.dirs.program, ctx.names.systemLogFileName()));
     ctx.lineStateLog.setProgramDir(ctx.dirs.program);
-    // A file that cannot be written (a full disk) is told to the operator,
-    // from whichever thread wrote it; the old file is still there.
-    setWriteFailureReporter([](const QString& path, const QString& error) {
-        QMetaObject::invokeMethod(
-            qApp,
-            [path, error] {
-                ShowMessageDialog(T(textFileNotSaved).arg(path, error), T(textError), mb::kOk,
-                                  kKindError);
-            },
-            Qt::QueuedConnection);
-    });
+    // A file that cannot be written (a full disk) is told to the operator;
+    // the old file is still there.
+    installWriteFailureDialog();
 
     // 7. The start in the system log.
     WriteSystemLog(T(textProgramStart), 1);
