@@ -526,8 +526,8 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"NotifyStatus", "textBoard", "Плата"},
     {"NotifyStatus", "textLevel", "Уровень"},
     {"LineState", "textUnobtainable", "Номер не существует"},
-    {"Orvel", "textCallsInterrupted", "Прервано сбоем программы: %1"},
-    {"Orvel", "textFileNotSaved", "Файл не записан: %1 (%2). Прежнее содержимое файла сохранено."},
+    {"fReport", "textCallsInterrupted", "Прервано сбоем программы: %1"},
+    {"Files", "textFileNotSaved", "Файл не записан: %1 (%2). Прежнее содержимое файла сохранено."},
     {"Runner", "textRunWriteFailures", "Ошибок записи файлов: %1 (подробности в потоке ошибок)"},
 }};
 
