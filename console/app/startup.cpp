@@ -316,6 +316,7 @@ int runProgram(const StartOptions& options) {
             TRestructure editor(ctx.users, ctx.settings, &mainWindow);
             TUserProp currentUser(ctx.rights, &mainWindow);
             currentUser.adjustSize();
+            scheme.refreshPlan();  // the estimate is made when the editor is shown
             saveScreenshots(
                 options.screenshotDir,
                 {&mainWindow, &splash, &dialog, &password, &editor,

@@ -425,7 +425,7 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"Plan", "textPlanAllInTime", "успеют все"},
     {"Plan", "textPlanLimitShort", "За %1 мин. всех оповестить не успеть: останется около %2 из %3"},
     {"Plan", "textPlanNeverEnds", "Оповещение само не закончится: абонентов, которых нельзя вызвать, - %1"},
-    {"Plan", "textPlanRemaining", "Осталось около %1 (до %2)"},
+    {"Plan", "textPlanRemaining", "Оценка: окончание около %2, осталось около %1"},
     {"Plan", "textPlanReached", "Будет оповещено около %1 из %2"},
     {"Plan", "textPlanCalls", "Вызовов около %1"},
     {"Plan", "textPlanLineLoad", "Линий в работе - %1, их загрузка около %2 %"},

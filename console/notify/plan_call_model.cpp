@@ -16,7 +16,7 @@ namespace {
 
 constexpr double kRingBeforeAnswer = 12;  // about three rings
 constexpr double kPressAfterPrompt = 3;
-constexpr double kWaitAfterBeep = 5;
+constexpr double kWaitAfterBeep = 15;  // the line engine waits this long for the key
 constexpr double kProgressBeforeRinging = 4;
 constexpr double kSecondsPerBusyReport = 1;
 constexpr double kUnobtainableSeconds = 5;
@@ -63,6 +63,8 @@ int planOutcomeOfStatus(int status) {
         return int(PlanOutcome::NoAnswer);
     case kStatusBusy:
         return int(PlanOutcome::Busy);
+    case kStatusUnobtainable:
+        return int(PlanOutcome::Unobtainable);
     default:
         return -1;
     }
@@ -72,7 +74,7 @@ TPlanCallModel callModelFromLogs(const QString& logDir, const TPlanTiming& timin
     TPlanCallModel m = defaultCallModel(timing);
     std::array<int, kPlanOutcomes> counts{};
     std::array<std::vector<double>, kPlanOutcomes> lengths;
-    int calls = 0;
+    int calls = 0, retries = 0, repeats = 0;
     const QDir dir(logDir);
     const QStringList files =
         dir.entryList({QStringLiteral("*.log"), QStringLiteral("*.LOG")}, QDir::Files, QDir::Name);
@@ -82,6 +84,7 @@ TPlanCallModel callModelFromLogs(const QString& logDir, const TPlanTiming& timin
             continue;
         const QByteArray all = f.readAll();
         std::map<int, int> lastSecond;  // by line: time of day of its last record
+        std::map<QString, int> lastOutcome;  // by subscriber: how the last call ended
         for (qsizetype at = 0; at + kLineStateRecordSize <= all.size();
              at += kLineStateRecordSize) {
             const TLineStateRecord r = TLineStateRecord::fromBytes(all.constData() + at);
@@ -91,6 +94,11 @@ TPlanCallModel callModelFromLogs(const QString& logDir, const TPlanTiming& timin
                 continue;
             ++calls;
             ++counts[size_t(outcome)];
+            if (const auto was = lastOutcome.find(r.name); was != lastOutcome.end()) {
+                ++retries;
+                repeats += was->second == outcome ? 1 : 0;
+            }
+            lastOutcome[r.name] = outcome;
             if (!time.isValid())
                 continue;
             const int second = time.msecsSinceStartOfDay() / 1000;
@@ -109,6 +117,8 @@ TPlanCallModel callModelFromLogs(const QString& logDir, const TPlanTiming& timin
     if (calls < std::max(1, minCalls))
         return m;
     m.fromLogs = true;
+    if (retries >= kMinLengths)
+        m.repeatShare = double(repeats) / retries;
     for (int o = 0; o < kPlanOutcomes; ++o) {
         m.share[size_t(o)] = double(counts[size_t(o)]) / calls;
         if (int(lengths[size_t(o)].size()) >= kMinLengths)

@@ -30,8 +30,9 @@ double dialSeconds(int digits, bool pulse);
 // answer without confirming, 15 % never answer, 10 % busy, 5 % unobtainable.
 // Lengths: a person answers after about 12 s (three rings) and confirms 3 s
 // after the prompt; one who does not confirm is given the confirmation pause
-// and 5 s after the beep; an unanswered telephone rings for `kpwWait` after
-// about 4 s of dialling progress; busy and unobtainable are recognised in
+// and the 15 s the line engine waits for the key after the beep; an
+// unanswered telephone rings for `kpwWait` after about 4 s of dialling
+// progress; busy and unobtainable are recognised in
 // about a second per busy report and 5 s; every call ends with the on-hook
 // rest.
 TPlanCallModel defaultCallModel(const TPlanTiming& timing);
@@ -40,7 +41,9 @@ TPlanCallModel defaultCallModel(const TPlanTiming& timing);
 // Outcome shares come from the logs once they hold `minCalls` calls; the
 // length of each outcome from the time between consecutive records of a
 // line (the median, gaps over 10 minutes left out) once an outcome has 10
-// such lengths; the rest stays the default.
+// such lengths; the share of repeated calls ending as the subscriber's
+// previous one did once there are 10 repeated calls; the rest stays the
+// default.
 TPlanCallModel callModelFromLogs(const QString& logDir, const TPlanTiming& timing,
                                  int minCalls = 50);
 

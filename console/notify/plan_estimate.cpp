@@ -10,6 +10,7 @@
 #include "data/user_list.h"
 #include "notify/line_status.h"
 #include "notify/notify_lines.h"
+#include "notify/notify_run.h"
 #include "notify/plan_call_model.h"
 
 namespace orvel {
@@ -19,13 +20,14 @@ namespace {
 constexpr qint64 kMinuteMs = 60000;
 constexpr int kMaxChunks = 64;  // a message file has a handful of chunks
 
+// Both to the nearest minute, so that the end and the time left agree.
 QString clockText(const QDateTime& t) {
-    return t.toString(QStringLiteral("HH:mm"));
+    return t.addSecs(30).toString(QStringLiteral("HH:mm"));
 }
 
 QString durationText(qint64 seconds) {
     seconds = std::max<qint64>(0, seconds);
-    const qint64 minutes = (seconds + 59) / 60;
+    const qint64 minutes = std::max<qint64>(1, (seconds + 30) / 60);  // never "0:00" while it runs
     return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
@@ -36,6 +38,8 @@ QString count(double v) {
 }  // namespace
 
 std::optional<double> wavSeconds(const QString& path) {
+    if (path.isEmpty())
+        return std::nullopt;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return std::nullopt;
@@ -111,11 +115,20 @@ TPlanInput makePlanInput(const TUserList& users, const TORVLines& lines, const T
         p.windowEnd = s.time.end;
         p.line = s.line;
         p.lastEndMs = s.lastStateTime;
-        if (s.flags & 0x02)  // nothing to dial: never called
-            p.line = int(lines.Count()) + 1;
+        if (s.attempts > 0)
+            p.lastOutcome = planOutcomeOfStatus(s.lastState);
+        QString dial = FilterNumber(s.phone.toString());
+        dial.remove(QLatin1Char('#')).remove(QLatin1Char(',')).remove(QLatin1Char('w'));
+        const qsizetype n = dial.size();
+        // The run takes these as done without calling them (nothing to
+        // dial), or without calling them again (the number does not exist):
+        // they hold nobody back and the run does not wait for them.
+        if ((s.flags & kFlagUndialable) || n == 0 ||
+            (s.lastState == kStatusUnobtainable && !s.inCall))
+            p.attempts = std::max(p.attempts, in.maxAttempts);
         in.subscribers.push_back(p);
-        digits += FilterNumber(s.phone.toString()).size();
-        ++numbers;
+        digits += n;
+        numbers += n > 0 ? 1 : 0;
     }
     // Subscribers in a call now: their line is expected free half a call on.
     for (int j = 0; j < lines.Count() && r.running; ++j) {
@@ -134,7 +147,9 @@ TPlanInput makePlanInput(const TUserList& users, const TORVLines& lines, const T
         timing.messageSeconds = *s;
     if (const auto s = wavSeconds(r.confirmFile))
         timing.promptSeconds = *s;
-    in.model = callModelFromLogs(QDir(r.programDir).filePath(QStringLiteral("Log")), timing);
+    in.model = r.model
+                   ? *r.model
+                   : callModelFromLogs(QDir(r.programDir).filePath(QStringLiteral("Log")), timing);
     // Half a call for those in a call now, from the model's mean length.
     double mean = 0;
     for (int o = 0; o < kPlanOutcomes; ++o)

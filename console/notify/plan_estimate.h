@@ -29,6 +29,9 @@ struct TPlanRequest {
     // During a run: the lines it holds are used (not the enabled ones), and
     // subscribers in a call are expected to end half a call later.
     bool running = false;
+    // The call model to use as it is: a run's re-estimates reuse the one made
+    // at its start instead of reading every log again.
+    std::optional<TPlanCallModel> model;
 };
 
 // Seconds of sound in a WAVE file; nothing when it is not one.
@@ -45,7 +48,8 @@ QString planSummaryText(const TPlanResult& plan, int timeLimitMinutes);
 // Whether that line is a warning (the time limit cannot be met, or the run
 // would not end by itself).
 bool planIsWarning(const TPlanResult& plan);
-// For the status window during a run: "Осталось около 0:25 (до 14:35)".
+// For the status window during a run: "Оценка: окончание около 14:35,
+// осталось около 0:25".
 QString planRemainingText(const TPlanResult& plan, const QDateTime& now);
 // The whole estimate, a line each, for the headless runner.
 QStringList planReport(const TPlanResult& plan, int timeLimitMinutes);

@@ -76,10 +76,13 @@ public:
     Replication run(int& uncallable) {
         const int n = int(in_.subscribers.size());
         attempts_.assign(size_t(n), 0);
+        lastOutcome_.assign(size_t(n), -1);
         uncallable = 0;
         for (int k = 0; k < n; ++k) {
             const TPlanSubscriber& s = in_.subscribers[size_t(k)];
             attempts_[size_t(k)] = std::max(0, s.attempts);
+            if (s.lastOutcome >= 0 && s.lastOutcome < kPlanOutcomes)
+                lastOutcome_[size_t(k)] = s.lastOutcome;
             if (s.notified) {
                 ++r_.notified;
                 continue;
@@ -234,8 +237,9 @@ private:
         levelOf(attempts_[size_t(k)]).count += 1;  // in a call, holding the floor
         idle_.erase(line);
         lineSub_[line] = k;
-        const PlanOutcome o = draw();
+        const PlanOutcome o = drawFor(k);
         outcome_[line] = o;
+        lastOutcome_[size_t(k)] = int(o);
         const double seconds = std::max(0.0, in_.model.seconds[size_t(o)]);
         busy_[size_t(line)] += seconds;
         ++r_.calls;
@@ -248,7 +252,7 @@ private:
             return;
         const int k = it->second;
         lineSub_.erase(it);
-        const auto o = outcome_.count(line) ? outcome_[line] : draw();
+        const auto o = outcome_.count(line) ? outcome_[line] : drawFor(k);
         outcome_.erase(line);
         if (in_.lineEnabled[size_t(line)])
             idle_.insert(line);
@@ -265,6 +269,15 @@ private:
         } else {
             enter(k);
         }
+    }
+
+    // A repeated call ends as the last one did for the model's repeat share.
+    PlanOutcome drawFor(int k) {
+        const int last = lastOutcome_[size_t(k)];
+        if (last >= 0 && in_.model.repeatShare > 0 && in_.model.share[size_t(last)] > 0 &&
+            std::uniform_real_distribution<double>(0.0, 1.0)(rng_) < in_.model.repeatShare)
+            return PlanOutcome(last);
+        return draw();
     }
 
     PlanOutcome draw() {
@@ -288,6 +301,7 @@ private:
     std::map<int, PlanOutcome> outcome_;
     std::vector<double> busy_;
     std::vector<int> attempts_;
+    std::vector<int> lastOutcome_;
     std::vector<Level> levels_;
     int minLevel_ = 0;
     std::priority_queue<Event, std::vector<Event>, std::greater<Event>> events_;

@@ -29,6 +29,10 @@ struct TPlanCallModel {
     double handOverSeconds = 0.3;
     // Unobtainable numbers are not called again.
     bool retryUnobtainable = false;
+    // Share of repeated calls that end as the subscriber's previous call did:
+    // someone away or on the telephone is mostly still so a few minutes
+    // later. The rest are drawn from `share` afresh.
+    double repeatShare = 0.8;
     // Where the figures came from: earlier runs' line-state logs (with how
     // many calls) or the documented defaults.
     bool fromLogs = false;
@@ -45,6 +49,7 @@ struct TPlanSubscriber {
     qint64 lastEndMs = 0;   // end of the last call (ms since the epoch), for the pause
     int callLine = -1;      // in a call now: the line it is on
     qint64 busyUntilMs = 0; // and when that line is expected free
+    int lastOutcome = -1;   // how the last call ended (a PlanOutcome), -1 none
 };
 
 struct TPlanInput {

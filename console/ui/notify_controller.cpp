@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include "core/file_names.h"
 #include "core/texts.h"
 #include "diag/line_state_log.h"
 #include "diag/system_log.h"
@@ -21,6 +22,11 @@
 #include "ui/report_window.h"
 
 namespace orvel {
+
+namespace {
+// How often the status window's estimate of the remaining time is renewed.
+constexpr int kRunPlanRefreshMs = 10000;
+}  // namespace
 
 TNotifyController::TNotifyController(ProgramContext& ctx, std::unique_ptr<ILineLibrary> lib,
                                      IRunClock* clock, QObject* parent)
@@ -42,6 +48,9 @@ TNotifyController::TNotifyController(ProgramContext& ctx, std::unique_ptr<ILineL
     connect(&bridge_, &TRunBridge::subscriber, this, &TNotifyController::subscriberChanged,
             Qt::QueuedConnection);
     groups_.SetGroupDirectory(ctx_.dirs.groups);
+    planTimer_ = new QTimer(this);
+    planTimer_->setInterval(kRunPlanRefreshMs);
+    connect(planTimer_, &QTimer::timeout, this, &TNotifyController::refreshRunPlan);
 }
 
 TNotifyController::~TNotifyController() {
@@ -101,6 +110,56 @@ void TNotifyController::bind(TNotifyStatus* status, TNotifyParam* editor) {
         emit listChanged();
     };
     editor_->setAttempts(ctx_.options.maxCallsCount);
+    editor_->estimate = [this](const TNotifyScheme& s) { return estimateScheme(s); };
+}
+
+TPlanRequest TNotifyController::planRequest(int attempts, double pause, int timeLimit,
+                                            const QString& messageFile) const {
+    TPlanRequest r;
+    r.maxAttempts = attempts;
+    r.pauseMinutes = pause;
+    r.timeLimitMinutes = timeLimit;
+    r.programDir = ctx_.dirs.program;
+    r.messageFile = messageFile;
+    r.confirmFile = findFileNoCase(ctx_.dirs.program, QStringLiteral("Confirm.dat"));
+    r.now = clock_->now();
+    return r;
+}
+
+std::optional<TPlanResult> TNotifyController::estimateScheme(const TNotifyScheme& s) {
+    if (run_->running() || lines_.Count() == 0)
+        return std::nullopt;
+    const TPlanRequest r = planRequest(s.attempts, s.pause, s.timeLimit, s.messageFile);
+    TPlanInput in;
+    {
+        std::lock_guard lock(run_->fieldsMutex());
+        in = makePlanInput(ctx_.users, lines_, r);
+    }
+    return PlanRun(in);
+}
+
+void TNotifyController::refreshRunPlan() {
+    if (!status_)
+        return;
+    if (!run_->running()) {
+        planTimer_->stop();
+        status_->setPlanText(QString());
+        return;
+    }
+    const TRunSettings& rs = run_->settings();
+    TPlanRequest r =
+        planRequest(rs.maxAttempts, rs.pauseMinutes, rs.timeLimitMinutes, rs.messageFile);
+    r.running = true;
+    r.runStart = run_->startTime();
+    r.model = planModel_;
+    TPlanInput in;
+    {
+        // The run thread writes the subscribers' run fields and the lines.
+        std::lock_guard lock(run_->fieldsMutex());
+        in = makePlanInput(ctx_.users, lines_, r);
+    }
+    planModel_ = in.model;
+    status_->setPlanText(planRemainingText(PlanRun(in), r.now));
 }
 
 bool TNotifyController::inProgress() const {
@@ -174,6 +233,14 @@ bool TNotifyController::StartRun() {
     progress_.groups = editor_->groups();
     if (status_)
         status_->setErrorText(QString());
+    {
+        // The call model is read from the logs once, before the run holds
+        // the lines; the estimate is then renewed from the run's state.
+        const TPlanRequest r =
+            planRequest(rs.maxAttempts, rs.pauseMinutes, rs.timeLimitMinutes, rs.messageFile);
+        std::lock_guard lock(run_->fieldsMutex());
+        planModel_ = makePlanInput(ctx_.users, lines_, r).model;
+    }
     QApplication::setOverrideCursor(Qt::BusyCursor);
     const TStartOutcome o = run_->StartRun();
     QApplication::restoreOverrideCursor();
@@ -188,6 +255,8 @@ bool TNotifyController::StartRun() {
     closed_ = false;
     if (status_)
         status_->show();
+    refreshRunPlan();
+    planTimer_->start();
     emit listChanged();
     return true;
 }
@@ -251,6 +320,9 @@ void TNotifyController::onFailure(int state) {
 void TNotifyController::onEnded() {
     if (run_->running() || closed_)
         return;  // a stale report of a run already ended
+    planTimer_->stop();
+    if (status_)
+        status_->setPlanText(QString());
     lines_.ReleaseAll(*lib_);
     int marked = 0;
     for (int k = 0; k < ctx_.users.Count(); ++k)
@@ -334,6 +406,9 @@ void TNotifyController::closeRun() {
     // and the run fields while it runs, and nothing may change under the
     // workbook.
     run_->StopThread();
+    planTimer_->stop();
+    if (status_)
+        status_->setPlanText(QString());
     for (int i = 0; i < lines_.Count(); ++i)
         if (lines_.Items(i)->Enabled == 1 || lines_.Items(i)->Assigned)
             lines_.Items(i)->Release(*lib_);

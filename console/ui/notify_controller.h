@@ -7,12 +7,15 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QTimer>
 #include <memory>
+#include <optional>
 
 #include "data/user_group.h"
 #include "notify/library_setup.h"
 #include "notify/notify_lines.h"
 #include "notify/notify_run.h"
+#include "notify/plan_estimate.h"
 #include "notify/run_bridge.h"
 #include "notify/run_clock.h"
 #include "notify/run_progress.h"
@@ -22,6 +25,7 @@ namespace orvel {
 struct ProgramContext;
 class TNotifyStatus;
 class TNotifyParam;
+struct TNotifyScheme;
 
 class TNotifyController : public QObject {
     Q_OBJECT
@@ -53,6 +57,13 @@ public:
     // Ends the run the way the status window's closing does.
     void closeRun();
     QString lastWorkbook() const { return lastWorkbook_; }
+    // The estimate of a run of `scheme` over the marked subscribers, for the
+    // scheme editor; nothing while a run goes.
+    std::optional<TPlanResult> estimateScheme(const TNotifyScheme& scheme);
+    // The status window's estimate of the time the run still needs, from
+    // the run's state now (who is done, attempts used, lines in a call).
+    // A timer calls it while the run goes.
+    void refreshRunPlan();
 
     // Idle (true) or run mode (false) of the main window.
     std::function<void(bool)> setIdle;
@@ -68,6 +79,8 @@ private:
     void onFailure(int state);
     void saveResults();
     void saveProgressNow();
+    TPlanRequest planRequest(int attempts, double pause, int timeLimit,
+                             const QString& messageFile) const;
 
     ProgramContext& ctx_;
     std::unique_ptr<ILineLibrary> lib_;
@@ -81,6 +94,10 @@ private:
     TRunProgress progress_;
     TNotifyStatus* status_ = nullptr;
     TNotifyParam* editor_ = nullptr;
+    QTimer* planTimer_;
+    // The call model of the run's estimate at its start, reused while it
+    // runs (reading every log again under the run's lock would hold it up).
+    std::optional<TPlanCallModel> planModel_;
     QDateTime endTime_;
     QString lastWorkbook_;
     bool libraryUp_ = false;

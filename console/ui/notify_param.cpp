@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
@@ -22,11 +24,17 @@
 #include "core/texts.h"
 #include "diag/system_log.h"
 #include "notify/notify_scheme.h"
+#include "notify/plan_estimate.h"
 #include "notify/scheme_shortcut.h"
 #include "notify/wav_format.h"
 #include "ui/message_dialog.h"
 
 namespace orvel {
+
+namespace {
+// Quiet time after the last change before the estimate is made again.
+constexpr int kPlanDebounceMs = 400;
+}  // namespace
 
 TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("fNotifyParam"));
@@ -166,8 +174,34 @@ TNotifyParam::TNotifyParam(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(ok_);
     buttons->addWidget(cancel_);
 
+    // The estimate: when the run would end, or the warning that the time
+    // limit leaves subscribers uncalled.
+    planRow_ = new QWidget(this);
+    auto* planLayout = new QHBoxLayout(planRow_);
+    planLayout->setContentsMargins(0, 0, 0, 0);
+    planIcon_ = new QLabel(planRow_);
+    const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize);
+    planIcon_->setPixmap(
+        style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(iconSize, iconSize));
+    planIcon_->hide();
+    plan_ = new QLabel(planRow_);
+    plan_->setObjectName(QStringLiteral("PlanLabel"));
+    plan_->setWordWrap(true);
+    planLayout->addWidget(planIcon_, 0, Qt::AlignTop);
+    planLayout->addWidget(plan_, 1);
+    planRow_->hide();
+    planTimer_ = new QTimer(this);
+    planTimer_->setSingleShot(true);
+    planTimer_->setInterval(kPlanDebounceMs);
+    connect(planTimer_, &QTimer::timeout, this, &TNotifyParam::refreshPlan);
+    connect(attempts_, &QSpinBox::valueChanged, this, &TNotifyParam::schedulePlan);
+    connect(pause_, &QDoubleSpinBox::valueChanged, this, &TNotifyParam::schedulePlan);
+    connect(limit_, &QSpinBox::valueChanged, this, &TNotifyParam::schedulePlan);
+    connect(message_, &QLineEdit::textChanged, this, &TNotifyParam::schedulePlan);
+
     auto* top = new QVBoxLayout(this);
     top->addLayout(form);
+    top->addWidget(planRow_);
     top->addLayout(buttons);
     setMode(Mode::Edit);
     refreshLimitCaption();
@@ -250,6 +284,7 @@ void TNotifyParam::setGroups(const QStringList& groups) {
     for (const QString& g : groups)
         if (isValidGroupName(g))
             groups_->addItem(g);
+    schedulePlan();
 }
 int TNotifyParam::sortIndex() const {
     return qMax(0, sort_->currentIndex());
@@ -303,7 +338,8 @@ bool TNotifyParam::loadScheme(const QString& path) {
                    1);
     applyScheme(*s, orvel::schemeName(path));
     if (onGroupsLoaded)
-        onGroupsLoaded(s->groups);
+        onGroupsLoaded(s->groups);  // other subscribers marked
+    schedulePlan();
     if (onSort)
         onSort(sortIndex());
     return true;
@@ -379,12 +415,42 @@ bool TNotifyParam::previewMessage() {
 
 void TNotifyParam::hideEvent(QHideEvent* event) {
     player_.close();
+    planTimer_->stop();
     QDialog::hideEvent(event);
 }
 
 void TNotifyParam::showEvent(QShowEvent* event) {
     refreshLimitCaption();
+    // The marks may have changed in the list since the editor was last open.
+    refreshPlan();
     QDialog::showEvent(event);
+}
+
+void TNotifyParam::schedulePlan() {
+    if (estimate)
+        planTimer_->start();
+}
+
+bool TNotifyParam::planWarningShown() const {
+    return planRow_->isVisibleTo(this) && planIcon_->isVisibleTo(this);
+}
+
+void TNotifyParam::refreshPlan() {
+    planTimer_->stop();
+    const std::optional<TPlanResult> plan =
+        estimate ? estimate(currentScheme()) : std::optional<TPlanResult>();
+    if (!plan) {
+        planRow_->hide();
+    } else {
+        const bool warning = planIsWarning(*plan);
+        plan_->setText(planSummaryText(*plan, timeLimit()));
+        // A warning in the colour of the program's error lines, with its sign.
+        plan_->setStyleSheet(warning ? QStringLiteral("color: red") : QString());
+        planIcon_->setVisible(warning);
+        planRow_->show();
+    }
+    // Placed at once: the row may appear while the editor is being shown.
+    layout()->activate();
 }
 
 }  // namespace orvel

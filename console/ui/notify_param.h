@@ -6,8 +6,10 @@
 #include <QDialog>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 #include "media/wave_player.h"
+#include "notify/run_planner.h"
 
 class QComboBox;
 class QFormLayout;
@@ -18,6 +20,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QSpinBox;
+class QTimer;
 
 namespace orvel {
 
@@ -65,6 +68,16 @@ public:
     // Sort the list by the chosen column (start mode OK).
     std::function<void(int)> onSort;
     std::function<QStringList()> chooseGroups;
+    // Estimates a run of the given scheme over the marked subscribers;
+    // nothing when it cannot be estimated now. Unset: no estimate is shown.
+    std::function<std::optional<TPlanResult>(const TNotifyScheme&)> estimate;
+
+    // The estimate is made again shortly after the last change of the
+    // scheme's values (typing in a field changes them at every key).
+    void schedulePlan();
+    void refreshPlan();
+    QLabel* planLabel() const { return plan_; }
+    bool planWarningShown() const;
 
     // The OK action; true when the editor may close with OK.
     bool okAction();
@@ -105,6 +118,10 @@ private:
     const TOperatorRights* rights_ = nullptr;
     QPushButton* ok_;
     QPushButton* cancel_;
+    QWidget* planRow_;
+    QLabel* planIcon_;
+    QLabel* plan_;
+    QTimer* planTimer_;
 };
 
 }  // namespace orvel

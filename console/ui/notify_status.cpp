@@ -61,11 +61,15 @@ TNotifyStatus::TNotifyStatus(TORVLines& lines, ILineLibrary& lib, QWidget* paren
     summary_->setObjectName(QStringLiteral("LSystemStatus"));
     time_ = new QLabel(this);
     time_->setObjectName(QStringLiteral("Timelebel"));
+    plan_ = new QLabel(this);
+    plan_->setObjectName(QStringLiteral("PlanLabel"));
+    plan_->hide();
     error_ = new QLabel(this);
     error_->setObjectName(QStringLiteral("ErrorLabel"));
     error_->setStyleSheet(QStringLiteral("color: red"));
     top->addWidget(summary_);
     top->addWidget(time_);
+    top->addWidget(plan_);
     top->addWidget(error_);
 
     auto* buttons = new QHBoxLayout;
@@ -144,6 +148,12 @@ void TNotifyStatus::setSummary(const QString& text) {
 void TNotifyStatus::setTimeText(const QString& text) {
     if (time_->text() != text)
         time_->setText(text);
+}
+
+void TNotifyStatus::setPlanText(const QString& text) {
+    if (plan_->text() != text)
+        plan_->setText(text);
+    plan_->setVisible(!text.isEmpty());
 }
 
 void TNotifyStatus::setErrorText(const QString& text) {

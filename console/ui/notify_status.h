@@ -54,6 +54,7 @@ public:
     const TLineRowView* rowView(int line) const;
     TLineRowsView* rows() const { return rows_; }
     QLabel* summaryLabel() const { return summary_; }
+    QLabel* planLabel() const { return plan_; }
     QSlider* volume() const { return volume_; }
     int volumeLevel() const { return volumeLevel_; }
 
@@ -63,6 +64,8 @@ public slots:
     void setSummary(const QString& text);
     void setTimeText(const QString& text);
     void setErrorText(const QString& text);
+    // The estimate of the time the run still needs (empty: none).
+    void setPlanText(const QString& text);
     void stopPressed();
     void saveAndStopPressed();
 
@@ -83,6 +86,7 @@ private:
     QWidget* volumeBox_;
     QLabel* summary_;
     QLabel* time_;
+    QLabel* plan_;
     QLabel* error_;
     QSlider* volume_;
     int volumeLevel_ = 32767;

@@ -6,7 +6,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "data/user_list.h"
 #include "diag/line_state_log.h"
+#include "notify/line_status.h"
+#include "notify/notify_lines.h"
+#include "notify/notify_run.h"
 #include "notify/plan_call_model.h"
 #include "notify/plan_estimate.h"
 #include "notify/run_planner.h"
@@ -236,6 +240,135 @@ TEST(PlanCallModel, MessageLengthsComeFromTheWaveFiles) {
     ASSERT_TRUE(wavSeconds(path).has_value());
     EXPECT_DOUBLE_EQ(*wavSeconds(path), 3.0);
     EXPECT_FALSE(wavSeconds(dir.path() + QStringLiteral("/missing.wav")).has_value());
+}
+
+TEST(RunPlanner, ARepeatedCallEndsAsTheLastOneDidForTheRepeatShare) {
+    // Half the calls are answered (60 s), half not (40 s); the subscriber's
+    // first call went unanswered.
+    TPlanInput in = input(1, 1, PlanOutcome::Confirmed, 60);
+    in.model.share = {0.5, 0, 0.5, 0, 0};
+    in.model.seconds = {60, 0, 40, 0, 0};
+    in.maxAttempts = 2;
+    in.subscribers[0].attempts = 1;
+    in.subscribers[0].lastOutcome = int(PlanOutcome::NoAnswer);
+    in.model.repeatShare = 1.0;
+    TPlanResult r = PlanRun(in);
+    EXPECT_DOUBLE_EQ(r.notified, 0);
+    EXPECT_DOUBLE_EQ(r.failed, 1);
+    EXPECT_EQ(secondsTaken(r), 40);
+
+    // Drawn afresh: answered about every other time.
+    in.model.repeatShare = 0;
+    r = PlanRun(in);
+    EXPECT_GT(r.notified, 0.2);
+    EXPECT_LT(r.notified, 0.8);
+}
+
+TEST(PlanCallModel, EarlierRunsGiveTheUnobtainableShareAndHowOftenARetryEndsAlike) {
+    QTemporaryDir dir;
+    QFile f(QDir(dir.path()).filePath(QStringLiteral("20261202_100000_000.log")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    auto put = [&](int line, int state, int second, const QString& name) {
+        TLineStateRecord r;
+        r.line = line;
+        r.state = state;
+        r.time = QTime(10, 0).addSecs(second).toString(QStringLiteral("hh:mm:ss"));
+        r.name = name;
+        f.write(r.toBytes());
+    };
+    // 20 busy at first; called again, 15 are busy still and 5 notified.
+    for (int i = 0; i < 20; ++i) {
+        put(i, 9, 10, QStringLiteral("A%1").arg(i));
+        put(i, i < 15 ? 9 : 14, 100, QStringLiteral("A%1").arg(i));
+    }
+    for (int i = 0; i < 10; ++i)
+        put(20 + i, 18, 10, QStringLiteral("B%1").arg(i));
+    f.close();
+    const TPlanCallModel m = callModelFromLogs(dir.path(), TPlanTiming{}, 50);
+    ASSERT_TRUE(m.fromLogs);
+    EXPECT_EQ(m.callsSeen, 50);
+    EXPECT_DOUBLE_EQ(m.share[size_t(PlanOutcome::Unobtainable)], 0.2);
+    EXPECT_DOUBLE_EQ(m.repeatShare, 0.75);
+}
+
+// The program's objects read as the run sees them: two lines, subscribers
+// added to a fresh list; every call confirmed after 30 s.
+class PlanInputFromTheProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(users.open(dir.path(), 0));
+        ProgramStateRecord r{};
+        r[0] = 1;
+        r[1] = 2;
+        r[3] = 2;  // one board of two lines
+        lines.Create(r);
+        ASSERT_EQ(lines.Count(), 2);
+        request.now = kTen;
+        request.maxAttempts = 3;
+        request.model = only(PlanOutcome::Confirmed, 30);
+    }
+    TUserListItem& add(const QString& phone) {
+        TUserListItem it;
+        it.id = users.NextId();
+        it.name.assign(QStringLiteral("Абонент ") + QString::number(it.id));
+        it.phone.assign(phone);
+        users.AddItem(it);
+        TUserListItem& added = *users.Item(users.Count() - 1);
+        added.mark = 1;
+        return added;
+    }
+    QTemporaryDir dir;
+    TUserList users;
+    TORVLines lines;
+    TPlanRequest request;
+};
+
+TEST_F(PlanInputFromTheProgram, SubscribersTheRunTakesAsDoneAreNeitherCalledNorWaitedFor) {
+    add(QStringLiteral("100"));
+    add(QStringLiteral("()-"));  // nothing to dial
+    TUserListItem& gone = add(QStringLiteral("108"));
+    gone.attempts = 1;
+    gone.lastState = kStatusUnobtainable;  // the number does not exist
+    TUserListItem& undialable = add(QStringLiteral("101"));
+    undialable.flags |= kFlagUndialable;
+
+    const TPlanResult r = PlanRun(makePlanInput(users, lines, request));
+    ASSERT_TRUE(r.valid);
+    EXPECT_FALSE(r.neverEnds);
+    EXPECT_FALSE(planIsWarning(r));
+    EXPECT_DOUBLE_EQ(r.notified, 1);
+    EXPECT_DOUBLE_EQ(r.failed, 3);
+    EXPECT_DOUBLE_EQ(r.calls, 1);
+    EXPECT_EQ(kTen.secsTo(r.finish), 30);
+}
+
+TEST_F(PlanInputFromTheProgram, DuringARunTheLinesHeldAndTheCallsInProgressCount) {
+    TUserListItem& talking = add(QStringLiteral("100"));
+    add(QStringLiteral("101"));
+    add(QStringLiteral("102"));
+    talking.attempts = 1;
+    talking.inCall = 1;
+    for (int j = 0; j < 2; ++j) {
+        lines.Items(j)->Enabled = 0;  // switched off since: the run keeps them
+        lines.Items(j)->Assigned = true;
+    }
+    lines.Items(0)->Subscriber = &talking;
+    request.running = true;
+    request.runStart = kTen.addSecs(-60);
+
+    // Line 0 is free half a call on (15 s) and takes the third subscriber;
+    // line 1 takes the second at once.
+    const TPlanResult r = PlanRun(makePlanInput(users, lines, request));
+    ASSERT_TRUE(r.valid);
+    EXPECT_EQ(kTen.secsTo(r.finish), 45);
+    EXPECT_DOUBLE_EQ(r.notified, 3);
+    EXPECT_DOUBLE_EQ(r.calls, 2);
+    EXPECT_EQ(planRemainingText(r, kTen),
+              QStringLiteral("Оценка: окончание около 10:01, осталось около 0:01"));
+
+    // Not running: the enabled lines, and there are none.
+    request.running = false;
+    EXPECT_FALSE(PlanRun(makePlanInput(users, lines, request)).valid);
 }
 
 }  // namespace
