@@ -49,7 +49,8 @@ enum EventType : uint32_t {
     EV_DTMF_DETECT = 4,
     EV_SOGL_LINE_STATE = 5,
     EV_LINE_DROP = 6,
-    EV_SIT_DETECT = 7,  // the exchange's special information tones
+    EV_SIT_DETECT = 7,    // the exchange's special information tones
+    EV_MACHINE_TONE = 8,  // an answering machine's beep or a fax tone
 };
 
 // Line state reported by a line-interface unit (value of EV_SOGL_LINE_STATE).

@@ -87,13 +87,15 @@ int32_t COrvelEngine::InitDll(const char* directory) {
     if (dir.empty() || dir.back() != '/') {
         dir += '/';
     }
-    std::string fisPath = findFileNoCase(dir, "orvel.fis");
+    lineSettings_ = readLineSettings(findFileNoCase(dir, kLineSettingsFile));
+    // The site's tone plan brings its own rule base.
+    const char* ruleBase = lineSettings_.tonePlan->ruleBase;
+    std::string fisPath = findFileNoCase(dir, ruleBase);
     if (fisPath.empty()) {
         ACE_ERROR((LM_ERROR, ACE_TEXT(" In current directory file %C not exist\n"),
-                   (dir + "orvel.fis").c_str()));
+                   (dir + ruleBase).c_str()));
         return -1;
     }
-    lineSettings_ = readLineSettings(findFileNoCase(dir, kLineSettingsFile));
     std::string dumpDir = dir + "dump";
     ensureDumpDirectory(dumpDir);
     dumpBase_ = dumpDir + "/Device";

@@ -14,10 +14,10 @@
 #include "board/driver_host.h"
 #include "board/k24_driver.h"
 #include "call/listen_line_test.h"
+#include "line_settings.h"
 #include "orvel.h"
 #include "reactor_thread.h"
 #include "stream_builder.h"
-#include "line_settings.h"
 
 namespace orvel {
 

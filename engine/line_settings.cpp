@@ -4,10 +4,10 @@
 
 #include <ace/Log_Msg.h>
 
+#include <strings.h>
+
 #include <cerrno>
 #include <cstdlib>
-
-
 namespace orvel {
 namespace {
 
@@ -50,6 +50,19 @@ LineSettings readLineSettings(const std::string& path) {
             s.sitDetect = v == 1;
         } else {
             ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings: bad SitDetect=%C\n"), text));
+        }
+    }
+    if (const char* text = ini.GetValue("Line", "TonePlan", nullptr); text != nullptr) {
+        const TonePlanEntry* found = nullptr;
+        for (const TonePlanEntry& plan : kTonePlans) {
+            if (::strcasecmp(plan.code, text) == 0) {
+                found = &plan;
+            }
+        }
+        if (found != nullptr) {
+            s.tonePlan = found;
+        } else {
+            ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings: bad TonePlan=%C\n"), text));
         }
     }
     if (const char* text = ini.GetValue("Line", "Sensitivity", nullptr); text != nullptr) {

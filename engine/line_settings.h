@@ -12,6 +12,11 @@
 //                    simulated exchange a busy tone was taken for them now
 //                    and then, and a busy subscriber booked unobtainable is
 //                    never called again.
+//   TonePlan=default the exchanges' tone plan, which brings the rule base
+//                    that tells busy from ring-back: "default" (425 Hz and
+//                    the other single-frequency plans, orvel.fis) or "gb"
+//                    (double ring-back of Great Britain, Australia, New
+//                    Zealand, orvel_gb.fis). The file lies beside orvel.fis.
 #pragma once
 
 #include <string>
@@ -20,10 +25,21 @@ namespace orvel {
 
 inline constexpr const char* kLineSettingsFile = "orvelline.ini";
 
+struct TonePlanEntry {
+    const char* code;
+    const char* ruleBase;  // file name in the program directory
+};
+// The plans the engine knows; the first is the default.
+inline constexpr TonePlanEntry kTonePlans[] = {
+    {"default", "orvel.fis"},
+    {"gb", "orvel_gb.fis"},
+};
+
 struct LineSettings {
     bool confirmGuard = true;
     double sensitivityDb = 20.0;
     bool sitDetect = false;
+    const TonePlanEntry* tonePlan = &kTonePlans[0];
 };
 
 // Reads the file at `path`; an empty path (no such file) gives the defaults.

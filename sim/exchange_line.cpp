@@ -9,10 +9,9 @@
 namespace orvel::sim {
 namespace {
 
-constexpr const char* kStateNames[] = {"on hook",    "dial tone",         "dialling",
-                                       "connecting", "ringing",           "connected",
-                                       "busy",       "information tones", "dead",
-                                       "hung up",    "howler"};
+constexpr const char* kStateNames[] = {"on hook", "dial tone", "dialling", "connecting",
+                                       "ringing", "connected", "busy",     "information tones",
+                                       "dead",    "hung up",   "howler"};
 static_assert(std::size(kStateNames) == static_cast<size_t>(ExchangeLine::State::Count));
 
 constexpr double kNoDigitSeconds = 15.0;     // dial tone without a digit: busy
@@ -24,7 +23,7 @@ constexpr double kSpeechDelaySeconds = 0.4;  // from pick-up to the first word
 constexpr double kGreetingAgainSeconds = 3.0;  // of silence after the greeting
 constexpr int kGreetingRepeats = 2;
 constexpr size_t kMaxEvents = 5000;
-constexpr double kInfoToneSeconds = 2.0;        // the three tones and the silence after them
+constexpr double kInfoToneSeconds = 2.0;         // the three tones and the silence after them
 constexpr double kAnnouncementGapSeconds = 0.7;  // between an announcement and the tones again
 constexpr double kMachineBeepDelaySeconds = 0.3;
 constexpr double kMachineBeepSeconds = 0.5;
@@ -138,7 +137,8 @@ void ExchangeLine::clearRecord() {
 }
 
 ToneVariation ExchangeLine::variation() {
-    return ToneVariation{static_cast<float>(config_.toneJitter), config_.randomStart, ++variations_};
+    return ToneVariation{static_cast<float>(config_.toneJitter), config_.randomStart,
+                         ++variations_};
 }
 
 void ExchangeLine::startTone(const Cadence& cadence) {
@@ -227,10 +227,11 @@ void ExchangeLine::setState(State s, uint64_t now, const char* why) {
             }
             break;
         case State::Howler:
-            tone_.init(&howlerCadence(),
-                       std::min(toneAmplitude(0.0), toneLevel_ * static_cast<float>(std::pow(
-                                                                     10.0, kHowlerDbAboveTones / 20))),
-                       variation());
+            tone_.init(
+                &howlerCadence(),
+                std::min(toneAmplitude(0.0),
+                         toneLevel_ * static_cast<float>(std::pow(10.0, kHowlerDbAboveTones / 20))),
+                variation());
             break;
         case State::Dead:
         case State::Count:

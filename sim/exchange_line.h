@@ -165,9 +165,9 @@ private:
     Speech crosstalk_;
     uint32_t variations_ = 0;  // tones started so far (seeds their variation)
     bool speechLoops_ = false;
-    int infoLeft_ = 0;                  // announcements still to play after the information tones
-    uint64_t beepAt_ = UINT64_MAX;      // answering machine's beep
-    bool faxFlags_ = false;             // the fax answer tone is followed by flags
+    int infoLeft_ = 0;              // announcements still to play after the information tones
+    uint64_t beepAt_ = UINT64_MAX;  // answering machine's beep
+    bool faxFlags_ = false;         // the fax answer tone is followed by flags
     dtmf_rx_state_s* dtmfRx_ = nullptr;
     dtmf_tx_state_s* dtmfTx_ = nullptr;
     int16_t decimated_[128] = {};

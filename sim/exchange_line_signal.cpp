@@ -93,8 +93,8 @@ void ExchangeLine::render(int16_t* out, int n, uint64_t now) {
         if (!tone_.active() && faxFlags_) {
             startTone(faxFlagsCadence());
         }
-        const bool speaking = state_ == State::Connected || state_ == State::Info ||
-                              state_ == State::Ringing;
+        const bool speaking =
+            state_ == State::Connected || state_ == State::Info || state_ == State::Ringing;
         if (speechSamples_ && speechAt_ == UINT64_MAX && speaking) {
             const auto& sp = *speechSamples_;
             for (int i = 0; i < n; ++i) {

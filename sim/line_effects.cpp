@@ -101,17 +101,16 @@ bool EchoPath::init(int model, double returnLossDb) {
     return true;
 }
 
-void LineImpairments::init(uint32_t seed, double humDbm0, double clicksPerMinute,
-                           double clickDbm0, const std::vector<int16_t>* crosstalk,
-                           double crosstalkDbm0) {
+void LineImpairments::init(uint32_t seed, double humDbm0, double clicksPerMinute, double clickDbm0,
+                           const std::vector<int16_t>* crosstalk, double crosstalkDbm0) {
     rng_ = seed * 747796405u + 2891336453u;
     humAmp_ = humDbm0 <= -100 ? 0.0f : toneAmplitude(humDbm0);
     humPhase_ = 0;
     clickChance_ = static_cast<float>(clicksPerMinute / (60.0 * 8000.0));
     clickAmp_ = toneAmplitude(clickDbm0);
     clickLeft_ = 0;
-    crosstalk_ = crosstalkDbm0 <= -100 || crosstalk == nullptr || crosstalk->empty() ? nullptr
-                                                                                     : crosstalk;
+    crosstalk_ =
+        crosstalkDbm0 <= -100 || crosstalk == nullptr || crosstalk->empty() ? nullptr : crosstalk;
     // Speech in the bank peaks near -5 dBm0.
     crosstalkGain_ = static_cast<float>(std::pow(10.0, (crosstalkDbm0 + 5.0) / 20));
     crosstalkPos_ = 0;
@@ -126,7 +125,8 @@ void LineImpairments::process(float* x, int n) {
     const double step = 2 * std::numbers::pi * 50.0 / 8000.0;
     for (int i = 0; i < n; ++i) {
         if (humAmp_ > 0) {
-            x[i] += humAmp_ * static_cast<float>(std::sin(humPhase_) + 0.3 * std::sin(3 * humPhase_));
+            x[i] +=
+                humAmp_ * static_cast<float>(std::sin(humPhase_) + 0.3 * std::sin(3 * humPhase_));
             humPhase_ = std::fmod(humPhase_ + step, 2 * std::numbers::pi);
         }
         if (clickChance_ > 0 && random() < clickChance_) {

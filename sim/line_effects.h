@@ -66,7 +66,7 @@ private:
     double humPhase_ = 0;
     float clickChance_ = 0;  // per sample
     float clickAmp_ = 0;
-    float clickLeft_ = 0;    // decaying value of the current click
+    float clickLeft_ = 0;  // decaying value of the current click
     const std::vector<int16_t>* crosstalk_ = nullptr;
     float crosstalkGain_ = 0;
     size_t crosstalkPos_ = 0;

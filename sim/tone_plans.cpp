@@ -1,8 +1,8 @@
 #include "tone_plans.h"
 
+#include <strings.h>
 #include <cerrno>
 #include <cstdlib>
-#include <strings.h>
 
 namespace orvel::sim {
 namespace {
@@ -92,11 +92,11 @@ bool parseCadence(const std::string& text, const char* name, Cadence& out, std::
     const std::string times = text.substr(colon + 1);
     double f[2] = {0, 0};
     const auto plus = freqs.find('+');
-    const bool okF = plus == std::string::npos
-                         ? toDouble(freqs, f[0])
-                         : toDouble(freqs.substr(0, plus), f[0]) &&
-                               toDouble(freqs.substr(plus + 1), f[1]);
-    if (!okF || f[0] < 20 || f[0] > 4000 || (plus != std::string::npos && (f[1] < 20 || f[1] > 4000))) {
+    const bool okF = plus == std::string::npos ? toDouble(freqs, f[0])
+                                               : toDouble(freqs.substr(0, plus), f[0]) &&
+                                                     toDouble(freqs.substr(plus + 1), f[1]);
+    if (!okF || f[0] < 20 || f[0] > 4000 ||
+        (plus != std::string::npos && (f[1] < 20 || f[1] > 4000))) {
         error = "cadence '" + text + "': bad frequency";
         return false;
     }
@@ -117,8 +117,9 @@ bool parseCadence(const std::string& text, const char* name, Cadence& out, std::
                 return false;
             }
             const int ms = static_cast<int>(s * 1000 + 0.5);
-            c.segments.push_back(on ? ToneSegment{static_cast<float>(f[0]), static_cast<float>(f[1]), ms}
-                                    : ToneSegment{0, 0, ms});
+            c.segments.push_back(
+                on ? ToneSegment{static_cast<float>(f[0]), static_cast<float>(f[1]), ms}
+                   : ToneSegment{0, 0, ms});
             on = !on;
             if (comma == std::string::npos) {
                 break;

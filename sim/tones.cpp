@@ -45,9 +45,18 @@ const Cadence& aonRequestCadence() {
 
 const Cadence& musicCadence() {
     static const Cadence c{"music",
-                           {{392, 0, 250}, {440, 0, 250}, {494, 0, 250}, {523, 659, 500},
-                            {587, 0, 250}, {440, 554, 500}, {392, 0, 250}, {0, 0, 120},
-                            {330, 392, 500}, {659, 0, 250}, {587, 0, 250}, {523, 0, 500},
+                           {{392, 0, 250},
+                            {440, 0, 250},
+                            {494, 0, 250},
+                            {523, 659, 500},
+                            {587, 0, 250},
+                            {440, 554, 500},
+                            {392, 0, 250},
+                            {0, 0, 120},
+                            {330, 392, 500},
+                            {659, 0, 250},
+                            {587, 0, 250},
+                            {523, 0, 500},
                             {0, 0, 200}},
                            true};
     return c;
@@ -106,7 +115,10 @@ void TonePlayer::init(const Cadence* cadence, float amplitude, const ToneVariati
     }
     enterSegment(first);
     if (variation.randomStart) {
-        if (left_ > 1) {
+        // Only a repeating cadence is joined somewhere in its period; a
+        // sequence played once (information tones, a machine's beep, a fax
+        // answer tone) is heard from its start.
+        if (left_ > 1 && cadence_->repeat) {
             left_ = 1 + static_cast<int64_t>(random() * static_cast<float>(left_ - 1));
         }
         for (int k = 0; k < 2; ++k) {

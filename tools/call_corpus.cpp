@@ -8,7 +8,7 @@
 namespace orvel::tools {
 namespace {
 
-constexpr const char* kOutcomeNames[] = {"not notified", "notified", "busy",
+constexpr const char* kOutcomeNames[] = {"not notified", "notified",  "busy",
                                          "no answer",    "line drop", "unobtainable"};
 static_assert(std::size(kOutcomeNames) == static_cast<size_t>(kOutcomes));
 
@@ -44,16 +44,22 @@ struct Kind {
 // The mix of a corpus: mostly people, then the network's and machines'
 // answers, in shares like those seen on real notification lists.
 constexpr Kind kKinds[] = {
-    {"key9", 20},        {"hangup", 12},    {"hangup-key-only", 3}, {"listener", 8},
-    {"talker", 8},       {"talker-key9", 4}, {"early-hangup", 4},   {"busy", 10},
-    {"noanswer", 8},     {"music-noanswer", 2}, {"announced-key9", 2}, {"silent", 4},
-    {"machine", 6},      {"fax", 3},        {"unobtainable", 6},    {"aon-key9", 2},
+    {"key9", 20},           {"hangup", 12},
+    {"hangup-key-only", 3}, {"listener", 8},
+    {"talker", 8},          {"talker-key9", 4},
+    {"early-hangup", 4},    {"busy", 10},
+    {"noanswer", 8},        {"music-noanswer", 2},
+    {"announced-key9", 2},  {"silent", 4},
+    {"machine", 6},         {"fax", 3},
+    {"unobtainable", 6},    {"aon-key9", 2},
 };
 
 class Draw {
 public:
     explicit Draw(uint32_t seed) : rng_(seed) {}
-    double real(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng_); }
+    double real(double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng_);
+    }
     int integer(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
     bool chance(double p) { return real(0, 1) < p; }
     template <typename T, size_t N>
@@ -82,8 +88,11 @@ private:
 void keyPress(Draw& d, sim::Subscriber& s) {
     s.key = '9';
     s.keyMs = d.integer(40, 300);
-    s.keyDbm0 = std::round(d.real(-10, -4));
+    s.keyDbm0 = std::round(d.real(-10, -4));  // the low tone
     s.keyTwistDb = std::round(d.real(-6, 6));
+    // A telephone's louder tone stays below -3 dBm0: the two tones together
+    // would clip the 16-bit signal and the key would be heard mangled.
+    s.keyDbm0 = std::min(s.keyDbm0, -3.0 - std::max(s.keyTwistDb, 0.0));
 }
 
 CorpusCall drawCall(Draw& d, int index) {
@@ -169,7 +178,8 @@ CorpusCall drawCall(Draw& d, int index) {
 sim::LineConfig drawLine(Draw& d, const CorpusOptions& o) {
     sim::LineConfig l;
     if (!o.plans.empty()) {
-        l.tonePlan = o.plans[static_cast<size_t>(d.integer(0, static_cast<int>(o.plans.size()) - 1))];
+        l.tonePlan =
+            o.plans[static_cast<size_t>(d.integer(0, static_cast<int>(o.plans.size()) - 1))];
     }
     l.lossDb = std::round(d.real(o.minLossDb, o.maxLossDb));
     l.bandLimit = true;

@@ -46,7 +46,7 @@ struct CorpusOptions {
     int linesPerBoard = 18;
     std::vector<std::string> plans;  // tone plans to mix; empty: the default plan only
     bool echo = true;
-    double minLossDb = 0;  // the network's tones are sent at -5 dBm0; the loss
+    double minLossDb = 0;   // the network's tones are sent at -5 dBm0; the loss
     double maxLossDb = 30;  // brings them to -5..-35 dBm0 at the board
 };
 

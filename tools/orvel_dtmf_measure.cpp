@@ -130,24 +130,33 @@ struct Voice {
     const char* text;
 };
 const Voice kVoices[] = {
-    {"ru", "Алло, кто это? Я вас не слышу, говорите громче. Что случилось? Повторите ещё раз, "
-           "пожалуйста, связь очень плохая. Да, я понял, сейчас приеду, только соберусь."},
-    {"ru+f3", "Здравствуйте! Нет, его сейчас нет дома, он будет вечером. Что ему передать? "
-              "Хорошо, я запишу номер телефона, диктуйте: девять, девять, восемь, семь."},
-    {"ru+m3", "Послушайте, я уже третий раз объясняю: девятого числа у нас собрание, "
-              "а в девять часов утра начинается смена. Девятка, девятка, нажмите девять."},
-    {"en-us", "Hello? Who is this? I can't hear you very well, the line is terrible. Could "
-              "you call back later? Nine, nine, one. Yes, I will be there at nine o'clock."},
-    {"en-gb+f2", "Good morning, this is the answering service. Please leave your name, number "
-                 "and a short message after the tone, and we shall ring you back."},
-    {"de", "Hallo? Wer ist da? Ich verstehe Sie nicht, die Verbindung ist sehr schlecht. "
-           "Neun, neun, acht. Rufen Sie bitte später noch einmal an."},
-    {"fr-fr", "Allô? Qui est à l'appareil? Je n'entends rien du tout. Neuf heures, oui, neuf "
-              "heures demain matin. Rappelez-moi plus tard, s'il vous plaît."},
-    {"es", "¿Diga? ¿Quién es? No le oigo bien. Nueve, nueve, nueve. Llámeme más tarde, por "
-           "favor, ahora estoy conduciendo."},
-    {"it", "Pronto? Chi parla? Non sento niente. Alle nove, sì, domani mattina alle nove. "
-           "Richiami più tardi, per favore."},
+    {"ru",
+     "Алло, кто это? Я вас не слышу, говорите громче. Что случилось? Повторите ещё раз, "
+     "пожалуйста, связь очень плохая. Да, я понял, сейчас приеду, только соберусь."},
+    {"ru+f3",
+     "Здравствуйте! Нет, его сейчас нет дома, он будет вечером. Что ему передать? "
+     "Хорошо, я запишу номер телефона, диктуйте: девять, девять, восемь, семь."},
+    {"ru+m3",
+     "Послушайте, я уже третий раз объясняю: девятого числа у нас собрание, "
+     "а в девять часов утра начинается смена. Девятка, девятка, нажмите девять."},
+    {"en-us",
+     "Hello? Who is this? I can't hear you very well, the line is terrible. Could "
+     "you call back later? Nine, nine, one. Yes, I will be there at nine o'clock."},
+    {"en-gb+f2",
+     "Good morning, this is the answering service. Please leave your name, number "
+     "and a short message after the tone, and we shall ring you back."},
+    {"de",
+     "Hallo? Wer ist da? Ich verstehe Sie nicht, die Verbindung ist sehr schlecht. "
+     "Neun, neun, acht. Rufen Sie bitte später noch einmal an."},
+    {"fr-fr",
+     "Allô? Qui est à l'appareil? Je n'entends rien du tout. Neuf heures, oui, neuf "
+     "heures demain matin. Rappelez-moi plus tard, s'il vous plaît."},
+    {"es",
+     "¿Diga? ¿Quién es? No le oigo bien. Nueve, nueve, nueve. Llámeme más tarde, por "
+     "favor, ahora estoy conduciendo."},
+    {"it",
+     "Pronto? Chi parla? Non sento niente. Alle nove, sì, domani mattina alle nove. "
+     "Richiami più tardi, per favore."},
     {"uk", "Алло? Хто це? Нічого не чути, перетелефонуйте, будь ласка. Дев'ять, дев'ять."},
     {"pl", "Halo? Kto mówi? Nic nie słychać. Dziewięć, dziewięć. Proszę zadzwonić później."},
 };
@@ -159,8 +168,8 @@ std::vector<int16_t> speak(const Voice& v, int speed, int pitch, const std::stri
         f << v.text;
     }
     const std::string cmd = "espeak-ng -v " + std::string(v.voice) + " -s " +
-                            std::to_string(speed) + " -p " + std::to_string(pitch) + " -w " +
-                            tmp + ".wav -f " + tmp + ".txt 2>/dev/null";
+                            std::to_string(speed) + " -p " + std::to_string(pitch) + " -w " + tmp +
+                            ".wav -f " + tmp + ".txt 2>/dev/null";
     if (std::system(cmd.c_str()) != 0) {
         return {};
     }

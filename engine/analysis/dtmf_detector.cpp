@@ -169,9 +169,9 @@ void CDtmfDetector::judge() {
         lastCandidate_ = '?';
         return;
     }
-    if (guardOn_ && !guardLimits_.accept(power_[row] * toneGain_[row],
-                                         power_[4 + column] * toneGain_[4 + column], energy_,
-                                         blockLength_)) {
+    if (guardOn_ &&
+        !guardLimits_.accept(power_[row] * toneGain_[row],
+                             power_[4 + column] * toneGain_[4 + column], energy_, blockLength_)) {
         lastCandidate_ = '?';
         return;
     }

@@ -19,7 +19,8 @@ double CDtmfGuard::toneEnergy(float power, uint32_t blockLength) {
 
 double CDtmfGuard::toneDbm0(float power, uint32_t blockLength) {
     const double n = blockLength;
-    const double amplitude = std::sqrt(std::max(0.0, 12.0 * static_cast<double>(power) / (n * n * n)));
+    const double amplitude =
+        std::sqrt(std::max(0.0, 12.0 * static_cast<double>(power) / (n * n * n)));
     if (amplitude <= 0) {
         return -200.0;
     }

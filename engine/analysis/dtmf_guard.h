@@ -14,10 +14,12 @@
 namespace orvel {
 
 struct DtmfGuardLimits {
-    double minToneDbm0 = -40.0;     // each of the two tones
-    double normalTwistDb = 8.0;     // high tone louder than the low one
-    double reverseTwistDb = 8.0;    // low tone louder than the high one
-    double minPairShare = 0.25;     // of the block's energy in the two tones
+    // Each of the two tones. A key sent at -10 dBm0 over a long line with
+    // 30 dB of loss arrives with its weaker tone near -46 dBm0.
+    double minToneDbm0 = -46.0;
+    double normalTwistDb = 8.0;   // high tone louder than the low one
+    double reverseTwistDb = 8.0;  // low tone louder than the high one
+    double minPairShare = 0.25;   // of the block's energy in the two tones
 };
 
 class CDtmfGuard {

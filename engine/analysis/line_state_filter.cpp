@@ -9,6 +9,10 @@ constexpr int8_t _ = -1;  // keep the current state
 // Rows: current state (LS_ code); columns: raw class 0 silence, 1 voice,
 // 2 dial tone, 3 tone, 4 busy, 5 ring-back, 6 (not a raw class), 7 AON.
 // Only rows 0 and 3 differ between the modes.
+// Busy always passes from the AON state: the engine's own 500 Hz beep, heard
+// back through the hybrid, looks like a caller-number request, and a line
+// stuck there would never report the busy tone of a subscriber who confirms
+// by hanging up after the beep.
 const CLineStateFilter::Table CLineStateFilter::kAwaitDialToneTable = {{
     //  0  1  2  3  4  5  6  7
     {_, _, 2, 3, _, _, _, _},  // 0 silence: only a dial tone or a tone passes
@@ -18,7 +22,7 @@ const CLineStateFilter::Table CLineStateFilter::kAwaitDialToneTable = {{
     {0, _, _, 4, _, _, _, _},  // 4 busy: a tone after busy keeps busy
     {0, 1, _, 3, 3, 6, _, 7},  // 5 ring-back tone
     {0, 1, _, _, 3, 5, _, 7},  // 6 ring-back pause
-    {0, 1, 5, 7, 7, 7, 7, 7},  // 7 AON: the answer after the request still passes
+    {0, 1, 5, 7, 4, 7, 7, 7},  // 7 AON: the answer after the request still passes
 }};
 
 const CLineStateFilter::Table CLineStateFilter::kDialledTable = {{
@@ -30,7 +34,7 @@ const CLineStateFilter::Table CLineStateFilter::kDialledTable = {{
     {0, _, _, 4, _, _, _, _},  // 4 busy
     {0, 1, _, 3, 3, 6, _, 7},  // 5 ring-back tone
     {0, 1, _, _, 3, 5, _, 7},  // 6 ring-back pause
-    {0, 1, 5, 7, 7, 7, 7, 7},  // 7 AON
+    {0, 1, 5, 7, 4, 7, 7, 7},  // 7 AON: busy still passes (see above)
 }};
 
 void CLineStateFilter::setMode(uint32_t mode) {

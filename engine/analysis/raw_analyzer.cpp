@@ -152,7 +152,7 @@ void CRawAnalyzer::onActive(const ACE_Message_Block* mb, AnalyzerEvents& events)
         if (isAck(ack, ACKT_RECEIVE, CMD_SEND_HANG_DOWN)) {
             state_ = kCalibrating;
             processing_.startCalibration();
-        sit_.reset();
+            sit_.reset();
         } else if (isAck(ack, ACKT_RECEIVE, CMD_SEND_LINE_FREE)) {
             state_ = kIdle;
         } else if (isAck(ack, ACKT_RECEIVE, CMD_WAIT_DIAL_TONE)) {
@@ -173,6 +173,10 @@ void CRawAnalyzer::onActive(const ACE_Message_Block* mb, AnalyzerEvents& events)
         uint32_t reported = 0;
         if (processing_.activeFrame(s.data(), s.size(), reported)) {
             events.add(EV_CHANGE_LINE_STATE, reported);
+        }
+        if (processing_.takeMachineTone()) {
+            ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Machine tone detected\n")));
+            events.add(EV_MACHINE_TONE, 0);
         }
         detectDtmf(events);
         if (sitOn_ && s.size() == CSitDetector::kFrameSamples && sit_.process(s.data())) {

@@ -39,6 +39,8 @@ void CSignalProcessing::startCalibration() {
     voice_.enable(true);
     voice_.setUp(static_cast<int>(sampleRate_), static_cast<int>(kFrameSamples));
     detector_.reset();
+    machine_.reset();
+    machineTone_ = false;
     voice_.clearFloor();
     frameCounter_ = 0;
 }
@@ -109,6 +111,16 @@ bool CSignalProcessing::activeFrame(const int16_t* samples, std::size_t count, u
     frame.meanMagnitude = voice_.meanMagnitude();
     frame.presenceThreshold = voice_.presenceThreshold(presenceScale_);
 
+    // Also while the engine plays: a machine beeps when its greeting is over,
+    // whatever it hears. The echo of a spoken message makes no steady tone.
+    const BandFeatures m =
+        voice_.features(CMachineToneDetector::kLowHz, CMachineToneDetector::kHighHz);
+    const BandFeatures other = m.frequency < CMachineToneDetector::kDtmfGroupSplitHz
+                                   ? voice_.features(1150, 1700)  // DTMF column tones
+                                   : voice_.features(650, 960);   // DTMF row tones
+    machineTone_ = machine_.process(m.level, m.frequency, other.level, frame.meanMagnitude,
+                                    frame.presenceThreshold) ||
+                   machineTone_;
     const uint32_t rawClass = detector_.classify(frame);
     const bool ready = detector_.decisionReady();
     if (ready) {
@@ -117,6 +129,12 @@ bool CSignalProcessing::activeFrame(const int16_t* samples, std::size_t count, u
     stateDump_.writePair(frame.level, static_cast<int16_t>(reported_ * 1000));
     reported = reported_;
     return ready;
+}
+bool CSignalProcessing::takeMachineTone() {
+    Guard guard(lock_);
+    const bool heard = machineTone_;
+    machineTone_ = false;
+    return heard;
 }
 
 }  // namespace orvel

@@ -15,9 +15,10 @@
 #include <vector>
 
 #include "analysis/dtmf_detector.h"
-#include "analysis/sit_detector.h"
 #include "analysis/line_state_filter.h"
+#include "analysis/machine_tone_detector.h"
 #include "analysis/signal_detector.h"
+#include "analysis/sit_detector.h"
 #include "analysis/vad.h"
 #include "dump_file.h"
 #include "messages.h"
@@ -59,6 +60,9 @@ public:
     bool calibrationFrame(const int16_t* samples, std::size_t count);
     // One frame of the active line; true when `reported` is to be sent.
     bool activeFrame(const int16_t* samples, std::size_t count, uint32_t& reported);
+    // True once after the frame in which a machine's tone was heard (an
+    // answering machine's beep, a fax tone).
+    bool takeMachineTone();
 
     ACE_Recursive_Thread_Mutex& lock() { return lock_; }
     uint32_t reportedState() const { return reported_; }
@@ -78,6 +82,8 @@ private:
     CLineStateFilter filter_;
     CVoiceDetector voice_;
     CSignalDetector detector_;
+    CMachineToneDetector machine_;
+    bool machineTone_ = false;
     uint32_t frameCounter_ = 0;
     uint32_t sampleRate_ = 8000;
     double presenceScale_ = 1.0;

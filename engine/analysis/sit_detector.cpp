@@ -14,7 +14,8 @@ constexpr float kMinFrameEnergy = 64.0f * 127.0f * 127.0f / 2.0f;
 
 CSitDetector::CSitDetector() {
     for (int i = 0; i < 3; ++i) {
-        coef_[i] = static_cast<float>(2.0 * std::cos(2.0 * std::numbers::pi * kFrequencies[i] / 8000.0));
+        coef_[i] =
+            static_cast<float>(2.0 * std::cos(2.0 * std::numbers::pi * kFrequencies[i] / 8000.0));
     }
     reset();
 }
@@ -66,13 +67,14 @@ bool CSitDetector::process(const int16_t* frame) {
         }
         return false;
     }
-    if (run_ >= kMinToneFrames && step_ < 2 && tone == step_ + 1) {
+    const int needed = step_ == 0 ? kMinFirstToneFrames : kMinToneFrames;
+    if (run_ >= needed && step_ < 2 && tone == step_ + 1) {
         ++step_;  // the next tone of the sequence begins
         run_ = 1;
         gap_ = 0;
         return false;
     }
-    if (run_ >= kMinToneFrames && tone == -1 && ++gap_ <= kMaxGapFrames) {
+    if (run_ >= needed && tone == -1 && ++gap_ <= kMaxGapFrames) {
         return false;  // a short gap between two tones
     }
     reset();

@@ -433,7 +433,7 @@ int CListenLineTest::onTestBusy(const ACE_Message_Block* mb) {
             return 0;
         }
         const bool confirmOn = confirmOn_;
-        if (!confirmOn) {
+        if (!confirmOn && !machineHeard_) {
             notifyResult(NR_NOTIFY_OK);
         }
         ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Device %u Channel %u : %C\n"), address_.device,

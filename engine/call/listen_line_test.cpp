@@ -93,6 +93,13 @@ int CListenLineTest::DoAlgorithm(const ACE_Message_Block* mb) {
     if (readRecord(mb, ev) && ev.type == EV_SIT_DETECT && unobtainable()) {
         return 0;
     }
+    if (readRecord(mb, ev) && ev.type == EV_MACHINE_TONE) {
+        machineHeard_ = true;
+        ACE_DEBUG((LM_DEBUG,
+                   ACE_TEXT(" Device %u Channel %u : machine tone -> hang-up is no confirmation\n"),
+                   address_.device, address_.channel));
+        return 0;
+    }
     const uint32_t s = state_.load();
     if (s >= kAlgorithmStateCount) {
         return -1;
@@ -353,6 +360,7 @@ int CListenLineTest::callAbonent(const char* number, uint32_t mainMessage, uint3
     confirmationMode_ = (confirmationMode == 1 || confirmationMode == 2) ? confirmationMode : 3;
     voiceCount_ = 0;
     aonDetected_ = 0;
+    machineHeard_ = false;
     if (state_.load() != READY_LINE) {
         return 0;
     }

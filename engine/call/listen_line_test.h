@@ -85,7 +85,11 @@ private:
     std::optional<EventRecord> checkEvent(const ACE_Message_Block* mb);
     bool isConfirmDigit(const EventRecord& ev) const;
     bool modeAcceptsDigit() const { return confirmationMode_ == 1 || confirmationMode_ == 3; }
-    bool modeAcceptsHangUp() const { return confirmationMode_ == 2 || confirmationMode_ == 3; }
+    // A machine hangs up when its recording is over: after its tone was
+    // heard, a hang-up confirms nothing.
+    bool modeAcceptsHangUp() const {
+        return (confirmationMode_ == 2 || confirmationMode_ == 3) && !machineHeard_;
+    }
 
     // Named steps.
     void hangDownStep();
@@ -143,6 +147,7 @@ private:
     std::atomic<uint32_t> state_{STOP};
     std::atomic<uint32_t> notifyResult_{NR_NOT_NOTIFY};
     std::atomic<uint32_t> aonDetected_{0};
+    bool machineHeard_ = false;  // an answering machine's or fax machine's tone in this call
 
     // Parameters: written by the exports on callers' threads, read on the logic thread.
     std::atomic<int32_t> dialTonePause_{10};

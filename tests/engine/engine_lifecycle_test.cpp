@@ -8,6 +8,7 @@
 #include "dump_mask.h"
 #include "engine.h"
 #include "fake_driver.h"
+#include "line_settings.h"
 #include "orvel.h"
 #include "test_util.h"
 
@@ -93,6 +94,19 @@ TEST_F(EngineTest, FisNameIsFoundWhateverItsCase) {
     other.write("ORVEL.FIS", "[System]\n");
     EXPECT_EQ(InitDll(other.path().c_str()), 0);
     EXPECT_EQ(COrvelEngine::instance().programState(), uint32_t(ORVEL_STATE_NO_BOARD));
+}
+
+TEST_F(EngineTest, TheSitesTonePlanBringsItsRuleBase) {
+    // "gb" needs orvel_gb.fis: without it the engine does not start.
+    dir.write("orvelline.ini", "[Line]\nTonePlan=GB\n");
+    EXPECT_EQ(InitDll(dir.path().c_str()), -1);
+    dir.write("orvel_gb.fis", kRuleBase);
+    EXPECT_EQ(InitDll(dir.path().c_str()), 0);
+    EXPECT_STREQ(readLineSettings(dir.file("orvelline.ini")).tonePlan->ruleBase, "orvel_gb.fis");
+    // An unknown plan keeps the default one.
+    dir.write("orvelline.ini", "[Line]\nTonePlan=xx\n");
+    EXPECT_STREQ(readLineSettings(dir.file("orvelline.ini")).tonePlan->code, "default");
+    EXPECT_STREQ(readLineSettings("").tonePlan->ruleBase, "orvel.fis");
 }
 
 TEST_F(EngineTest, TwoBoardsBuildTheStreamInOrderAndReportTheirUnits) {

@@ -149,7 +149,8 @@ TEST(TonePlans, CadenceTextIsParsedAndCheckedForBadValues) {
     EXPECT_TRUE(c.repeat);
     ASSERT_TRUE(parseCadence("425:c", "dial", c, error));
     EXPECT_EQ(c.segments[0].ms, -1);
-    for (const char* bad : {"425", "5:c", "425:0.4", "425:0.4,x", "425:0.001,1", "abc:c", "425+:c"}) {
+    for (const char* bad :
+         {"425", "5:c", "425:0.4", "425:0.4,x", "425:0.001,1", "abc:c", "425+:c"}) {
         EXPECT_FALSE(parseCadence(bad, "x", c, error)) << bad;
         EXPECT_FALSE(error.empty());
     }
@@ -164,12 +165,13 @@ TEST(NetworkConfig, LineKeysAndSubscriberOptionsAreReadAndChecked) {
     };
     SimConfig c;
     std::string error;
-    ASSERT_TRUE(load("[Lines]\nLossDb=20\nTonePlan=gb\nEchoModel=3\nEchoDb=-12\nBandLimit=1\n"
-                     "HumDbm0=-45\nClicksPerMinute=6\nCrosstalkDbm0=-50\nToneJitter=0.1\n"
-                     "RandomStart=1\n[Board0]\nUnits=1\n[Board0.Line0]\nTonePlan=us\n"
-                     "[Plan]\n1=machine record=20 after=silence:4\n2=fax calling=1\n"
-                     "3=answer key=9 keyms=35 keydb=-18 twist=4 talks=1 ringback=music\n",
-                     c, error))
+    ASSERT_TRUE(
+        load("[Lines]\nLossDb=20\nTonePlan=gb\nEchoModel=3\nEchoDb=-12\nBandLimit=1\n"
+             "HumDbm0=-45\nClicksPerMinute=6\nCrosstalkDbm0=-50\nToneJitter=0.1\n"
+             "RandomStart=1\n[Board0]\nUnits=1\n[Board0.Line0]\nTonePlan=us\n"
+             "[Plan]\n1=machine record=20 after=silence:4\n2=fax calling=1\n"
+             "3=answer key=9 keyms=35 keydb=-18 twist=4 talks=1 ringback=music\n",
+             c, error))
         << error;
     const LineConfig& l = c.boards[0].lines[0];
     EXPECT_EQ(l.tonePlan, "us");
@@ -188,10 +190,10 @@ TEST(NetworkConfig, LineKeysAndSubscriberOptionsAreReadAndChecked) {
     EXPECT_EQ(c.plan[2].keyTwistDb, 4);
     EXPECT_TRUE(c.plan[2].talks);
     EXPECT_EQ(c.plan[2].ringBack, RingBackKind::Music);
-    for (const char* bad : {"[Lines]\nTonePlan=xx\n", "[Lines]\nEchoModel=1\n",
-                            "[Lines]\nLossDb=99\n", "[Plan]\n1=answer keyms=5\n",
-                            "[Plan]\n1=answer after=later\n", "[Plan]\n1=answer twist=20\n",
-                            "[Plan]\n1=answer ringback=bells\n"}) {
+    for (const char* bad :
+         {"[Lines]\nTonePlan=xx\n", "[Lines]\nEchoModel=1\n", "[Lines]\nLossDb=99\n",
+          "[Plan]\n1=answer keyms=5\n", "[Plan]\n1=answer after=later\n",
+          "[Plan]\n1=answer twist=20\n", "[Plan]\n1=answer ringback=bells\n"}) {
         SimConfig other;
         EXPECT_FALSE(load(bad, other, error)) << bad;
         EXPECT_FALSE(error.empty());

@@ -10,6 +10,7 @@
 
 #include "analysis/sit_detector.h"
 #include "dtmf_test_signals.h"
+#include "tone_plans.h"
 
 using orvel::CSitDetector;
 
@@ -65,6 +66,32 @@ TEST(SitDetector, TheThreeTonesAtAnyLevelAndTimingAreRecognisedOnce) {
     }
 }
 
+TEST(SitDetector, AFirstToneHeardClippedStillCounts) {
+    // Switched through to the announcement while the first tone sounds: only
+    // its end is heard, the two tones after it are whole.
+    for (int first : {0, 16, 48, 120, 190}) {
+        std::vector<float> x;
+        silence(x, 200);
+        tone(x, 950, first, -25);
+        tone(x, 1400, 330, -25);
+        tone(x, 1800, 330, -25);
+        silence(x, 500);
+        orvel::tools::addNoise(x, -50, 5);
+        EXPECT_EQ(detections(x).size(), 1u) << first << " ms";
+    }
+    // A clipped second or third tone is not enough.
+    std::vector<float> x;
+    tone(x, 950, 330, -25);
+    tone(x, 1400, 120, -25);
+    tone(x, 1800, 330, -25);
+    silence(x, 300);
+    tone(x, 950, 330, -25);
+    tone(x, 1400, 330, -25);
+    tone(x, 1800, 120, -25);
+    silence(x, 300);
+    EXPECT_TRUE(detections(x).empty());
+}
+
 TEST(SitDetector, OtherSoundsAreNotInformationTones) {
     auto none = [](const std::vector<float>& x) { return detections(x).empty(); };
     std::vector<float> x;
@@ -82,8 +109,8 @@ TEST(SitDetector, OtherSoundsAreNotInformationTones) {
     EXPECT_TRUE(none(x));
     x.clear();
     tone(x, 950, 330, -10);  // a long gap between the tones
-    silence(x, 500);
     tone(x, 1400, 330, -10);
+    silence(x, 500);
     tone(x, 1800, 330, -10);
     EXPECT_TRUE(none(x));
     x.clear();
@@ -104,4 +131,34 @@ TEST(SitDetector, OtherSoundsAreNotInformationTones) {
         orvel::tools::appendKey(x, b);
     }
     EXPECT_TRUE(none(x));
+}
+
+TEST(SitDetector, NoToneOfAnyShippedPlanNorTheNetworksOtherSoundsIsTakenForThem) {
+    // A number booked unobtainable is never called again: no busy tone,
+    // ring-back or other sound of the simulated networks may pass for the
+    // information tones, at a loud and at a quiet level, from any start.
+    using orvel::sim::Cadence;
+    std::vector<const Cadence*> sounds = {
+        &orvel::sim::musicCadence(),       &orvel::sim::howlerCadence(),
+        &orvel::sim::machineBeepCadence(), &orvel::sim::faxAnswerCadence(),
+        &orvel::sim::faxFlagsCadence(),    &orvel::sim::faxCallingCadence(),
+        &orvel::sim::aonRequestCadence()};
+    for (const auto& plan : orvel::sim::tonePlans()) {
+        sounds.insert(sounds.end(), {&plan.dialTone, &plan.ringBack, &plan.busy, &plan.congestion});
+    }
+    int checked = 0;
+    for (const Cadence* c : sounds) {
+        for (double level : {-5.0, -30.0}) {
+            for (uint32_t seed : {1u, 2u, 3u}) {
+                orvel::sim::TonePlayer p;
+                p.init(c, orvel::sim::toneAmplitude(level), {0.05f, true, seed});
+                std::vector<float> x(8000 * 12, 0.0f);
+                p.process(x.data(), static_cast<int>(x.size()));
+                orvel::tools::addNoise(x, level - 25, seed);
+                EXPECT_TRUE(detections(x).empty()) << c->name << " at " << level << " dBm0";
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GE(checked, 6 * (7 + 4 * 20));
 }

@@ -7,6 +7,8 @@
 
 #include "analysis/signal_processing.h"
 #include "line_signals.h"
+#include "speech.h"
+#include "tones.h"
 
 namespace orvel {
 namespace {
@@ -134,6 +136,78 @@ TEST(CallProgress, AwaitingADialToneVoiceDoesNotPass) {
     for (uint32_t state : Channel::states(ch.listen(s))) {
         EXPECT_EQ(state, LS_SILENCE);
     }
+}
+
+}  // namespace
+}  // namespace orvel
+
+// ---- Machines and music -------------------------------------------------------
+
+namespace orvel {
+namespace {
+
+LineSignal fromSimulator(const sim::Cadence& c, double seconds, double dbm0) {
+    sim::TonePlayer p;
+    p.init(&c, sim::toneAmplitude(dbm0));
+    std::vector<float> x(static_cast<size_t>(seconds * testing::kRate), 0.0f);
+    p.process(x.data(), static_cast<int>(x.size()));
+    LineSignal s;
+    s.noise(0.5);
+    s.samplesFrom(x);
+    return s.noise(0.5);
+}
+
+LineSignal spoken(sim::SpeechBank& bank, const char* voice, const char* text, double gain) {
+    std::vector<float> x;
+    for (int16_t v : *bank.get(voice, text)) {
+        x.push_back(static_cast<float>(v * gain));
+    }
+    LineSignal s;
+    s.noise(0.5);
+    s.samplesFrom(x);
+    return s.noise(0.5);
+}
+
+bool heardMachine(const LineSignal& s, bool playing = false) {
+    Channel ch(CLineStateFilter::kDialled);
+    ch.sp.setSensitivityDb(20);  // the engine's default
+    if (playing) {
+        ch.sp.playOn();
+    }
+    ch.listen(s);
+    return ch.sp.takeMachineTone();
+}
+
+TEST(CallProgress, MachineTonesAreHeardAndNothingElseIs) {
+    for (double dbm0 : {-6.0, -36.0}) {
+        EXPECT_TRUE(heardMachine(fromSimulator(sim::machineBeepCadence(), 0.6, dbm0))) << dbm0;
+        EXPECT_TRUE(heardMachine(fromSimulator(sim::faxAnswerCadence(), 3.5, dbm0))) << dbm0;
+        EXPECT_TRUE(heardMachine(fromSimulator(sim::faxCallingCadence(), 1.0, dbm0))) << dbm0;
+        // The beep comes when the greeting is over, whatever the engine plays.
+        EXPECT_TRUE(heardMachine(fromSimulator(sim::machineBeepCadence(), 0.6, dbm0), true));
+        for (const auto* c : {&sim::busyCadence(), &sim::ringBackCadence(), &sim::musicCadence(),
+                              &sim::aonRequestCadence()}) {
+            EXPECT_FALSE(heardMachine(fromSimulator(*c, 6.0, dbm0))) << c->name << " " << dbm0;
+        }
+    }
+    LineSignal keys;
+    for (char k : {'9', '1', '5', '#'}) {
+        keys.dtmf(k, 0.3).noise(0.1);
+    }
+    EXPECT_FALSE(heardMachine(keys));
+    sim::SpeechBank bank;
+    for (const char* voice : {"ru", "ru+f3", "en-us", "de+f2", "fr-fr"}) {
+        for (double gain : {1.0, 0.05}) {
+            EXPECT_FALSE(
+                heardMachine(spoken(bank, voice, "Алло? Кто это? Hello, who is there?", gain)))
+                << voice << " " << gain;
+        }
+    }
+    // Heard once per call: a new listening period forgets it.
+    Channel ch(CLineStateFilter::kDialled);
+    ch.listen(fromSimulator(sim::machineBeepCadence(), 0.6, -10));
+    ch.sp.startCalibration();
+    EXPECT_FALSE(ch.sp.takeMachineTone());
 }
 
 }  // namespace

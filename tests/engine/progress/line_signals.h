@@ -3,6 +3,7 @@
 // 64 samples at 8000 Hz.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -58,6 +59,16 @@ public:
             if (keys[i] == key) {
                 tone(seconds, low[i / 4], 3000, high[i % 4], 3000);
             }
+        }
+        return *this;
+    }
+
+    // Samples made elsewhere (the simulator's tones, speech), with the same
+    // small line noise added.
+    LineSignal& samplesFrom(const std::vector<float>& x) {
+        for (float v : x) {
+            const double y = v + static_cast<int>(next() % 41) - 20;
+            out_.push_back(static_cast<int16_t>(std::lround(std::clamp(y, -32768.0, 32767.0))));
         }
         return *this;
     }
