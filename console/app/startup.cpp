@@ -38,6 +38,7 @@
 #include "ui/start_window.h"
 #include "ui/text_editor_window.h"
 #include "ui/user_list_model.h"
+#include "ui/write_failure_dialog.h"
 
 namespace orvel {
 namespace {
@@ -118,6 +119,9 @@ int runProgram(const StartOptions& options) {
     // settings file is.
     systemLog().setPath(findFileNoCase(ctx.dirs.program, ctx.names.systemLogFileName()));
     ctx.lineStateLog.setProgramDir(ctx.dirs.program);
+    // A file that cannot be written (a full disk) is told to the operator;
+    // the old file is still there.
+    installWriteFailureDialog();
 
     // 7. The start in the system log.
     WriteSystemLog(T(textProgramStart), 1);

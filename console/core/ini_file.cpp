@@ -2,12 +2,12 @@
 
 #include <SimpleIni.h>
 #include <QFile>
-#include <QSaveFile>
 #include <cctype>
 #include <list>
 #include <string>
 
 #include "core/cp1251.h"
+#include "core/safe_file.h"
 
 namespace orvel {
 
@@ -50,14 +50,7 @@ bool IniFile::save() const {
     std::string out;
     if (d_->ini.Save(out, /*addSignature=*/false) < 0)
         return false;
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(out.data(), qint64(out.size())) != qint64(out.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileSafely(path_, QByteArray(out.data(), qsizetype(out.size())));
 }
 
 bool IniFile::contains(const QString& section, const QString& key) const {

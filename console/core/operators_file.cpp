@@ -4,11 +4,11 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
 #include <cstring>
 
 #include "core/cp1251.h"
+#include "core/safe_file.h"
 #include "util/decrypt.h"
 
 namespace orvel {
@@ -232,23 +232,18 @@ bool loadOperatorsFile(const QString& path, TOperatorsFileContents* contents, QS
 }
 
 bool saveOperatorsFile(const QString& path, const QList<QByteArray>& records, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("Не удаётся записать ") + path + QStringLiteral(": ") +
-                 file.errorString();
-        return false;
-    }
-    // The aside file gets the mode before any byte is in it.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QByteArray bytes;
     for (const QByteArray& r : records) {
-        if (r.size() != kOperatorRecordSize || file.write(r) != r.size()) {
-            file.cancelWriting();
+        if (r.size() != kOperatorRecordSize) {
             *error = QStringLiteral("Ошибка записи ") + path;
             return false;
         }
+        bytes += r;
     }
-    if (!file.commit()) {
-        *error = QStringLiteral("Ошибка записи ") + path + QStringLiteral(": ") + file.errorString();
+    // The aside file gets the mode before any byte is in it.
+    QString why;
+    if (!writeFileSafely(path, bytes, &why, /*ownerOnly=*/true)) {
+        *error = QStringLiteral("Не удаётся записать ") + path + QStringLiteral(": ") + why;
         return false;
     }
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);

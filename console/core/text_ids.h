@@ -527,6 +527,9 @@ enum TextId : int {
     textGroupWriteError,
     textGroupReading,
     textVersionHistory,
+    textCallsInterrupted,
+    textFileNotSaved,
+    textRunWriteFailures,
     kTextCount
 };
 

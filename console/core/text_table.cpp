@@ -543,6 +543,9 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"GroupList", "textGroupWriteError", "Ошибка записи группы абонентов"},
     {"GroupList", "textGroupReading", "Загрузка группы абонентов"},
     {"AboutBox", "textVersionHistory", "История версий"},
+    {"fReport", "textCallsInterrupted", "Прервано сбоем программы: %1"},
+    {"Files", "textFileNotSaved", "Файл не записан: %1 (%2). Прежнее содержимое файла сохранено."},
+    {"Runner", "textRunWriteFailures", "Ошибок записи файлов: %1 (подробности в потоке ошибок)"},
 }};
 
 }  // namespace

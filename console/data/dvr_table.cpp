@@ -4,12 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
-#include <QSaveFile>
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
 
 #include "core/cp1251.h"
+#include "core/safe_file.h"
 
 namespace orvel {
 namespace {
@@ -172,10 +172,7 @@ int TDVRTable::CreateTable(const QStringList& definitions) {
     qToLittleEndian<quint32>(quint32(kDvrHeaderSize + kDvrDescriptorSize * fields + 1),
                              out.data() + 12);
 
-    QSaveFile file(fileName_);
-    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size())
-        return -1;
-    return file.commit() ? 0 : -1;
+    return writeFileSafely(fileName_, out) ? 0 : -1;
 }
 
 int TDVRTable::OpenTable(int scrambled) {
@@ -331,7 +328,14 @@ bool TDVRTable::writeAt(int64_t offset, const void* data, size_t size) {
     if (!isOpen() || readOnly_)
         return false;
     cacheSize_ = 0;
-    return writeFully(fd_, data, size, offset);
+    if (!writeAllowed(fileName_))
+        return false;
+    if (!writeFully(fd_, data, size, offset)) {
+        writeFailed(fileName_, QString::fromLocal8Bit(std::strerror(errno ? errno : EIO)));
+        return false;
+    }
+    writeSucceeded(fileName_);
+    return true;
 }
 
 bool TDVRTable::writeCurrentRecord() {

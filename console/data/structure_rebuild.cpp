@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/safe_file.h"
 #include "data/dvr_table.h"
 #include "data/user_list.h"
 
@@ -64,8 +65,8 @@ RebuildResult rebuildStructure(TUserList& list, const TColumnList& newColumns,
 
     // rename() replaces the table in one step: a reader sees either the old
     // or the new file, never a half-copied one.
-    if (faults.failReplace || std::rename(QFile::encodeName(tmpPath).constData(),
-                                          QFile::encodeName(tablePath).constData()) != 0) {
+    if (faults.failReplace ||
+        !commitAside(tmpPath, tablePath, nullptr, /*keepAsideOnFailure=*/true)) {
         return RebuildResult::ReplaceFailed;
     }
     old.CloseTable();

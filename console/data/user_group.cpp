@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include "core/safe_file.h"
 #include "data/user_list.h"
 
 namespace orvel {
@@ -39,12 +39,10 @@ QList<int> readGroupIds(const QString& path) {
 }
 
 bool writeGroupIds(const QString& path, const QList<int>& ids) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
+    QByteArray bytes;
     for (int id : ids)
-        f.write(QByteArray::number(id) + "\r\n");
-    return f.commit();
+        bytes += QByteArray::number(id) + "\r\n";
+    return writeFileSafely(path, bytes);
 }
 
 TUserGroup::TUserGroup() {

@@ -168,6 +168,7 @@ void TUserList::ClearRunFields() {
     for (auto& it : items_) {
         it.attempts = 0;
         it.lastState = 0;
+        it.interrupted = 0;
     }
 }
 

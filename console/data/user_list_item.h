@@ -93,6 +93,9 @@ struct TUserListItem {
     int64_t notifyTime = 0;
     int32_t attempts = 0;
     uint8_t flags = 0;  // bit 0: number identification seen; bit 2: reset for a repeat
+    // Calls cut by the program's end (a crash or power cut) whose result
+    // never arrived: not counted as attempts.
+    int32_t interrupted = 0;
 
     // One text per table field, in field order.
     QStringList toFieldTexts(int fieldCount) const;

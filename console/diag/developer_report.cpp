@@ -2,11 +2,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <stdexcept>
 
 #include "core/cp1251.h"
 #include "core/file_names.h"
+#include "core/safe_file.h"
 #include "core/texts.h"
 #include "diag/mail_handover.h"
 #include "diag/report_archive.h"
@@ -18,11 +18,7 @@ constexpr int kPercent = 100;
 
 // Written aside and renamed, so a report cut short never leaves half a text.
 bool writeSysInfo(const QString& path, const QString& text) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = cp1251::encode(text);
-    return f.write(bytes) == bytes.size() && f.commit();
+    return writeFileSafely(path, cp1251::encode(text));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/cp1251.h"
+#include "core/safe_file.h"
 
 namespace orvel {
 namespace {
@@ -98,18 +99,23 @@ QString TLineStateLog::currentFile() const {
     return file_;
 }
 
-void TLineStateLog::WriteLineState(int line, const TLineStateRecord& record) {
+bool TLineStateLog::WriteLineState(int line, const TLineStateRecord& record) {
     std::lock_guard lock(mutex_);
     if (file_.isEmpty())
-        return;
+        return false;
     QDir().mkpath(programDir_ + QStringLiteral("/Log"));
-    QFile f(file_);
-    if (!f.open(QIODevice::ReadWrite))
-        return;
     TLineStateRecord r = record;
     r.line = line;
-    f.seek(f.size());
-    f.write(r.toBytes());
+    pending_ += r.toBytes();
+    if (!appendSafely(file_, pending_))
+        return false;
+    pending_.clear();
+    return true;
+}
+
+int TLineStateLog::pendingRecords() const {
+    std::lock_guard lock(mutex_);
+    return int(pending_.size() / kLineStateRecordSize);
 }
 
 }  // namespace orvel

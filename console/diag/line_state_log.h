@@ -41,13 +41,16 @@ public:
     QString currentFile() const;
     static QString fileNameFor(const QDateTime& start);
 
-    // Appends one record; failures are silent. Safe from any thread.
-    void WriteLineState(int line, const TLineStateRecord& record);
+    // Appends one record. A record that cannot be written (a full disk) is
+    // kept and written before the next one. Safe from any thread.
+    bool WriteLineState(int line, const TLineStateRecord& record);
+    int pendingRecords() const;
 
 private:
     mutable std::mutex mutex_;
     QString programDir_;
     QString file_;
+    QByteArray pending_;  // whole records not yet on disk
 };
 
 }  // namespace orvel

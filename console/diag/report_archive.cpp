@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "core/file_names.h"
+#include "core/safe_file.h"
 
 namespace orvel {
 namespace {
@@ -75,9 +76,12 @@ QList<ArchiveEntry> reportArchiveEntries(const QString& programDir, const QStrin
 
 bool writeReportArchive(const QString& zipPath, const QList<ArchiveEntry>& entries,
                         const std::function<void(double)>& progress, QString* error) {
-    QFile::remove(zipPath);
+    // Made beside its name and renamed into place: a failed archive never
+    // replaces the one already there.
+    const QString aside = asidePathFor(zipPath);
+    QFile::remove(aside);
     int code = 0;
-    zip_t* za = zip_open(QFile::encodeName(zipPath).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    zip_t* za = zip_open(QFile::encodeName(aside).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
     if (!za) {
         zip_error_t e;
         zip_error_init_with_code(&e, code);
@@ -108,20 +112,16 @@ bool writeReportArchive(const QString& zipPath, const QList<ArchiveEntry>& entri
         if (error)
             *error = zipError(za);
         zip_discard(za);
-        QFile::remove(zipPath);
+        QFile::remove(aside);
+        writeFailed(zipPath, error ? *error : QString());
         return false;
     }
     if (entries.isEmpty()) {
         // libzip leaves no file for an empty archive; the report still has one.
-        QFile f(zipPath);
         static const char kEmptyZip[22] = {'P', 'K', 5, 6};
-        if (!f.open(QIODevice::WriteOnly) || f.write(kEmptyZip, sizeof kEmptyZip) != 22) {
-            if (error)
-                *error = f.errorString();
-            return false;
-        }
+        return writeFileSafely(zipPath, QByteArray(kEmptyZip, sizeof kEmptyZip), error);
     }
-    return true;
+    return commitAside(aside, zipPath, error);
 }
 
 }  // namespace orvel

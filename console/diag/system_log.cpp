@@ -1,9 +1,10 @@
 #include "diag/system_log.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 
 #include "core/cp1251.h"
+#include "core/safe_file.h"
 
 namespace orvel {
 
@@ -57,15 +58,14 @@ void TSystemLog::WriteSystemLog(const QString& message, int level) {
     std::lock_guard lock(mutex_);
     if (path_.isEmpty())
         return;
-    const QByteArray entry = formatEntry(message, level, clock_());
-    QFile file(path_);
-    if (!file.open(QIODevice::ReadWrite))
+    // An entry that cannot be written waits for the next one (bounded: a
+    // log that stays unwritable must not eat the memory).
+    if (pending_.size() < kSystemLogLimit)
+        pending_ += formatEntry(message, level, clock_());
+    if (!appendSafely(path_, pending_))
         return;
-    if (!file.seek(file.size()) || file.write(entry) != entry.size())
-        return;
-    const qint64 size = file.size();
-    file.close();
-    if (size > kSystemLogLimit)
+    pending_.clear();
+    if (QFileInfo(path_).size() > kSystemLogLimit)
         trimIfNeeded();
 }
 
@@ -82,15 +82,7 @@ void TSystemLog::trimIfNeeded() {
     const qsizetype cr = all.indexOf('\r', all.size() / 2);
     if (cr < 0 || cr + 1 >= all.size())
         return;
-    QSaveFile out(path_);
-    if (!out.open(QIODevice::WriteOnly))
-        return;
-    const QByteArray rest = all.mid(cr + 1);
-    if (out.write(rest) != rest.size()) {
-        out.cancelWriting();
-        return;
-    }
-    out.commit();
+    writeFileSafely(path_, all.mid(cr + 1));
 }
 
 TSystemLog& systemLog() {

@@ -40,6 +40,7 @@ private:
 
     mutable std::mutex mutex_;
     QString path_;
+    QByteArray pending_;  // entries not yet on disk
     QByteArray operator_;
     std::function<QDateTime()> clock_;
 };

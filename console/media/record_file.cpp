@@ -1,7 +1,8 @@
 #include "media/record_file.h"
 
-#include <QSaveFile>
 #include <QtEndian>
+
+#include "core/safe_file.h"
 
 namespace orvel {
 
@@ -92,20 +93,18 @@ bool TRecordFile::finish() {
 }
 
 bool saveMessageWav(const QString& path, const std::vector<int16_t>& samples, QString* error) {
-    QSaveFile file(path);
     const qint64 bytes = qint64(samples.size()) * 2;
+    if (bytes > 0xFFFFFFFFll - kRecordHeaderBytes) {
+        if (error != nullptr)
+            *error = QStringLiteral("файл слишком велик");
+        return false;
+    }
     QByteArray body(reinterpret_cast<const char*>(samples.data()), bytes);
     if (QSysInfo::ByteOrder == QSysInfo::BigEndian) {
         for (qint64 i = 0; i + 1 < bytes; i += 2)
             std::swap(body[i], body[i + 1]);
     }
-    bool ok = bytes <= 0xFFFFFFFFll - kRecordHeaderBytes && file.open(QIODevice::WriteOnly) &&
-              file.write(recordHeader(uint32_t(bytes))) == kRecordHeaderBytes &&
-              file.write(body) == bytes && file.commit();
-    if (!ok && error != nullptr)
-        *error = file.errorString().isEmpty() ? QStringLiteral("файл слишком велик")
-                                              : file.errorString();
-    return ok;
+    return writeFileSafely(path, recordHeader(uint32_t(bytes)) + body, error);
 }
 
 }  // namespace orvel

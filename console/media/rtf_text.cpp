@@ -1,13 +1,13 @@
 #include "media/rtf_text.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <array>
 #include <cctype>
 #include <cstring>
 #include <vector>
 
 #include "core/cp1251.h"
+#include "core/safe_file.h"
 
 namespace orvel {
 
@@ -296,13 +296,7 @@ std::optional<QString> rtfToPlainText(const QByteArray& rtf, QString* error) {
 }
 
 bool saveRtfFile(const QString& path, const QString& text, QString* error) {
-    QSaveFile file(path);
-    const QByteArray bytes = plainTextToRtf(text);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    if (error != nullptr)
-        *error = file.errorString();
-    return false;
+    return writeFileSafely(path, plainTextToRtf(text), error);
 }
 
 std::optional<QString> loadRtfFile(const QString& path, QString* error) {

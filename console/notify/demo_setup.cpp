@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include "core/file_names.h"
 #include "core/operator_rights.h"
 #include "core/operators_admin.h"
+#include "core/safe_file.h"
 #include "data/user_group.h"
 #include "data/user_list.h"
 #include "notify/notify_scheme.h"
@@ -66,8 +66,7 @@ QByteArray chimeWav(int ms) {
 
 namespace {
 bool writeFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
+    return writeFileSafely(path, bytes);
 }
 }  // namespace
 

@@ -53,6 +53,9 @@ public:
     // the dial was made (ms since the epoch).
     bool CallSeenBusy = false;
     qint64 CallStartedMs = 0;
+    // The subscriber's confirmation came while the line was still in the
+    // call: booked at once, so the line's end books nothing more.
+    bool ResultBooked = false;
 
     void Assign(ILineLibrary& lib);
     void Release(ILineLibrary& lib);

@@ -19,6 +19,8 @@ constexpr qint64 kDayMs = 86400000;
 constexpr qint64 kMinuteMs = 60000;
 constexpr int kConfirmMessage = 2;
 constexpr int kMainMessage = 1;
+// The engine's report of a confirmed call, through the result callback.
+constexpr uint32_t kEngineNotifyOk = 1;
 // A line still polled free this long after a dial never took the call.
 constexpr qint64 kCallTakeUpMs = 10000;
 
@@ -287,6 +289,10 @@ void TNotifyRun::PollLines() {
     if (state != lastProgramState_ && state > kStateStarted && observer_)
         observer_->engineFailure(state);
     lastProgramState_ = state;
+    // Read after the states: a confirmation reported before the line ends
+    // is in the queue by the time a poll can see that line free, so it
+    // always belongs to the call the line still holds.
+    bookConfirmations();
     qint64 nowMs = -1;
     for (int i = 0; i < lines_.Count(); ++i) {
         TORVELLine& l = *lines_.Items(i);
@@ -317,7 +323,10 @@ void TNotifyRun::PollLines() {
                 if (!l.CallSeenBusy)
                     l.Result = kStatusNotConfirmed;
                 const TLineRow before = l.Row;
-                finishCall(i, l);
+                if (l.ResultBooked)
+                    endBookedCall(l);
+                else
+                    finishCall(i, l);
                 rowChanged = rowChanged || before.status != l.Row.status ||
                              before.panel != l.Row.panel ||
                              before.controlsVisible != l.Row.controlsVisible;
@@ -327,17 +336,69 @@ void TNotifyRun::PollLines() {
             // exchange cut it and it stays cut): the line may never read free
             // again, so the call ends here as "no line", which is not an
             // attempt, and the subscriber waits for another line.
+            // A confirmation already booked stands: only the line is let go.
             l.Row.number.clear();
             l.Row.name.clear();
-            l.Result = kStatusNoLine;
-            finishCall(i, l);
+            if (l.ResultBooked) {
+                endBookedCall(l);
+            } else {
+                l.Result = kStatusNoLine;
+                finishCall(i, l);
+            }
+            rowChanged = true;
         }
         if (observer_ && rowChanged)
             observer_->lineRowChanged(i, l.Row);
     }
 }
 
+void TNotifyRun::bookConfirmations() {
+    if (!queue_)
+        return;
+    while (const auto r = queue_->pop()) {
+        if (r->result != kEngineNotifyOk)
+            continue;  // the other outcomes are read from the line when it ends
+        for (int i = 0; i < lines_.Count(); ++i) {
+            TORVELLine& l = *lines_.Items(i);
+            if (uint32_t(l.Board) != r->board || uint32_t(l.Channel) != r->channel)
+                continue;
+            if (l.Subscriber && !l.ResultBooked && l.CallSeenBusy) {
+                // Saved now, while the line still hangs up: a power cut in
+                // the seconds before it is free must not call this
+                // subscriber again.
+                l.Result = kStatusNotified;
+                bookResult(i, l);
+                l.ResultBooked = true;
+                if (progressHook_)
+                    progressHook_();
+            }
+            break;
+        }
+    }
+}
+
+void TNotifyRun::endBookedCall(TORVELLine& l) {
+    l.Subscriber = nullptr;
+    l.ResultBooked = false;
+    if (l.Enabled != 1 && l.Assigned)
+        l.Release(lib_);  // switched off during its call
+}
+
+bool TNotifyRun::bookedCallsEnding() const {
+    for (int i = 0; i < lines_.Count(); ++i)
+        if (lines_.Items(i)->ResultBooked)
+            return true;
+    return false;
+}
+
 void TNotifyRun::finishCall(int lineIndex, TORVELLine& l) {
+    bookResult(lineIndex, l);
+    endBookedCall(l);
+    if (progressHook_)
+        progressHook_();
+}
+
+void TNotifyRun::bookResult(int lineIndex, TORVELLine& l) {
     TUserListItem& s = *l.Subscriber;
     s.inCall = 0;
     if (l.Result == kStatusNoLine && s.attempts > 0)
@@ -374,15 +435,10 @@ void TNotifyRun::finishCall(int lineIndex, TORVELLine& l) {
     }
     if (l.AonFlag)
         s.flags |= kFlagAonSeen;
-    l.Subscriber = nullptr;
-    if (l.Enabled != 1 && l.Assigned)
-        l.Release(lib_);  // switched off during its call
     if (observer_) {
         observer_->subscriberChanged(indexOf(&s));
         observer_->callFinished(lineIndex, s);
     }
-    if (progressHook_)
-        progressHook_();
 }
 
 void TNotifyRun::CompletionTest() {
@@ -391,7 +447,8 @@ void TNotifyRun::CompletionTest() {
 
 void TNotifyRun::completionTest(const TRunCounts& c) {
     // Done: notified, or attempts used up and not in a call.
-    bool fin = c.notified + c.failed >= total_;
+    // A confirmation booked early still waits for its line to hang up.
+    bool fin = c.notified + c.failed >= total_ && !bookedCallsEnding();
     if (!fin && end_)
         fin = clock_.now() > *end_;
     if (fin)

@@ -142,6 +142,14 @@ private:
     void finishCall(int lineIndex, TORVELLine& line);
     // The line is down in the middle of a call and may stay so.
     static bool lineDied(const TORVELLine& line);
+    // The subscriber's side of a call's end: result, log record, counters.
+    void bookResult(int lineIndex, TORVELLine& line);
+    // The line's side: free for the next subscriber.
+    void endBookedCall(TORVELLine& line);
+    // Confirmations the engine reported through the result queue, booked
+    // before their lines are free.
+    void bookConfirmations();
+    bool bookedCallsEnding() const;
     void publishRow(int line, TORVELLine& l);
     bool inWindow(const TUserListItem& s) const;
     bool pauseElapsed(const TUserListItem& s) const;

@@ -97,6 +97,8 @@ void TNotifyRun::resetRunFields() {
     std::lock_guard lock(fieldsMutex_);
     floor_ = 0;
     total_ = 0;
+    if (!queue_)
+        queue_ = std::make_unique<TResultQueue>();
     for (int i = 0; i < users_.Count(); ++i) {
         TUserListItem* s = users_.Item(i);
         if (s->mark) {
@@ -111,6 +113,7 @@ void TNotifyRun::assignLines() {
     for (int i = 0; i < lines_.Count(); ++i) {
         TORVELLine& l = *lines_.Items(i);
         l.Subscriber = nullptr;
+        l.ResultBooked = false;
         l.State = 0;
         if (l.Enabled == 1)
             l.Assign(lib_);

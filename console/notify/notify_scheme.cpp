@@ -3,11 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cmath>
 #include <cstring>
 
 #include "core/cp1251.h"
+#include "core/safe_file.h"
 #include "core/texts.h"
 
 namespace orvel {
@@ -109,11 +109,7 @@ bool TNotifyScheme::save(const QString& path, const QString& programDir) const {
     TNotifyScheme stored = *this;
     if (!programDir.isEmpty())
         stored.messageFile = storedMessagePath(messageFile, programDir);
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    f.write(stored.toBytes());
-    return f.commit();
+    return writeFileSafely(path, stored.toBytes());
 }
 
 QString storedMessagePath(const QString& path, const QString& programDir) {

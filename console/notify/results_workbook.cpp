@@ -160,7 +160,13 @@ bool writeResultsWorkbook(const QString& templatePath, const QString& outPath,
         wb.setText(0, row, 3, timeOf(s.lastStateTime), data);
         wb.setNumber(0, row, 4, s.attempts, data);
         wb.setText(0, row, 5, resultText(ok ? kStatusNotified : kStatusNotConfirmed), data);
-        wb.setText(0, row, 6, ok ? QString() : resultText(s.lastState), data);
+        // Calls cut by a crash are not attempts, but the operator sees them.
+        QString detail =
+            ok || (s.lastState == 0 && s.interrupted > 0) ? QString() : resultText(s.lastState);
+        if (s.interrupted > 0)
+            detail += (detail.isEmpty() ? QString() : QStringLiteral("; ")) +
+                      T(textCallsInterrupted).arg(s.interrupted);
+        wb.setText(0, row, 6, detail, data);
         wb.setText(0, row, 7, s.comment.toString(), data);
         ++row;
     }

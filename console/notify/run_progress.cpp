@@ -1,20 +1,22 @@
 #include "notify/run_progress.h"
 
-#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <algorithm>
 
+#include "core/safe_file.h"
 #include "data/user_list.h"
+#include "diag/line_state_log.h"
 
 namespace orvel {
 
 namespace {
 constexpr char kMagic[] = "ORVEL-RUN-PROGRESS 1";
 constexpr qsizetype kMaxFileBytes = 256 * 1024 * 1024;
+constexpr int32_t kNotified = 14;
+constexpr int32_t kMaxInterrupted = 1000000;
 }  // namespace
 
 void TRunProgress::capture(const TUserList& list) {
@@ -22,8 +24,8 @@ void TRunProgress::capture(const TUserList& list) {
     for (int k = 0; k < list.Count(); ++k) {
         const TUserListItem& s = *list.Item(k);
         if (s.mark)
-            entries.push_back(
-                {s.id, s.attempts, s.lastState, s.lastStateTime, s.notifyTime, s.flags});
+            entries.push_back({s.id, s.attempts, s.lastState, s.lastStateTime, s.notifyTime,
+                               s.flags, s.interrupted, s.inCall != 0});
     }
 }
 
@@ -42,7 +44,8 @@ int TRunProgress::apply(TUserList& list) const {
         }
         const TProgressEntry& e = **it;
         s.mark = 1;
-        s.attempts = qMax(0, e.attempts);
+        s.attempts = qMax(0, qMax(0, e.attempts) - (e.inCall ? 1 : 0));
+        s.interrupted = qBound(0, e.interrupted, kMaxInterrupted) + (e.inCall ? 1 : 0);
         s.lastState = e.result;
         s.lastStateTime = e.lastEnd;
         s.notifyTime = e.notifiedAt;
@@ -55,8 +58,48 @@ int TRunProgress::apply(TUserList& list) const {
 int TRunProgress::notifiedCount() const {
     int n = 0;
     for (const auto& e : entries)
-        n += e.result == 14;
+        n += e.result == kNotified;
     return n;
+}
+
+int TRunProgress::reconcile(const QString& lineLogPath, const TUserList& list) {
+    QFile f(lineLogPath);
+    if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxFileBytes)
+        return 0;
+    const QByteArray all = f.readAll();
+    QHash<QString, int> callsOf;  // by name as the log keeps it
+    QHash<QString, int> lastStateOf;
+    for (qsizetype at = 0; at + kLineStateRecordSize <= all.size(); at += kLineStateRecordSize) {
+        const TLineStateRecord r = TLineStateRecord::fromBytes(all.constData() + at);
+        ++callsOf[r.name];
+        lastStateOf[r.name] = r.state;
+    }
+    QHash<int32_t, QString> nameOf;
+    for (int k = 0; k < list.Count(); ++k)
+        nameOf.insert(list.Item(k)->id, list.Item(k)->name.toString().left(40));
+    // Subscribers of one name share the log's records and are never in a
+    // call at the same time: the name's attempts against its records.
+    QHash<QString, qint64> attemptsOf;
+    for (const auto& e : entries)
+        attemptsOf[nameOf.value(e.id)] += qMax(0, e.attempts);
+    const qint64 loggedAt = QFileInfo(f).lastModified().toMSecsSinceEpoch();
+    int taken = 0;
+    for (auto& e : entries) {
+        const QString name = nameOf.value(e.id);
+        if (!e.inCall || name.isEmpty() || callsOf.value(name) < attemptsOf.value(name))
+            continue;
+        e.inCall = false;
+        e.result = lastStateOf.value(name);
+        e.lastEnd = loggedAt;
+        ++taken;
+        if (e.result != kNotified)
+            continue;
+        e.notifiedAt = loggedAt;
+        for (auto& o : entries)
+            if (nameOf.value(o.id) == name)
+                o.result = kNotified;
+    }
+    return taken;
 }
 
 QByteArray TRunProgress::toBytes() const {
@@ -81,7 +124,9 @@ QByteArray TRunProgress::toBytes() const {
     for (const auto& e : entries) {
         out += QByteArray::number(e.id) + '\t' + QByteArray::number(e.attempts) + '\t' +
                QByteArray::number(e.result) + '\t' + QByteArray::number(e.lastEnd) + '\t' +
-               QByteArray::number(e.notifiedAt) + '\t' + QByteArray::number(e.flags) + '\n';
+               QByteArray::number(e.notifiedAt) + '\t' + QByteArray::number(e.flags) + '\t' +
+               QByteArray::number(e.interrupted) + '\t' + QByteArray::number(e.inCall ? 1 : 0) +
+               '\n';
     }
     out += "end\n";
     return out;
@@ -100,13 +145,21 @@ std::optional<TRunProgress> TRunProgress::fromBytes(const QByteArray& bytes) {
             break;
         }
         if (inEntries) {
+            // Six fields in files of older versions, eight since calls cut
+            // by a crash are told apart.
             const QList<QByteArray> f = line.split('\t');
-            if (f.size() != 6)
+            if (f.size() != 6 && f.size() != 8)
                 continue;
-            bool ok[6];
+            bool ok[8] = {true, true, true, true, true, true, true, true};
             TProgressEntry e{f[0].toInt(&ok[0]),      f[1].toInt(&ok[1]),
                              f[2].toInt(&ok[2]),      f[3].toLongLong(&ok[3]),
                              f[4].toLongLong(&ok[4]), uint8_t(f[5].toUInt(&ok[5]))};
+            if (f.size() == 8) {
+                e.interrupted = f[6].toInt(&ok[6]);
+                const int inCall = f[7].toInt(&ok[7]);
+                ok[7] = ok[7] && (inCall == 0 || inCall == 1);
+                e.inCall = inCall == 1;
+            }
             if (std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; }))
                 p.entries.push_back(e);
             continue;
@@ -148,15 +201,7 @@ QString progressPath(const QString& programDir) {
 
 bool saveProgress(const QString& path, const TRunProgress& progress) {
     QDir().mkpath(path.left(path.lastIndexOf(QLatin1Char('/'))));
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    f.write(progress.toBytes());
-    if (!f.flush() || ::fsync(f.handle()) != 0) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    return writeFileSafely(path, progress.toBytes());
 }
 
 std::optional<TRunProgress> loadProgress(const QString& path) {

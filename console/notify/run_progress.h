@@ -22,6 +22,10 @@ struct TProgressEntry {
     qint64 lastEnd = 0;
     qint64 notifiedAt = 0;
     uint8_t flags = 0;
+    int32_t interrupted = 0;  // calls cut by an earlier end of the program
+    // In a call when saved: if the program ends there, the call's result
+    // never arrives and the next start counts it as interrupted.
+    bool inCall = false;
 };
 
 struct TRunProgress {
@@ -37,9 +41,17 @@ struct TRunProgress {
     // Takes the marked subscribers' run fields from the list.
     void capture(const TUserList& list);
     // Marks exactly the recorded subscribers (by ID) and restores their run
-    // fields; nobody is in a call. Returns how many were found.
+    // fields; nobody is in a call. A call that was in progress when the
+    // progress was saved is not an attempt: its result never came, so it
+    // is counted as interrupted instead. Returns how many were found.
     int apply(TUserList& list) const;
     int notifiedCount() const;
+    // A call's result reaches the line-state log a moment before the
+    // progress that books it is saved: a cut in between leaves the call "in
+    // progress" here although its result is in the log. The log decides:
+    // such a call is booked with the result the log gives (`list` names the
+    // entries). Returns how many calls were taken from the log.
+    int reconcile(const QString& lineLogPath, const TUserList& list);
 
     QByteArray toBytes() const;
     // Nothing for a file that is not a progress file; bad lines are skipped.

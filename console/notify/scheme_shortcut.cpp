@@ -1,8 +1,8 @@
 #include "notify/scheme_shortcut.h"
 
 #include <QFile>
-#include <QSaveFile>
 
+#include "core/safe_file.h"
 #include "core/texts.h"
 
 namespace orvel {
@@ -44,11 +44,9 @@ bool writeSchemeShortcut(const QString& desktopDir, const QString& executable,
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     const QString file = desktopDir + QLatin1Char('/') + T(textAlarm) + QStringLiteral(" '") +
                          name + QStringLiteral("'.desktop");
-    QSaveFile f(file);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    f.write(schemeDesktopEntry(executable, programDir, schemeName, T(textAlarmStart)).toUtf8());
-    if (!f.commit())
+    if (!writeFileSafely(
+            file,
+            schemeDesktopEntry(executable, programDir, schemeName, T(textAlarmStart)).toUtf8()))
         return false;
     QFile::setPermissions(file,
                           QFile::permissions(file) | QFileDevice::ExeOwner | QFileDevice::ExeUser);

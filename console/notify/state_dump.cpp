@@ -1,11 +1,11 @@
 #include "notify/state_dump.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QSet>
 #include <cstring>
 
 #include "core/cp1251.h"
+#include "core/safe_file.h"
 #include "data/user_list.h"
 
 namespace orvel {
@@ -58,17 +58,15 @@ TDumpRecord TDumpRecord::fromBytes(const char* r) {
 }
 
 bool SaveStateDump(const QString& path, const TUserList& list) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
+    QByteArray bytes;
     for (int k = 0; k < list.Count(); ++k) {
         const TUserListItem& s = *list.Item(k);
         if (!s.mark)
             continue;
         TDumpRecord d{s.name.toString(), s.phone.toString(), s.attempts, s.lastState};
-        f.write(d.toBytes());
+        bytes += d.toBytes();
     }
-    return f.commit();
+    return writeFileSafely(path, bytes);
 }
 
 bool LoadStateDump(const QString& path, TUserList& list) {

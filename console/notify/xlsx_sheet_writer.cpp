@@ -4,12 +4,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <optional>
 #include <pugixml.hpp>
 #include <string>
+
+#include "core/safe_file.h"
 
 namespace orvel {
 
@@ -344,12 +345,17 @@ bool TXlsxWorkbook::save(const QString& path, QString* error) {
     };
     // libzip writes through its own temporary file; the finished archive is
     // then moved over the target in one rename.
-    const QString aside = path + QStringLiteral(".part");
+    const QString aside = asidePathFor(path);
     QFile::remove(aside);
     {
         QFile f(aside);
-        if (!f.open(QIODevice::WriteOnly) || f.write(template_) != template_.size())
-            return fail(QStringLiteral("cannot write ") + aside);
+        if (!f.open(QIODevice::WriteOnly) || f.write(template_) != template_.size() || !f.flush()) {
+            const QString why = f.errorString();
+            f.close();
+            QFile::remove(aside);
+            writeFailed(path, why);
+            return fail(QStringLiteral("cannot write ") + aside + QStringLiteral(": ") + why);
+        }
     }
     int err = 0;
     zip_t* zip = zip_open(QFile::encodeName(aside).constData(), 0, &err);
@@ -385,15 +391,15 @@ bool TXlsxWorkbook::save(const QString& path, QString* error) {
             zip_set_file_compression(zip, zip_uint64_t(index), ZIP_CM_DEFLATE, 1);
     }
     if (zip_close(zip) != 0) {
+        const QString why = QString::fromUtf8(zip_strerror(zip));
         zip_discard(zip);
         QFile::remove(aside);
-        return fail(QStringLiteral("cannot finish the workbook"));
+        writeFailed(path, why);
+        return fail(QStringLiteral("cannot finish the workbook: ") + why);
     }
-    if (std::rename(QFile::encodeName(aside).constData(), QFile::encodeName(path).constData()) !=
-        0) {
-        QFile::remove(aside);
-        return fail(QStringLiteral("cannot rename to ") + path);
-    }
+    QString why;
+    if (!commitAside(aside, path, &why))
+        return fail(QStringLiteral("cannot write ") + path + QStringLiteral(": ") + why);
     return true;
 }
 

@@ -3,12 +3,18 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <atomic>
+#include <climits>
 #include <csignal>
+#include <memory>
+#include <vector>
 
 #include "core/file_names.h"
 #include "core/program_dirs.h"
+#include "core/safe_file.h"
 #include "core/texts.h"
 #include "notify/demo_setup.h"
 #include "notify/orvel_line_library.h"
@@ -40,6 +46,54 @@ bool readNumber(const QCommandLineParser& p, const QString& name, int lo, int hi
     return true;
 }
 
+// Test hook: writes to files whose name matches one of the comma-separated
+// masks of `spec` ("mask" or "mask:n", n the number of writes that fail)
+// fail as on a full disk.
+bool failWrites(const QString& spec, QTextStream& out) {
+    struct Rule {
+        QRegularExpression name;
+        std::shared_ptr<std::atomic<int>> left;  // null: every write
+    };
+    std::vector<Rule> rules;
+    for (const QString& item : spec.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const qsizetype colon = item.lastIndexOf(QLatin1Char(':'));
+        Rule rule;
+        QString mask = item;
+        if (colon > 0) {
+            bool ok = false;
+            const int count = item.mid(colon + 1).toInt(&ok);
+            if (!ok || count < 0) {
+                out << orvel::T(orvel::textRunBadNumber)
+                           .arg(QStringLiteral("orvel-fail-writes"), item)
+                           .arg(0)
+                           .arg(INT_MAX)
+                    << '\n';
+                return false;
+            }
+            mask = item.left(colon);
+            rule.left = std::make_shared<std::atomic<int>>(count);
+        }
+        rule.name = QRegularExpression(QRegularExpression::wildcardToRegularExpression(mask),
+                                       QRegularExpression::CaseInsensitiveOption);
+        rules.push_back(std::move(rule));
+    }
+    orvel::setWriteFaultHook([rules](const QString& path) {
+        const QString name = QFileInfo(path).fileName();
+        for (const Rule& r : rules) {
+            if (!r.name.match(name).hasMatch())
+                continue;
+            if (!r.left)
+                return true;
+            int n = r.left->load();
+            while (n > 0 && !r.left->compare_exchange_weak(n, n - 1)) {
+            }
+            return n > 0;
+        }
+        return false;
+    });
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,7 +112,8 @@ int main(int argc, char** argv) {
         "Проводит оповещение по схеме через линии каталога программы, без окон.\n"
         "Код завершения: 0 оповещены все, 1 оповещены не все, 2 неверные входные данные,\n"
         "3 сбой библиотеки линий, 4 остановлено (продолжится при следующем запуске),\n"
-        "5 есть незаконченное оповещение (нужно --continue или --fresh)."));
+        "5 есть незаконченное оповещение (нужно --continue или --fresh),\n"
+        "6 не удалось записать некоторые файлы (названы в потоке ошибок)."));
     p.addHelpOption();
     p.addOption({{QStringLiteral("d"), QStringLiteral("dir")},
                  QStringLiteral("Каталог программы."), QStringLiteral("каталог")});
@@ -83,6 +138,11 @@ int main(int argc, char** argv) {
     p.addOption({QStringLiteral("plan"),
                  QStringLiteral("Показать, когда закончится оповещение и скольких оно "
                                 "достигнет, никого не вызывая.")});
+    p.addOption({QStringLiteral("orvel-fail-writes"),
+                 QStringLiteral("Для проверок: записи в файлы с этими именами (маски через "
+                                "запятую) не удаются, как на заполненном диске; \"имя:n\" - "
+                                "только первые n."),
+                 QStringLiteral("имя[:n],...")});
     p.addOption({QStringLiteral("orvel-die-after-calls"),
                  QStringLiteral("Для проверок: аварийно завершиться после n вызовов."),
                  QStringLiteral("n")});
@@ -126,6 +186,17 @@ int main(int argc, char** argv) {
         out << "--continue, --fresh?\n\n" << p.helpText();
         return orvel::kExitBadInput;
     }
+
+    if (p.isSet(QStringLiteral("orvel-fail-writes")) &&
+        !failWrites(p.value(QStringLiteral("orvel-fail-writes")), out))
+        return orvel::kExitBadInput;
+    // A file that cannot be written is named at once on standard error; the
+    // run goes on and the exit status tells at the end.
+    orvel::setWriteFailureReporter([](const QString& path, const QString& error) {
+        QTextStream err(stderr);
+        err << orvel::T(orvel::textFileNotSaved).arg(path, error) << '\n';
+        err.flush();
+    });
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);

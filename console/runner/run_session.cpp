@@ -11,6 +11,7 @@
 
 #include "core/confirm_methods.h"
 #include "core/file_names.h"
+#include "core/safe_file.h"
 #include "core/settings_manager.h"
 #include "core/texts.h"
 #include "data/user_group.h"
@@ -133,6 +134,7 @@ QString schemePath(const QString& schemeDir, const QString& scheme) {
 
 int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
                const std::function<bool()>& stopRequested) {
+    const int failuresBefore = writeFailureCount();
     const QString dir = withoutTrailingDelimiter(o.programDir);
     if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
         out << T(textRunNoProgramDir).arg(o.programDir) << '\n';
@@ -179,6 +181,8 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
     QString sortCaption;  // the scheme's sort column, named in the workbook
     if (unfinished) {
         progress = *unfinished;
+        progress.reconcile(
+            lineLog.fileNameFor(progress.start).prepend(dir + QStringLiteral("/Log/")), users);
         const auto scheme = TNotifyScheme::load(progress.scheme, dir);
         if (scheme && scheme->sortIndex >= 0 && scheme->sortIndex < users.columns().Count())
             sortCaption = users.columns().Item(scheme->sortIndex).name;
@@ -293,6 +297,7 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
     });
 
     int exitCode = kExitAllNotified;
+    bool resultsKept = true;  // every round's workbook written
     const QDateTime sessionStart = QDateTime::currentDateTime();
     for (int round = 0;; ++round) {
         observer.reset();
@@ -345,8 +350,10 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
             out << T(textRunNoTemplate) << '\n';
         else if (writeResultsWorkbook(tpl, book, users, in, &error))
             out << T(textRunResults).arg(book) << '\n';
-        else
+        else {
             out << T(textRunResultsNotWritten).arg(error) << '\n';
+            resultsKept = false;
+        }
         out << T(textAlarmCompleted) << ". " << T(textNotAlarmedAbonents) << ": " << notNotified
             << '\n';
         printThroughput(out, observer.calls(), sessionStart, lines.Count());
@@ -359,8 +366,20 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
         run.settings().resumeStart.reset();
     }
     // The run is over and its results are saved: nothing left to continue.
-    QFile::remove(progressFile);
+    // Without its workbook the progress stays: a later --continue finds
+    // everyone done and writes the workbook then.
+    if (resultsKept) {
+        QFile::remove(progressFile);
+    } else {
+        progress.capture(users);
+        progress.start = run.startTime();
+        saveProgress(progressFile, progress);
+    }
     lib.ShutdownDll();
+    if (writeFailureCount() > failuresBefore) {
+        out << T(textRunWriteFailures).arg(writeFailureCount() - failuresBefore) << '\n';
+        return kExitWriteFailed;
+    }
     return exitCode;
 }
 

@@ -38,6 +38,9 @@ enum SessionExit : int {
     // A scheme was asked for while an unfinished run waits: neither is
     // chosen silently (--continue or --fresh decides).
     kExitUnfinishedRun = 5,
+    // The run went on, but some file could not be written (a full disk):
+    // each is named on standard error.
+    kExitWriteFailed = 6,
 };
 
 // Runs the session to its end; `stopRequested` is polled while the run goes

@@ -10,6 +10,7 @@
 
 #include "core/file_names.h"
 #include "core/texts.h"
+#include "diag/line_state_log.h"
 #include "diag/system_log.h"
 #include "notify/notify_scheme.h"
 #include "notify/results_workbook.h"
@@ -290,7 +291,11 @@ bool TNotifyController::offerUnfinished() {
                               kKindInformation);
         return false;
     }
-    p->apply(ctx_.users);
+    TRunProgress continued = *p;
+    continued.reconcile(
+        ctx_.dirs.program + QStringLiteral("/Log/") + TLineStateLog::fileNameFor(continued.start),
+        ctx_.users);
+    continued.apply(ctx_.users);
     if (!PrepareRun())
         return false;
     TNotifyScheme s;

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/safe_file.h"
 #include "core/texts.h"
 #include "media/message_check.h"
 #include "media/message_levels.h"
@@ -36,19 +37,16 @@ void showError(const QString& text) {
 // Copies `from` over `to` through a file beside it, so that a failed copy
 // never leaves half a message under the chosen name.
 bool copyOver(const QString& from, const QString& to, QString* error) {
-    const QString aside = to + QStringLiteral(".part");
+    const QString aside = asidePathFor(to);
     QFile::remove(aside);
     QFile source(from);
     if (!source.copy(aside)) {
         *error = source.errorString();
-        return false;
-    }
-    if (std::rename(QFile::encodeName(aside).constData(), QFile::encodeName(to).constData()) != 0) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
         QFile::remove(aside);
+        writeFailed(to, *error);
         return false;
     }
-    return true;
+    return commitAside(aside, to, error);
 }
 
 }  // namespace

@@ -9,13 +9,13 @@
 #include <QHeaderView>
 #include <QPrinter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "core/safe_file.h"
 #include "core/settings_id.h"
 #include "core/texts.h"
 #include "diag/system_log.h"
@@ -281,11 +281,7 @@ bool TNotifyReport::saveTo(const QString& path) {
     QFile in(fileName_);
     if (fileName_.isEmpty() || !in.open(QIODevice::ReadOnly))
         return false;
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    out.write(in.readAll());
-    return out.commit();
+    return writeFileSafely(path, in.readAll());
 }
 
 void TNotifyReport::saveAs() {
