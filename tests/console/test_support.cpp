@@ -1,7 +1,10 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <memory>
 
 #include "core/cp1251.h"
@@ -35,6 +38,18 @@ QByteArray readAll(const QString& path) {
 bool writeAll(const QString& path, const QByteArray& data) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+bool copyTree(const QString& from, const QString& to) {
+    QDirIterator it(from, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString src = it.next();
+        const QString dst = to + src.mid(from.size());
+        QDir().mkpath(QFileInfo(dst).path());
+        if (!QFile::copy(src, dst))
+            return false;
+    }
+    return true;
 }
 
 QByteArray cp(const QString& text) {

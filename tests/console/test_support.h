@@ -15,6 +15,8 @@ bool writeAll(const QString& path, const QByteArray& data);
 QByteArray cp(const QString& text);
 // The project's data directory (shipped files).
 QString shippedDataDir();
+// Copies every file under `from` to the same place under `to`.
+bool copyTree(const QString& from, const QString& to);
 
 }  // namespace orvel::test
 

@@ -59,18 +59,6 @@ QByteArray simulatorConfig() {
     return ini;
 }
 
-bool copyTree(const QString& from, const QString& to) {
-    QDirIterator it(from, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString src = it.next();
-        const QString dst = to + src.mid(from.size());
-        QDir().mkpath(QFileInfo(dst).path());
-        if (!QFile::copy(src, dst))
-            return false;
-    }
-    return true;
-}
-
 int subscriberCount() {
     const int n = qEnvironmentVariableIntValue("ORVEL_CAPACITY_SUBSCRIBERS");
     return n > 0 ? n : 360;

@@ -31,18 +31,6 @@ namespace {
 
 constexpr int kMaxAttempts = 2;  // the demo scheme's
 
-bool copyTree(const QString& from, const QString& to) {
-    QDirIterator it(from, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString src = it.next();
-        const QString dst = to + src.mid(from.size());
-        QDir().mkpath(QFileInfo(dst).path());
-        if (!QFile::copy(src, dst))
-            return false;
-    }
-    return true;
-}
-
 struct Demo {
     QTemporaryDir tmp;
     QString dir;

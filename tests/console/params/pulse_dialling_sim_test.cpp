@@ -24,18 +24,6 @@
 namespace orvel::test {
 namespace {
 
-bool copyTree(const QString& from, const QString& to) {
-    QDirIterator it(from, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString src = it.next();
-        const QString dst = to + src.mid(from.size());
-        QDir().mkpath(QFileInfo(dst).path());
-        if (!QFile::copy(src, dst))
-            return false;
-    }
-    return true;
-}
-
 // The digits the exchange heard on board 0 line 0, and how.
 QString heard(const QString& log, const char* how) {
     QString digits;
