@@ -13,10 +13,15 @@
 //                    and then, and a busy subscriber booked unobtainable is
 //                    never called again.
 //   TonePlan=default the exchanges' tone plan, which brings the rule base
-//                    that tells busy from ring-back: "default" (425 Hz and
-//                    the other single-frequency plans, orvel.fis) or "gb"
-//                    (double ring-back of Great Britain, Australia, New
-//                    Zealand, orvel_gb.fis). The file lies beside orvel.fis.
+//                    that tells busy from ring-back and the band its tones
+//                    lie in: "default" (425 Hz and the other single-frequency
+//                    plans, orvel.fis, 350..500 Hz), "gb" (double ring-back
+//                    of Great Britain, Australia, New Zealand, orvel_gb.fis),
+//                    "us" or "ca" (North America: 440+480 Hz ring-back,
+//                    480+620 Hz busy, orvel_us.fis, 350..650 Hz, no 500 Hz
+//                    caller-number request), "in" (India: 400+425 Hz beating
+//                    double ring-back, 0.75 s busy, orvel_in.fis). The file
+//                    lies beside orvel.fis.
 #pragma once
 
 #include <string>
@@ -28,11 +33,18 @@ inline constexpr const char* kLineSettingsFile = "orvelline.ini";
 struct TonePlanEntry {
     const char* code;
     const char* ruleBase;  // file name in the program directory
+    int bandLowHz = 350;   // where the plan's ring-back and busy tones lie
+    int bandHighHz = 500;
+    unsigned levelHoldFrames = 1;  // 5 (40 ms) for tones that beat at 25 Hz
+    bool aonTest = true;           // false where the plan's tones sit at 480 Hz
 };
 // The plans the engine knows; the first is the default.
 inline constexpr TonePlanEntry kTonePlans[] = {
     {"default", "orvel.fis"},
     {"gb", "orvel_gb.fis"},
+    {"us", "orvel_us.fis", 350, 650, 1, false},
+    {"ca", "orvel_us.fis", 350, 650, 1, false},
+    {"in", "orvel_in.fis", 350, 500, 5, true},
 };
 
 struct LineSettings {
