@@ -22,10 +22,11 @@ int main(int argc, char** argv) {
             profile = tools::toneProfileOf(plan);
         }
     }
-    std::printf("rule base %s, band %d..%d Hz, level held %u frames, caller-number test %s;\n"
-                "each cell: heard as (R ring-back, B busy, - neither) over 3 starts\n",
-                fis.c_str(), profile.bandLowHz, profile.bandHighHz, profile.levelHoldFrames,
-                profile.aonTest ? "on" : "off");
+    std::printf(
+        "rule base %s, band %d..%d Hz, level held %u frames, caller-number test %s;\n"
+        "each cell: heard as (R ring-back, B busy, - neither) over 3 starts\n",
+        fis.c_str(), profile.bandLowHz, profile.bandHighHz, profile.levelHoldFrames,
+        profile.aonTest ? "on" : "off");
     std::printf("%-5s %-22s  %-12s %-12s  %-12s %-12s\n", "plan", "ring-back / busy", "ring -5",
                 "ring -35", "busy -5", "busy -35");
     int right = 0, cells = 0;
@@ -39,7 +40,8 @@ int main(int argc, char** argv) {
             for (double dbm0 : {-5.0, -35.0}) {
                 std::string cell;
                 for (uint32_t seed : {1u, 2u, 3u}) {
-                    const char v = tools::toneVerdict(tools::toneReports(fis, profile, *c, dbm0, seed));
+                    const char v =
+                        tools::toneVerdict(tools::toneReports(fis, profile, *c, dbm0, seed));
                     cell += v;
                     right += v == (c == &plan.ringBack ? 'R' : 'B') ? 1 : 0;
                     ++cells;

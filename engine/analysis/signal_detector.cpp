@@ -220,7 +220,8 @@ uint32_t CSignalDetector::classify(const DetectorFrame& f) {
 
     // Evidence of the 500 Hz caller-identification request: a sharp peak.
     const auto mean = static_cast<int16_t>(f.meanMagnitude);
-    if (profile_.aonTest && sound && f.frequency >= kAonLowHz && f.frequency <= kAonHighHz && mean != 0) {
+    if (profile_.aonTest && sound && f.frequency >= kAonLowHz && f.frequency <= kAonHighHz &&
+        mean != 0) {
         const int r = static_cast<int16_t>(f.level / mean);
         if (r >= kAonStrongRatio) {
             aonScore_ += 2;

@@ -69,9 +69,9 @@ int count(const std::vector<uint32_t>& reports, uint32_t state) {
     return static_cast<int>(std::count(reports.begin(), reports.end(), state));
 }
 
-const std::set<std::string> kSingleFrequency = {
-    "ru", "by", "ua", "kz", "de", "at", "ch", "nl", "be", "fr", "it", "es",
-    "pl", "cz", "se", "no", "dk", "fi", "br", "cn", "tr", "il", "jp"};
+const std::set<std::string> kSingleFrequency = {"ru", "by", "ua", "kz", "de", "at", "ch", "nl",
+                                                "be", "fr", "it", "es", "pl", "cz", "se", "no",
+                                                "dk", "fi", "br", "cn", "tr", "il", "jp"};
 
 }  // namespace
 
@@ -128,8 +128,8 @@ TEST(EngineTonePlans, IndiaHearsItsBeatingRingBackOnlyWithTheLevelHeld) {
     ToneProfile unheld = tools::toneProfileOf(enginePlan("in"));
     unheld.levelHoldFrames = 1;
     for (double dbm0 : {-5.0, -35.0}) {
-        const auto held = tools::toneReports(fis, tools::toneProfileOf(enginePlan("in")), ring,
-                                             dbm0, 1);
+        const auto held =
+            tools::toneReports(fis, tools::toneProfileOf(enginePlan("in")), ring, dbm0, 1);
         EXPECT_EQ(count(held, LS_SILENCE) + count(held, LS_VOICE), 0) << dbm0;
         EXPECT_GT(count(held, LS_RING_BACK_TONE), 5) << dbm0;
         EXPECT_GT(count(tools::toneReports(fis, unheld, ring, dbm0, 1), LS_SILENCE), 5) << dbm0;
