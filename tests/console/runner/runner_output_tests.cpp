@@ -71,7 +71,6 @@ TEST(RunnerOutput, AnUnobtainableNumberIsNamedSoAndNotCalledAgain) {
     FakeLineLibrary lib({12});
     lib.defaultResult = kStatusBusy;  // every other number is retried
     lib.plan["108"] = kStatusUnobtainable;
-    lib.callPolls = 1;
     TSessionOptions o;
     o.programDir = tmp.path();
     o.scheme = kDemoScheme;  // two attempts
