@@ -41,8 +41,8 @@ struct TonePlanEntry {
 inline constexpr TonePlanEntry kTonePlans[] = {
     {"default", "orvel.fis", 350, 500, 3, true},
     {"gb", "orvel_gb.fis", 350, 500, 3, true},
-    {"us", "orvel_us.fis", 350, 650, 4, false},
-    {"ca", "orvel_us.fis", 350, 650, 4, false},
+    {"us", "orvel_us.fis", 350, 650, 1, false},
+    {"ca", "orvel_us.fis", 350, 650, 1, false},
     {"in", "orvel_in.fis", 350, 500, 5, true},
 };
 
