@@ -1,9 +1,10 @@
 #include "core/settings_manager.h"
 
 #include <sys/stat.h>
+#include <time.h>
 #include <QFile>
+#include <algorithm>
 #include <optional>
-#include <tuple>
 
 #include "core/ini_file.h"
 #include "core/safe_file.h"
@@ -15,14 +16,36 @@ constexpr int kMaxValueChars = 1024;
 
 // What tells a changed file from the one read: any writer, ours (a new file
 // renamed over) or an editor's (in place, a new time of change), alters one.
-using FileStamp = std::tuple<dev_t, ino_t, off_t, long, long, long, long>;
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec changed{};   // modification
+    timespec statusAt{};  // status change
+    bool operator==(const FileStamp& o) const {
+        return device == o.device && inode == o.inode && size == o.size &&
+               changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec &&
+               statusAt.tv_sec == o.statusAt.tv_sec && statusAt.tv_nsec == o.statusAt.tv_nsec;
+    }
+};
 
 std::optional<FileStamp> stampOf(const QString& path) {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;
-    return FileStamp{st.st_dev,          st.st_ino,          st.st_size,         st.st_mtim.tv_sec,
-                     st.st_mtim.tv_nsec, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+    return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+// File times advance in clock ticks: a file changed in place within the
+// tick of the read would keep its stamp. A stamp this recent is not trusted;
+// such a file is read again until it has settled.
+bool settled(const std::optional<FileStamp>& stamp) {
+    if (!stamp)
+        return true;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const auto ms = [](const timespec& t) { return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000; };
+    return ms(now) - std::max(ms(stamp->changed), ms(stamp->statusAt)) > 100;
 }
 
 }  // namespace
@@ -32,14 +55,15 @@ std::optional<FileStamp> stampOf(const QString& path) {
 struct SettingsManager::Cache {
     std::unique_ptr<IniFile> ini;
     std::optional<FileStamp> stamp;
-    bool existed = false;
+    bool trusted = false;  // the stamp had settled when the file was read
 
     // The file's current content, parsed only when it changed since; null
     // when it cannot be read (`error` says why).
     IniFile* current(const QString& path, QString* error = nullptr) {
         const std::optional<FileStamp> now = stampOf(path);
-        if (ini && ini->path() == path && existed == now.has_value() && stamp == now)
+        if (ini && trusted && ini->path() == path && stamp == now)
             return ini.get();
+        const bool steady = settled(now);
         auto fresh = std::make_unique<IniFile>(path);
         if (!fresh->load()) {
             if (error)
@@ -48,18 +72,14 @@ struct SettingsManager::Cache {
             return nullptr;
         }
         ini = std::move(fresh);
-        existed = now.has_value();
         stamp = now;
+        trusted = steady;
         return ini.get();
     }
 
-    // After our own save: the parsed content is the file's.
-    void saved(const QString& path) {
-        stamp = stampOf(path);
-        existed = stamp.has_value();
-        if (!existed)
-            ini.reset();
-    }
+    // After our own save the parsed content is the file's, but its stamp is
+    // too recent to be trusted: the next read parses it again.
+    void saved() { trusted = false; }
 };
 
 SettingsManager::SettingsManager(QString path)
@@ -141,7 +161,7 @@ void SettingsManager::writeValue(const QString& section, const QString& key, con
     }
     ini->setValue(section, key, value);
     if (ini->save())
-        cache_->saved(path_);
+        cache_->saved();
     else
         cache_->ini.reset();  // the file keeps its old content: read it again
 }
@@ -202,7 +222,7 @@ void SettingsManager::WriteObjectSettings(TSettingsID id, int index,
     for (const auto& [key, value] : properties)
         ini->setValue(section, key, value);
     if (ini->save())
-        cache_->saved(path_);
+        cache_->saved();
     else
         cache_->ini.reset();
 }
