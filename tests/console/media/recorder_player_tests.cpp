@@ -164,8 +164,9 @@ TEST(RecordFile, FailedWritesLoseNothingAndAreReportedOnce) {
             QFile g(path);
             return g.open(QIODevice::ReadOnly) ? g.readAll() : QByteArray();
         }();
-        return all.size() < kRecordHeaderBytes ? -1
-                                               : qint64(qFromLittleEndian<quint32>(all.constData() + 54));
+        return all.size() < kRecordHeaderBytes
+                   ? -1
+                   : qint64(qFromLittleEndian<quint32>(all.constData() + 54));
     };
 
     TRecordFile file;

@@ -177,8 +177,8 @@ TEST_F(MessageWindows, DiskFullWhileRecordingKeepsWhatWasRecordedAndSaysWhatIsMi
     recorder.show();
     QTest::mouseClick(recorder.recordButton(), Qt::LeftButton);
     // Two seconds reach the disk, then it is full.
-    ASSERT_TRUE(waitFor([&] { return QFile(tmp).size() >= 58 + 4 * TWaveCapture::kBufferBytes; },
-                        8000));
+    ASSERT_TRUE(
+        waitFor([&] { return QFile(tmp).size() >= 58 + 4 * TWaveCapture::kBufferBytes; }, 8000));
     full = true;
     const qint64 written = QFile(tmp).size();
     QTest::qWait(1200);
