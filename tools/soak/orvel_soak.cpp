@@ -254,7 +254,6 @@ int main(int argc, char** argv) {
         return 3;
     const bool sound = missingBooked == 0 && t.calls > 0 &&
                        atEnd.descriptors <= afterFirst.descriptors &&
-                       atEnd.threads <= afterFirst.threads &&
-                       (maxGrowth < 0 || grown <= maxGrowth);
+                       atEnd.threads <= afterFirst.threads && (maxGrowth < 0 || grown <= maxGrowth);
     return sound ? 0 : 1;
 }

@@ -15,7 +15,7 @@ struct TProcessFigures {
     long heapInUseKb = 0;  // what the allocator has handed out and not had back
     int descriptors = 0;
     int threads = 0;
-    double userSeconds = 0;    // processor time of the whole process so far
+    double userSeconds = 0;  // processor time of the whole process so far
     double systemSeconds = 0;
     double loadAverage[3] = {0, 0, 0};  // the machine's, over 1, 5 and 15 minutes
 };
