@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     p.addOption({QStringLiteral("max-growth"),
                  QStringLiteral("Fail when resident memory grew more than this many per cent "
                                 "from after the first run to the end (default: not judged)."),
-                 QStringLiteral("percent"), QStringLiteral("-1")});
+                 QStringLiteral("percent")});
     p.addOption({QStringLiteral("verbose"),
                  QStringLiteral("Every line's states into soak.log, not only the counters.")});
     p.addOption({QStringLiteral("seed"), QStringLiteral("Seed of the listening."),
@@ -139,8 +139,9 @@ int main(int argc, char** argv) {
     if (!number("minutes", 0, 100000, minutes) || !number("subscribers", 1, 100000, subscribers) ||
         !number("attempts", 1, 99, attempts) || !number("min-runs", 1, 100000, minRuns) ||
         !number("seed", 0, 1 << 30, seed) || !number("boards", 1, 10, boards) ||
-        !number("max-growth", -1, 1000, maxGrowth))
+        (p.isSet(QStringLiteral("max-growth")) && !number("max-growth", 0, 1000, maxGrowth)))
         return 2;
+    const bool judgeGrowth = p.isSet(QStringLiteral("max-growth"));
 
     QTemporaryDir temp;
     soak::TSoakDirectory d;
@@ -256,6 +257,6 @@ int main(int argc, char** argv) {
         return 3;
     const bool sound = missingBooked == 0 && t.calls > 0 &&
                        atEnd.descriptors <= afterFirst.descriptors &&
-                       atEnd.threads <= afterFirst.threads && (maxGrowth < 0 || grown <= maxGrowth);
+                       atEnd.threads <= afterFirst.threads && (!judgeGrowth || grown <= maxGrowth);
     return sound ? 0 : 1;
 }
