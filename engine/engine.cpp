@@ -182,6 +182,7 @@ bool COrvelEngine::bringUpBoard(uint32_t d, const std::string& name, const std::
         analyzer->setConfirmGuard(lineSettings_.confirmGuard);
         analyzer->setSitDetect(lineSettings_.sitDetect);
         analyzer->processing().setSensitivityDb(lineSettings_.sensitivityDb);
+        analyzer->processing().setMusicDetect(lineSettings_.musicDetect);
         device->setChannelGain(k, 1, false);
     }
     tasks_.treshold->PrepareDevice(d);

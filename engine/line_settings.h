@@ -12,6 +12,9 @@
 //                    simulated exchange a busy tone was taken for them now
 //                    and then, and a busy subscriber booked unobtainable is
 //                    never called again.
+//   MusicDetect=1    music that the network plays instead of ring-back is
+//                    no answer (0: every voice report answers as it does
+//                    without the music detector)
 //   TonePlan=default the exchanges' tone plan, which brings the rule base
 //                    that tells busy from ring-back: "default" (425 Hz and
 //                    the other single-frequency plans, orvel.fis) or "gb"
@@ -39,6 +42,7 @@ struct LineSettings {
     bool confirmGuard = true;
     double sensitivityDb = 20.0;
     bool sitDetect = false;
+    bool musicDetect = true;
     const TonePlanEntry* tonePlan = &kTonePlans[0];
 };
 

@@ -42,6 +42,7 @@ struct Options {
     std::string dataDir = ORVEL_DATA_DIR;
     std::string log;
     bool guard = true;
+    bool music = true;
     std::string tonePlan;       // the engine's tone plan; empty: its default
     double sensitivityDb = -1;  // < 0: the engine's default
     bool speechMessages = true;
@@ -63,6 +64,7 @@ void usage(const char* program) {
                  "  --loss LO,HI     line loss range in dB (default 0,30)\n"
                  "  --no-echo        no hybrid echo of the engine's own output\n"
                  "  --no-guard       switch the engine's confirmation guard off\n"
+                 "  --no-music       switch the engine's music detector off\n"
                  "  --engine-plan P  the engine's tone plan (default, gb)\n"
                  "  --sensitivity DB the engine's line sensitivity (0..30 dB)\n"
                  "  --tone-messages  plain tones as message and prompt instead of speech\n"
@@ -153,6 +155,8 @@ bool parse(int argc, char** argv, Options& o) {
             ++i;
         } else if (a == "--no-guard") {
             o.guard = false;
+        } else if (a == "--no-music") {
+            o.music = false;
         } else if (a == "--tone-messages") {
             o.speechMessages = false;
         } else if (a == "--data") {
@@ -305,7 +309,8 @@ int main(int argc, char** argv) {
     }
     {
         std::ofstream settings(dir / "orvelline.ini");
-        settings << "[Line]\nConfirmGuard=" << (o.guard ? 1 : 0) << "\nSitDetect=1\n";
+        settings << "[Line]\nConfirmGuard=" << (o.guard ? 1 : 0) << "\nSitDetect=1\n"
+                 << "MusicDetect=" << (o.music ? 1 : 0) << "\n";
         if (!o.tonePlan.empty()) {
             settings << "TonePlan=" << o.tonePlan << "\n";
         }
@@ -372,10 +377,10 @@ int main(int argc, char** argv) {
     }
     std::printf(
         "corpus: %zu calls, seed %u, %zu lines, plans %zu, loss %.0f..%.0f dB, echo %s, "
-        "guard %s, %s messages\n",
+        "guard %s, music detector %s, %s messages\n",
         corpus.calls.size(), o.corpus.seed, lines.size(), o.corpus.plans.size(), o.corpus.minLossDb,
         o.corpus.maxLossDb, o.corpus.echo ? "on" : "off", o.guard ? "on" : "off",
-        spoken ? "spoken" : "tone");
+        o.music ? "on" : "off", spoken ? "spoken" : "tone");
     std::fflush(stdout);
 
     std::vector<int> booked(corpus.calls.size(), -2);  // -2: not ended
