@@ -118,11 +118,13 @@ bool CSignalProcessing::activeFrame(const int16_t* samples, std::size_t count, u
 
     // Also while the engine plays: a machine beeps when its greeting is over,
     // whatever it hears. The echo of a spoken message makes no steady tone.
+    // The band's upper end is not searched: up to 1000 Hz takes in the bin
+    // of the 941 Hz row tone.
     const BandFeatures m =
         voice_.features(CMachineToneDetector::kLowHz, CMachineToneDetector::kHighHz);
     const BandFeatures other = m.frequency < CMachineToneDetector::kDtmfGroupSplitHz
                                    ? voice_.features(1150, 1700)  // DTMF column tones
-                                   : voice_.features(650, 960);   // DTMF row tones
+                                   : voice_.features(650, 1000);  // DTMF row tones
     machineTone_ = machine_.process(m.level, m.frequency, other.level, frame.meanMagnitude,
                                     frame.presenceThreshold) ||
                    machineTone_;
