@@ -22,10 +22,11 @@ public:
     static constexpr int kMinFrames = 20;        // 160 ms of 8-ms frames
     static constexpr int kPeakToMean = 10;       // peak ÷ mean magnitude of the spectrum
     static constexpr int kFrequencyStepHz = 70;  // a bin and a little between frames
-    // Frames in a row that may fail the test inside a tone: the echo of the
-    // engine's own message, heard while it plays, now and then outweighs a
-    // beep that comes from far away.
-    static constexpr int kMaxGapFrames = 3;
+    // Frames in a row (80 ms) that may fail the test inside a tone: the echo
+    // of the engine's own message, heard while it plays, now and then
+    // outweighs a beep that comes from far away. The frames that pass must
+    // still hold one frequency.
+    static constexpr int kMaxGapFrames = 10;
 
     void reset();
     // A DTMF key has its second tone in the other group: below this
