@@ -183,6 +183,9 @@ bool COrvelEngine::bringUpBoard(uint32_t d, const std::string& name, const std::
         analyzer->setSitDetect(lineSettings_.sitDetect);
         analyzer->processing().setSensitivityDb(lineSettings_.sensitivityDb);
         analyzer->processing().setMusicDetect(lineSettings_.musicDetect);
+        const TonePlanEntry& plan = *lineSettings_.tonePlan;
+        analyzer->processing().setToneProfile(
+            {plan.bandLowHz, plan.bandHighHz, plan.levelHoldFrames, plan.aonTest});
         device->setChannelGain(k, 1, false);
     }
     tasks_.treshold->PrepareDevice(d);

@@ -91,6 +91,12 @@ bool CSignalProcessing::calibrationFrame(const int16_t* samples, std::size_t cou
     return frameCounter_ >= kCalibrationFrames;
 }
 
+void CSignalProcessing::setToneProfile(const ToneProfile& profile) {
+    Guard guard(lock_);
+    detector_.setToneProfile(profile);
+    detector_.reset();
+}
+
 void CSignalProcessing::setSensitivityDb(double db) {
     Guard guard(lock_);
     presenceScale_ = std::pow(10.0, -std::clamp(db, 0.0, 30.0) / 20.0);
@@ -118,8 +124,8 @@ bool CSignalProcessing::activeFrame(const int16_t* samples, std::size_t count, u
 
     // Also while the engine plays: a machine beeps when its greeting is over,
     // whatever it hears. The echo of a spoken message makes no steady tone.
-    // The band's upper end is not searched: up to 1000 Hz takes in the bin
-    // of the 941 Hz row tone.
+    // A band leaves out the bin of its upper limit: the row band reaches up
+    // to 1000 Hz so that it takes in the bin of the 941 Hz tone.
     const BandFeatures m =
         voice_.features(CMachineToneDetector::kLowHz, CMachineToneDetector::kHighHz);
     const BandFeatures other = m.frequency < CMachineToneDetector::kDtmfGroupSplitHz

@@ -48,6 +48,8 @@ public:
     // Whether music instead of ring-back is told from a person answering
     // (off: every voice report goes to the call algorithm as it is).
     void setMusicDetect(bool on);
+    // The band and cadence habits of the site's tone plan.
+    void setToneProfile(const ToneProfile& profile);
     uint32_t sampleRate() const { return sampleRate_; }
 
     // Closes this call's dumps and opens those selected by `mask` for a new
