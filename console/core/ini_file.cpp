@@ -2,12 +2,14 @@
 
 #include <SimpleIni.h>
 #include <QFile>
+#include <algorithm>
 #include <cctype>
 #include <list>
 #include <string>
 
 #include "core/cp1251.h"
 #include "core/safe_file.h"
+#include "core/texts.h"
 
 namespace orvel {
 
@@ -37,13 +39,38 @@ IniFile::~IniFile() = default;
 
 bool IniFile::load() {
     d_->ini.Reset();
+    error_.clear();
     QFile file(path_);
     if (!file.exists())
         return true;
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        error_ = file.errorString();
         return false;
-    const QByteArray data = file.readAll();
-    return d_->ini.LoadData(data.constData(), size_t(data.size())) >= 0;
+    }
+    // Read in pieces up to one past the limit rather than trust the size: a
+    // device or a growing file may report another.
+    QByteArray data;
+    data.reserve(qsizetype(std::clamp<qint64>(file.size(), 0, kMaxBytes)));
+    char piece[16384];
+    for (;;) {
+        const qint64 n = file.read(piece, sizeof piece);
+        if (n < 0) {
+            error_ = file.errorString();
+            return false;
+        }
+        if (n == 0)
+            break;
+        data.append(piece, qsizetype(n));
+        if (data.size() > kMaxBytes) {
+            error_ = T(textIniFileTooLarge).arg(kMaxBytes / (1024 * 1024));
+            return false;
+        }
+    }
+    if (d_->ini.LoadData(data.constData(), size_t(data.size())) < 0) {
+        error_ = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 bool IniFile::save() const {
@@ -62,6 +89,11 @@ bool IniFile::contains(const QString& section, const QString& key) const {
 QString IniFile::value(const QString& section, const QString& key, const QString& fallback) const {
     const char* v = d_->ini.GetValue(bytes(section).c_str(), bytes(key).c_str(), nullptr);
     return v ? unquoted(v) : fallback;
+}
+
+QString IniFile::valueOf(const char* section, const char* key) const {
+    const char* v = d_->ini.GetValue(section, key, nullptr);
+    return v ? unquoted(v) : QString();
 }
 
 void IniFile::setValue(const QString& section, const QString& key, const QString& value) {

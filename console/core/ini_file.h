@@ -21,14 +21,22 @@ public:
     const QString& path() const { return path_; }
 
     // Reads the file; a missing file gives an empty ini and true. False when
-    // the file exists but cannot be read.
+    // the file exists but cannot be read, or is larger than kMaxBytes (a
+    // settings or language file is a few hundred kilobytes at most; a larger
+    // one would take many times its size in memory and a long time to read).
     bool load();
+    // Why the last load failed; empty after a successful one.
+    const QString& errorString() const { return error_; }
+    static constexpr qint64 kMaxBytes = 4 * 1024 * 1024;
     bool save() const;
 
     bool contains(const QString& section, const QString& key) const;
     // The stored text, or `fallback` when the key is absent.
     QString value(const QString& section, const QString& key,
                   const QString& fallback = QString()) const;
+    // The same for names given as the file's own bytes (ASCII names of the
+    // program's tables); an empty text when the key is absent.
+    QString valueOf(const char* section, const char* key) const;
     void setValue(const QString& section, const QString& key, const QString& value);
     void addSection(const QString& section);
     bool removeKey(const QString& section, const QString& key);
@@ -41,6 +49,7 @@ public:
 private:
     struct Impl;
     QString path_;
+    QString error_;
     std::unique_ptr<Impl> d_;
 };
 

@@ -1,10 +1,14 @@
 #pragma once
 // The settings store: one ini file, read and written one value at a time so
 // that every change reaches the disk at once. Values travel as variants; the
-// type of the default tells how a stored text is read back.
+// type of the default tells how a stored text is read back. The file is parsed
+// again only when it changed on the disk: the line settings alone are
+// thousands of reads at start.
 
 #include <QString>
 #include <QVariant>
+#include <memory>
+#include <mutex>
 #include <utility>
 
 #include "core/settings_id.h"
@@ -21,9 +25,13 @@ class SettingsManager {
 public:
     // Until start-up fixes the path the store works on a relative "Settings.ini".
     explicit SettingsManager(QString path = QStringLiteral("Settings.ini"));
+    ~SettingsManager();
+    // A copy reads the same file through a cache of its own.
+    SettingsManager(const SettingsManager& other);
+    SettingsManager& operator=(const SettingsManager& other);
 
     const QString& path() const { return path_; }
-    void setPath(QString path) { path_ = std::move(path); }
+    void setPath(QString path);
 
     QVariant ReadSetting(TSettingsID id, const QVariant& defaultValue) const;
     void WriteSetting(TSettingsID id, const QVariant& value);
@@ -46,6 +54,8 @@ public:
     // Any section and key of the same file (window placement, "DEVELOPER").
     QString readValue(const QString& section, const QString& key, const QString& def,
                       int maxChars = 1024) const;
+    // A file that cannot be read (or is too large to be a settings file) is
+    // left as it is and the failure reported like any failed write.
     void writeValue(const QString& section, const QString& key, const QString& value);
 
     // Reads a stored text as the default's type: booleans accept "True",
@@ -55,8 +65,11 @@ public:
     static QString toText(const QVariant& value);
 
 private:
+    struct Cache;
     QVariant read(const QString& key, const QVariant& defaultValue) const;
     QString path_;
+    mutable std::mutex mutex_;
+    std::unique_ptr<Cache> cache_;
 };
 
 }  // namespace orvel

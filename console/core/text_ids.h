@@ -530,6 +530,8 @@ enum TextId : int {
     textCallsInterrupted,
     textFileNotSaved,
     textRunWriteFailures,
+    textIniFileTooLarge,
+    textRecordingNotAllSaved,
     kTextCount
 };
 

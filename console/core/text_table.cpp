@@ -546,6 +546,8 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"fReport", "textCallsInterrupted", "Прервано сбоем программы: %1"},
     {"Files", "textFileNotSaved", "Файл не записан: %1 (%2). Прежнее содержимое файла сохранено."},
     {"Runner", "textRunWriteFailures", "Ошибок записи файлов: %1 (подробности в потоке ошибок)"},
+    {"Files", "textIniFileTooLarge", "файл больше %1 МБ, он не прочитан"},
+    {"WaveRecorder", "textRecordingNotAllSaved", "Последние %1 с записи не сохранены: %2"},
 }};
 
 }  // namespace

@@ -11,23 +11,26 @@ namespace {
 
 constexpr QChar kGroupMark = QChar(7);
 
-QString builtIn(TextId id) {
-    return QString::fromUtf8(textDef(id).builtIn);
-}
-
 QString storedForm(TextId id, const QString& text) {
     if (id != textAllAbonents)
         return text;
     return QString(kGroupMark) + QLatin1Char(' ') + text + QLatin1Char(' ') + kGroupMark;
 }
 
-std::array<QString, kTextCount>& table() {
-    static std::array<QString, kTextCount> texts = [] {
+// The built-in texts in their stored form, made once: putting them back
+// shares them instead of converting every text again.
+const std::array<QString, kTextCount>& builtInTable() {
+    static const std::array<QString, kTextCount> texts = [] {
         std::array<QString, kTextCount> t;
         for (int i = 0; i < kTextCount; ++i)
-            t[i] = storedForm(TextId(i), builtIn(TextId(i)));
+            t[i] = storedForm(TextId(i), QString::fromUtf8(textDef(TextId(i)).builtIn));
         return t;
     }();
+    return texts;
+}
+
+std::array<QString, kTextCount>& table() {
+    static std::array<QString, kTextCount> texts = builtInTable();
     return texts;
 }
 
@@ -52,19 +55,22 @@ void setText(TextId id, const QString& text) {
 }
 
 void resetTexts() {
-    for (int i = 0; i < kTextCount; ++i)
-        setText(TextId(i), builtIn(TextId(i)));
+    table() = builtInTable();
 }
 
 bool LoadLanguage(const QString& path) {
     IniFile ini(path);
     if (!QFileInfo::exists(path) || !ini.load())
         return false;
+    // Section and key names are ASCII: looked up as they stand, unconverted.
     for (int i = 0; i < kTextCount; ++i) {
         const TextId id = TextId(i);
         const TextDef& def = textDef(id);
-        const QString v = ini.value(QString::fromLatin1(def.section), QString::fromLatin1(def.key));
-        setText(id, v.isEmpty() ? builtIn(id) : v);
+        const QString v = ini.valueOf(def.section, def.key);
+        if (v.isEmpty())
+            table()[size_t(id)] = builtInTable()[size_t(id)];
+        else
+            setText(id, v);
     }
     return true;
 }

@@ -1,6 +1,12 @@
 #include "media/record_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QFile>
 #include <QtEndian>
+#include <cerrno>
+#include <cstring>
 
 #include "core/safe_file.h"
 
@@ -48,48 +54,73 @@ QByteArray recordHeader(uint32_t dataBytes) {
 
 bool TRecordFile::create(const QString& path, QString* error) {
     finish();
+    path_ = path;
     failed_ = false;
     error_.clear();
     dataBytes_ = 0;
-    file_.setFileName(path);
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file_.write(QByteArray(kRecordHeaderBytes, '\0')) != kRecordHeaderBytes) {
-        error_ = file_.errorString();
-        file_.close();
+    pending_.clear();
+    if (!writeFileSafely(path, QByteArray(kRecordHeaderBytes, '\0'), &error_)) {
         failed_ = true;
         if (error != nullptr)
             *error = error_;
         return false;
     }
+    open_ = true;
+    return true;
+}
+
+bool TRecordFile::writePending() {
+    if (pending_.isEmpty())
+        return true;
+    if (!appendSafely(path_, pending_, &error_))
+        return false;
+    dataBytes_ += pending_.size();
+    pending_.clear();
     return true;
 }
 
 bool TRecordFile::append(const char* bytes, qint64 size) {
-    if (!file_.isOpen() || failed_)
+    if (!open_)
         return false;
-    if (file_.write(bytes, size) != size) {
-        failed_ = true;
-        error_ = file_.errorString();
+    pending_.append(bytes, size);
+    return writePending();
+}
+
+// In place: the header's 58 bytes exist from the start, so filling them in
+// needs no room on the disk, and a full disk (as the tests make one) does not
+// stop it. Other failures are reported as every write's are.
+bool TRecordFile::writeHeader() {
+    const int fd = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
+        writeFailed(path_, error_);
         return false;
     }
-    dataBytes_ += size;
+    // The header follows the size the file really has.
+    struct stat st {};
+    const bool sized = ::fstat(fd, &st) == 0;
+    const qint64 size = sized ? qint64(st.st_size) : 0;
+    const uint32_t data = size > kRecordHeaderBytes ? uint32_t(size - kRecordHeaderBytes) : 0;
+    const QByteArray header = recordHeader(data);
+    const bool ok = sized && ::pwrite(fd, header.constData(), size_t(header.size()), 0) ==
+                                 ssize_t(header.size());
+    if (!ok)
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
+    ::close(fd);
+    if (!ok) {
+        writeFailed(path_, error_);
+        return false;
+    }
     return true;
 }
 
 bool TRecordFile::finish() {
-    if (!file_.isOpen())
+    if (!open_)
         return !failed_;
-    // The header follows the size the file really has.
-    const qint64 size = file_.size();
-    const uint32_t data = size > kRecordHeaderBytes ? uint32_t(size - kRecordHeaderBytes) : 0;
-    bool ok =
-        file_.flush() && file_.seek(0) && file_.write(recordHeader(data)) == kRecordHeaderBytes;
-    if (!ok && !failed_) {
-        failed_ = true;
-        error_ = file_.errorString();
-    }
-    file_.close();
-    return ok && !failed_;
+    open_ = false;
+    const bool all = writePending();
+    const bool header = writeHeader();
+    return all && header;
 }
 
 bool saveMessageWav(const QString& path, const std::vector<int16_t>& samples, QString* error) {

@@ -42,6 +42,9 @@ public:
     // taken for this recording.
     bool fileFailed() const { return file_.failed(); }
     QString fileError() const { return file_.error(); }
+    // Recorded bytes that could not be written to the file (yet): after
+    // stop(), the end of the recording that the file lacks.
+    qint64 unsavedBytes() const { return file_.unsavedBytes(); }
     // Samples of the buffers taken so far.
     int64_t samplesRecorded() const { return samplesTaken_; }
     // The last buffer taken, for the waveform display.

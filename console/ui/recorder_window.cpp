@@ -240,6 +240,13 @@ void TWaveRecorder::stop() {
             const TMessageLevels levels = measureFileLevels(tempFile_);
             levels_->setText(levels.text());
             status_->setText(levels.warning());
+            // The file holds the recording up to the failed write; say what
+            // it lacks.
+            if (capture_.unsavedBytes() > 0)
+                status_->setText(T(textRecordingNotAllSaved)
+                                     .arg((capture_.unsavedBytes() + kRecordBytesPerSecond - 1) /
+                                          kRecordBytesPerSecond)
+                                     .arg(capture_.fileError()));
         }
     } else {
         player_.CloseWave();

@@ -15,8 +15,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Windows-1251 maps every byte: decoding and encoding give the bytes back.
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const QByteArray back = orvel::cp1251::encode(orvel::cp1251::decode(bytes));
-    (void)back;
+    if (orvel::cp1251::encode(orvel::cp1251::decode(bytes)) !=
+        QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size())))
+        std::abort();
 
     const QString path = orvel::fuzz::writeInput(QStringLiteral("Fuzz.ini"), data, size);
     if (path.isEmpty())

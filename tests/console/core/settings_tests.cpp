@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "core/cp1251.h"
 #include "core/ini_file.h"
+#include "core/safe_file.h"
 #include "core/settings_manager.h"
 #include "test_support.h"
 
@@ -92,12 +95,96 @@ TEST_F(SettingsTest, ObjectSettingsUseTheirOwnSection) {
     EXPECT_EQ(p[2].second, "[fsBold]");
 }
 
-TEST_F(SettingsTest, UnreadableFileIsNeverOverwritten) {
+// Collects the failed writes the store reports.
+class SettingsFailureTest : public SettingsTest {
+protected:
+    void SetUp() override {
+        setWriteFailureReporter(
+            [this](const QString& p, const QString& error) { reported << p + " | " + error; });
+    }
+    void TearDown() override { setWriteFailureReporter(nullptr); }
+    QStringList reported;
+};
+
+TEST_F(SettingsFailureTest, UnreadableFileIsNeverOverwrittenAndTheWriteIsReported) {
     // A directory in place of the file: reads give defaults, writes do nothing.
     ASSERT_TRUE(QDir().mkdir(path()));
     SettingsManager s(path());
     s.WriteSetting(SID_CRYPT_MODE, 1);
     EXPECT_EQ(s.readInt(SID_CRYPT_MODE, 0), 0);
+    ASSERT_EQ(reported.size(), 1);
+    EXPECT_TRUE(reported[0].startsWith(path() + " | ")) << reported[0].toStdString();
+}
+
+TEST_F(SettingsFailureTest, FileTooLargeForSettingsIsNeitherReadNorOverwritten) {
+    // A settings file is kilobytes; megabytes of it would be read again for
+    // every value and take many times their size in memory.
+    QByteArray big = "[ID_SETTINGS]\r\nSID_CRYPT_MODE=1\r\n";
+    big.append(QByteArray(IniFile::kMaxBytes - big.size() + 1, ';'));
+    ASSERT_TRUE(test::writeAll(path(), big));
+
+    IniFile ini(path());
+    EXPECT_FALSE(ini.load());
+    EXPECT_EQ(ini.errorString(), "файл больше 4 МБ, он не прочитан");
+
+    SettingsManager s(path());
+    EXPECT_EQ(s.readInt(SID_CRYPT_MODE, 0), 0);
+    s.WriteSetting(SID_CRYPT_MODE, 2);
+    EXPECT_EQ(test::readAll(path()), big);
+    ASSERT_EQ(reported.size(), 1);
+    EXPECT_EQ(reported[0], path() + " | файл больше 4 МБ, он не прочитан");
+
+    // At the limit it is a file like any other.
+    big.chop(1);
+    ASSERT_TRUE(test::writeAll(path(), big));
+    EXPECT_EQ(s.readInt(SID_CRYPT_MODE, 0), 1);
+    s.WriteSetting(SID_CRYPT_MODE, 2);
+    EXPECT_EQ(SettingsManager(path()).readInt(SID_CRYPT_MODE, 0), 2);
+}
+
+TEST_F(SettingsTest, ReadsFollowEveryChangeOfTheFile) {
+    SettingsManager s(path());
+    EXPECT_EQ(s.readIndexedInt(SID_LINE_ENABLED, 0, 1), 1);  // no file yet
+    s.WriteIndexedSetting(SID_LINE_ENABLED, 0, 0);
+    EXPECT_EQ(s.readIndexedInt(SID_LINE_ENABLED, 0, 1), 0);
+
+    // Another store (a second program) writes the same file.
+    SettingsManager other(path());
+    other.WriteIndexedSetting(SID_LINE_ENABLED, 0, 3);
+    EXPECT_EQ(s.readIndexedInt(SID_LINE_ENABLED, 0, 1), 3);
+    s.WriteIndexedSetting(SID_LINE_ENABLED, 1, 4);  // keeps the other's value
+    EXPECT_EQ(other.readIndexedInt(SID_LINE_ENABLED, 0, 1), 3);
+    EXPECT_EQ(other.readIndexedInt(SID_LINE_ENABLED, 1, 1), 4);
+
+    // An editor changes it in place, same size: at once, within the tick of
+    // the file's last change (its times may not move), and a moment later.
+    const auto editInPlace = [&](const QByteArray& from, const QByteArray& to, int later) {
+        QByteArray text = test::readAll(path());
+        text.replace(from, to);
+        QFile f(path());
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_EQ(f.write(text), text.size());
+        if (later > 0)
+            f.setFileTime(QDateTime::currentDateTime().addSecs(later),
+                          QFileDevice::FileModificationTime);
+    };
+    editInPlace("SID_LINE_ENABLED_0=3", "SID_LINE_ENABLED_0=6", 0);
+    EXPECT_EQ(s.readIndexedInt(SID_LINE_ENABLED, 0, 1), 6);
+    editInPlace("SID_LINE_ENABLED_0=6", "SID_LINE_ENABLED_0=5", 2);
+    EXPECT_EQ(s.readIndexedInt(SID_LINE_ENABLED, 0, 1), 5);
+
+    // Removed: defaults again, and the next write makes it anew.
+    ASSERT_TRUE(QFile::remove(path()));
+    EXPECT_EQ(s.readIndexedInt(SID_LINE_ENABLED, 0, 1), 1);
+    s.WriteIndexedSetting(SID_LINE_ENABLED, 2, 0);
+    EXPECT_EQ(SettingsManager(path()).readIndexedInt(SID_LINE_ENABLED, 2, 1), 0);
+    EXPECT_EQ(s.readIndexedInt(SID_LINE_ENABLED, 1, 1), 1);
+
+    // A copy and a new path read their own files.
+    SettingsManager copy = s;
+    copy.setPath(dir.path() + "/Other.ini");
+    EXPECT_EQ(copy.readIndexedInt(SID_LINE_ENABLED, 2, 1), 1);
+    EXPECT_EQ(s.readIndexedInt(SID_LINE_ENABLED, 2, 1), 0);
 }
 
 TEST(Cp1251, EveryByteSurvivesDecodeAndEncode) {

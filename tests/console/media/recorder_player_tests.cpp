@@ -12,6 +12,7 @@
 #include <cmath>
 #include <thread>
 
+#include "core/safe_file.h"
 #include "media/dvr_wave_player.h"
 #include "media/message_check.h"
 #include "media/record_file.h"
@@ -145,6 +146,76 @@ TEST(RecordFile, FileThatCannotBeCreatedIsReported) {
     EXPECT_TRUE(file.failed());
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(file.append("ab", 2));
+}
+
+// A full disk while recording: each failure is reported once, the buffers
+// not written wait for the next write that works, and the file always holds
+// the part recorded so far under a header that describes it.
+TEST(RecordFile, FailedWritesLoseNothingAndAreReportedOnce) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("wav.tmp");
+    QStringList reported;
+    setWriteFailureReporter([&](const QString& p, const QString&) { reported << p; });
+    int failing = 0;  // the next so many writes to the file fail
+    setWriteFaultHook([&](const QString& p) { return p == path && failing-- > 0; });
+    const QByteArray second(kRecordBytesPerSecond, '\x11');
+    const auto statedData = [&] {
+        const QByteArray all = [&] {
+            QFile g(path);
+            return g.open(QIODevice::ReadOnly) ? g.readAll() : QByteArray();
+        }();
+        return all.size() < kRecordHeaderBytes
+                   ? -1
+                   : qint64(qFromLittleEndian<quint32>(all.constData() + 54));
+    };
+
+    TRecordFile file;
+    ASSERT_TRUE(file.create(path, nullptr));
+    ASSERT_TRUE(file.append(second.constData(), second.size()));
+    failing = 2;
+    EXPECT_FALSE(file.append(second.constData(), second.size()));
+    EXPECT_FALSE(file.append(second.constData(), second.size()));
+    EXPECT_EQ(file.unsavedBytes(), 2 * kRecordBytesPerSecond);
+    EXPECT_EQ(QFile(path).size(), kRecordHeaderBytes + kRecordBytesPerSecond);
+    EXPECT_EQ(reported, QStringList{path});
+    EXPECT_FALSE(file.error().isEmpty());
+    EXPECT_FALSE(file.failed());
+    // The disk has room again: the next buffer brings the waiting ones along.
+    ASSERT_TRUE(file.append(second.constData(), second.size()));
+    EXPECT_EQ(file.unsavedBytes(), 0);
+    EXPECT_EQ(file.dataBytes(), 4 * kRecordBytesPerSecond);
+    ASSERT_TRUE(file.finish());
+    EXPECT_EQ(statedData(), 4 * kRecordBytesPerSecond);
+    EXPECT_EQ(QFile(path).size(), kRecordHeaderBytes + 4 * kRecordBytesPerSecond);
+    EXPECT_TRUE(engineAcceptsMessage(path));
+
+    // Full to the end: the file keeps the two seconds written, and says so.
+    reported.clear();
+    ASSERT_TRUE(file.create(path, nullptr));
+    ASSERT_TRUE(file.append(second.constData(), second.size()));
+    ASSERT_TRUE(file.append(second.constData(), second.size()));
+    failing = 2;  // this buffer and the last try at the end; the header goes in
+    EXPECT_FALSE(file.append(second.constData(), second.size()));
+    EXPECT_FALSE(file.finish());
+    EXPECT_EQ(file.unsavedBytes(), kRecordBytesPerSecond);
+    EXPECT_EQ(statedData(), 2 * kRecordBytesPerSecond);
+    EXPECT_TRUE(engineAcceptsMessage(path));
+    EXPECT_EQ(reported, QStringList{path});
+
+    // Not even created: the old file stays, and nothing is taken for this
+    // recording.
+    const qint64 before = QFile(path).size();
+    failing = 1;
+    TRecordFile other;
+    QString error;
+    EXPECT_FALSE(other.create(path, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(other.failed());
+    EXPECT_FALSE(other.append(second.constData(), second.size()));
+    EXPECT_EQ(QFile(path).size(), before);
+
+    setWriteFaultHook(nullptr);
+    setWriteFailureReporter(nullptr);
 }
 
 TEST_F(DiskAudio, RecordingOfAToneSavesTheToneAsAMessage) {

@@ -15,10 +15,12 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QtEndian>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 
 #include "core/cp1251.h"
+#include "core/safe_file.h"
 #include "core/texts.h"
 #include "diag/system_log.h"
 #include "media/message_check.h"
@@ -159,6 +161,37 @@ TEST_F(MessageWindows, FailedTemporaryFileDisablesSave) {
     };
     EXPECT_FALSE(recorder.save());
     EXPECT_FALSE(asked);
+    qputenv("ORVEL_DIALOG_ANSWER", "7");
+    recorder.close();
+}
+
+TEST_F(MessageWindows, DiskFullWhileRecordingKeepsWhatWasRecordedAndSaysWhatIsMissing) {
+    const QString target = dir.filePath("target");
+    ASSERT_TRUE(QDir().mkpath(target));
+    TWaveRecorder recorder("Запись", target, QString());
+    const QString tmp = recorder.tempFile();
+    QStringList reported;
+    setWriteFailureReporter([&](const QString& p, const QString&) { reported << p; });
+    std::atomic<bool> full{false};
+    setWriteFaultHook([&](const QString& p) { return full && p == tmp; });
+    recorder.show();
+    QTest::mouseClick(recorder.recordButton(), Qt::LeftButton);
+    // Two seconds reach the disk, then it is full.
+    ASSERT_TRUE(
+        waitFor([&] { return QFile(tmp).size() >= 58 + 4 * TWaveCapture::kBufferBytes; }, 8000));
+    full = true;
+    const qint64 written = QFile(tmp).size();
+    QTest::qWait(1200);
+    QTest::mouseClick(recorder.stopButton(), Qt::LeftButton);
+    setWriteFaultHook(nullptr);
+    setWriteFailureReporter(nullptr);
+
+    EXPECT_EQ(reported, QStringList{tmp}) << "told once";
+    EXPECT_EQ(QFile(tmp).size(), written) << "the part before the disk filled up stays";
+    EXPECT_TRUE(engineAcceptsMessage(tmp)) << "under a header that describes it";
+    EXPECT_TRUE(recorder.saveButton()->isEnabled());
+    EXPECT_TRUE(recorder.statusLabel()->text().startsWith("Последние "))
+        << recorder.statusLabel()->text().toStdString();
     qputenv("ORVEL_DIALOG_ANSWER", "7");
     recorder.close();
 }
