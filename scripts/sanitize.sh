@@ -44,5 +44,5 @@ else
 fi
 
 cd "$build_dir"
-# Sanitized code runs several times slower: the time limit grows with it.
-ctest --output-on-failure -j "$(nproc)" --timeout 2400 "$@"
+# Each test's time limit is scaled for the sanitizer (cmake/Sanitizers.cmake).
+ctest --output-on-failure -j "$(nproc)" "$@"
