@@ -67,6 +67,19 @@ std::string findFileNoCase(const std::string& dir, const char* name) {
     return found;
 }
 
+// Every run makes the engine's threads (reactor, logic, analysis, a reader
+// and a writer per board) anew, and each new thread may be handed an
+// allocator arena of its own. The free top of such an arena is given back
+// only when it outgrows the trim threshold, which the allocator raises with
+// every large block freed (to 8 MB after the simulator's 4 MB buffers), and
+// malloc_trim trims only the main arena's top. A thread's peak of a run (some
+// megabytes) thus stayed resident in one arena after another, run after run,
+// up to as many arenas as the allocator allows (16 on two cores). With one
+// arena the trim at shutdown gives back all that the run freed. Set when the
+// library is loaded, before the program has made a thread, because arenas
+// made earlier would stay in use.
+[[maybe_unused]] const bool g_oneArena = ::mallopt(M_ARENA_MAX, 1) == 1;
+
 }  // namespace
 
 COrvelEngine& COrvelEngine::instance() {
@@ -182,6 +195,9 @@ bool COrvelEngine::bringUpBoard(uint32_t d, const std::string& name, const std::
         analyzer->setConfirmGuard(lineSettings_.confirmGuard);
         analyzer->setSitDetect(lineSettings_.sitDetect);
         analyzer->processing().setSensitivityDb(lineSettings_.sensitivityDb);
+        const TonePlanEntry& plan = *lineSettings_.tonePlan;
+        analyzer->processing().setToneProfile(
+            {plan.bandLowHz, plan.bandHighHz, plan.levelHoldFrames, plan.aonTest});
         device->setChannelGain(k, 1, false);
     }
     tasks_.treshold->PrepareDevice(d);
@@ -246,7 +262,8 @@ int32_t COrvelEngine::ShutdownDll() {
     state_ = ORVEL_STATE_STOPPED;
     // The boards' buffers (megabytes per card) are gone now; once the
     // allocator has raised its threshold for large blocks they come from its
-    // heap, which keeps them resident for ever unless asked to let go.
+    // heap, which keeps them resident for ever unless asked to let go. With
+    // the one arena (above) this gives back all that the run freed.
     ::malloc_trim(0);
     return result;
 }

@@ -28,6 +28,7 @@
 
 #include "board/driver_host.h"
 #include "call_corpus.h"
+#include "line_settings.h"
 #include "orvel.h"
 #include "sim_driver.h"
 #include "tone_wave.h"
@@ -63,7 +64,7 @@ void usage(const char* program) {
                  "  --loss LO,HI     line loss range in dB (default 0,30)\n"
                  "  --no-echo        no hybrid echo of the engine's own output\n"
                  "  --no-guard       switch the engine's confirmation guard off\n"
-                 "  --engine-plan P  the engine's tone plan (default, gb)\n"
+                 "  --engine-plan P  the engine's tone plan (default, gb, us, ca, in)\n"
                  "  --sensitivity DB the engine's line sensitivity (0..30 dB)\n"
                  "  --tone-messages  plain tones as message and prompt instead of speech\n"
                  "  --data DIR       where orvel.fis is (default the source tree's data/)\n"
@@ -292,9 +293,9 @@ int main(int argc, char** argv) {
                                            : fs::path(o.dumpDir);
     fs::create_directories(dir);
     std::error_code ec;
-    for (const char* fis : {"orvel.fis", "orvel_gb.fis"}) {
-        fs::copy_file(fs::path(o.dataDir) / fis, dir / fis, fs::copy_options::overwrite_existing,
-                      ec);
+    for (const orvel::TonePlanEntry& plan : orvel::kTonePlans) {
+        fs::copy_file(fs::path(o.dataDir) / plan.ruleBase, dir / plan.ruleBase,
+                      fs::copy_options::overwrite_existing, ec);
         if (ec) {
             break;
         }

@@ -26,7 +26,7 @@ QList<TDemoSubscriber> demoSubscribers() {
         {QStringLiteral("Григорьева Дарья"), QStringLiteral("105"), 9},
         {QStringLiteral("Дмитриев Егор"), QStringLiteral("106"), 14},
         {QStringLiteral("Егорова Жанна"), QStringLiteral("107"), 15},
-        {QStringLiteral("Жуков Захар"), QStringLiteral("108"), 9},
+        {QStringLiteral("Жуков Захар"), QStringLiteral("108"), 18},  // unobtainable
         {QStringLiteral("Зайцева Инна"), QStringLiteral("2000001"), 14},
         {QStringLiteral("Ильин Кирилл"), QStringLiteral("2000002"), 14},
         {QStringLiteral("Козлова Лидия"), QStringLiteral("2000003"), 14},

@@ -3,6 +3,7 @@
 #include <ace/Log_Msg.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 
@@ -78,10 +79,17 @@ void CSignalDetector::setFuzzySystem(std::shared_ptr<const fuzzy::FuzzySystem> s
     }
 }
 
+void CSignalDetector::setToneProfile(const ToneProfile& profile) {
+    profile_ = profile;
+    profile_.levelHoldFrames = std::clamp<uint32_t>(profile.levelHoldFrames, 1, kMaxLevelHold);
+    recentLevels_.fill(0);
+    recentNext_ = 0;
+}
+
 void CSignalDetector::reset() {
     decision_ = kNoDecision;
-    bandLow_ = kBandLowHz;
-    bandHigh_ = kBandHighHz;
+    bandLow_ = profile_.bandLowHz;
+    bandHigh_ = profile_.bandHighHz;
     clearStatistics();
     previousClass_ = kSilence;
 }
@@ -128,6 +136,16 @@ void CSignalDetector::trackFrequency(int frequency) {
         ++frequencyUnstable_;
         referenceSet_ = false;
     }
+}
+
+int16_t CSignalDetector::holdLevel(int16_t level) {
+    recentLevels_[recentNext_] = level;
+    recentNext_ = (recentNext_ + 1) % profile_.levelHoldFrames;
+    int16_t held = level;
+    for (uint32_t i = 0; i < profile_.levelHoldFrames; ++i) {
+        held = std::max(held, recentLevels_[i]);
+    }
+    return held;
 }
 
 bool CSignalDetector::toneIsStable() const {
@@ -198,9 +216,12 @@ uint32_t CSignalDetector::classify(const DetectorFrame& f) {
     const bool sound = f.level > f.presenceThreshold;
     const Cadence event = cadenceStep(sound);
 
+    const int16_t held = profile_.levelHoldFrames > 1 ? holdLevel(f.level) : f.level;
+
     // Evidence of the 500 Hz caller-identification request: a sharp peak.
     const auto mean = static_cast<int16_t>(f.meanMagnitude);
-    if (sound && f.frequency >= kAonLowHz && f.frequency <= kAonHighHz && mean != 0) {
+    if (profile_.aonTest && sound && f.frequency >= kAonLowHz && f.frequency <= kAonHighHz &&
+        mean != 0) {
         const int r = static_cast<int16_t>(f.level / mean);
         if (r >= kAonStrongRatio) {
             aonScore_ += 2;
@@ -210,13 +231,13 @@ uint32_t CSignalDetector::classify(const DetectorFrame& f) {
     }
 
     if (event == Cadence::kToneStarted) {
-        startLevel_ = referenceLevel_ = f.level;
+        startLevel_ = referenceLevel_ = held;
         voiceSeen_ = false;
         decision_ = kStartOrLongSilence;
         clearStatistics();
         // The frames that made the tone start belong to it.
         for (const HistoryEntry& h : history_) {
-            amplitudeCheck(h.level);
+            amplitudeCheck(h.heldLevel);
             trackFrequency(h.frequency);
             bandCheck(h.frequency);
         }
@@ -224,10 +245,10 @@ uint32_t CSignalDetector::classify(const DetectorFrame& f) {
     for (std::size_t i = 0; i + 1 < kHistory; ++i) {
         history_[i] = history_[i + 1];
     }
-    history_[kHistory - 1] = {f.bin, f.level, f.frequency};
+    history_[kHistory - 1] = {f.bin, f.level, f.frequency, held};
 
     if (cadence_ == 2) {
-        amplitudeCheck(f.level);
+        amplitudeCheck(held);
         if (sound) {
             trackFrequency(f.frequency);
             bandCheck(f.frequency);

@@ -18,6 +18,18 @@
 namespace orvel {
 
 // One frame as the spectral front end and the voice detector see it.
+// What the site's tone plan asks of the detector: the band its call-progress
+// tones lie in, how many frames a level is held (a tone that beats, two
+// frequencies 25 Hz apart, swells and fades every 40 ms and would otherwise
+// never count as steady), and whether a sharp 500 Hz peak may be the
+// caller-number request (not where the plan's own tones lie at 480 Hz).
+struct ToneProfile {
+    int bandLowHz = 350;
+    int bandHighHz = 500;
+    uint32_t levelHoldFrames = 1;  // 1..kMaxLevelHold; 1: each frame's own level
+    bool aonTest = true;
+};
+
 struct DetectorFrame {
     int bin = 0;
     int16_t level = 0;
@@ -53,11 +65,15 @@ public:
     static constexpr int kFrequencyJumpHz = 60;
     static constexpr uint32_t kJumpFrames = 3;
     static constexpr std::size_t kHistory = 7;
+    static constexpr uint32_t kMaxLevelHold = 8;
 
     // Reads the rule base at `path` (shared between channels that load the
     // same unchanged file); -1 when it cannot be read or built.
     int loadFuzzySystem(const std::string& path);
     void setFuzzySystem(std::shared_ptr<const fuzzy::FuzzySystem> system);
+    // Takes effect at the next reset.
+    void setToneProfile(const ToneProfile& profile);
+    const ToneProfile& toneProfile() const { return profile_; }
     bool hasFuzzySystem() const { return evaluator_ != nullptr; }
 
     // A new listening period: the statistics start again, the cadence goes on.
@@ -85,6 +101,7 @@ private:
         int bin = 0;
         int16_t level = 0;
         int frequency = 0;
+        int16_t heldLevel = 0;  // the level as the amplitude check sees it
     };
 
     Cadence cadenceStep(bool sound);
@@ -92,8 +109,12 @@ private:
     void amplitudeCheck(int16_t level);
     void bandCheck(int frequency);
     void trackFrequency(int frequency);
+    int16_t holdLevel(int16_t level);
 
     std::unique_ptr<fuzzy::FuzzyEvaluator> evaluator_;
+    ToneProfile profile_;
+    std::array<int16_t, kMaxLevelHold> recentLevels_{};
+    uint32_t recentNext_ = 0;
 
     uint32_t cadence_ = 0;  // 0 initial, 1 pause, 2 tone
     uint32_t toneRun_ = 0;

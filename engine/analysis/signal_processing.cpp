@@ -91,6 +91,12 @@ bool CSignalProcessing::calibrationFrame(const int16_t* samples, std::size_t cou
     return frameCounter_ >= kCalibrationFrames;
 }
 
+void CSignalProcessing::setToneProfile(const ToneProfile& profile) {
+    Guard guard(lock_);
+    detector_.setToneProfile(profile);
+    detector_.reset();
+}
+
 void CSignalProcessing::setSensitivityDb(double db) {
     Guard guard(lock_);
     presenceScale_ = std::pow(10.0, -std::clamp(db, 0.0, 30.0) / 20.0);

@@ -44,6 +44,8 @@ public:
     // Hears quieter call-progress tones and voices than the fixed presence
     // threshold allows: `db` lowers the threshold of a clear spectral peak.
     void setSensitivityDb(double db);
+    // The band and cadence habits of the site's tone plan.
+    void setToneProfile(const ToneProfile& profile);
     uint32_t sampleRate() const { return sampleRate_; }
 
     // Closes this call's dumps and opens those selected by `mask` for a new

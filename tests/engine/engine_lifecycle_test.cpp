@@ -103,6 +103,13 @@ TEST_F(EngineTest, TheSitesTonePlanBringsItsRuleBase) {
     dir.write("orvel_gb.fis", kRuleBase);
     EXPECT_EQ(InitDll(dir.path().c_str()), 0);
     EXPECT_STREQ(readLineSettings(dir.file("orvelline.ini")).tonePlan->ruleBase, "orvel_gb.fis");
+    // Canada shares the United States' rule base; India has its own.
+    dir.write("orvelline.ini", "[Line]\nTonePlan=ca\n");
+    EXPECT_STREQ(readLineSettings(dir.file("orvelline.ini")).tonePlan->ruleBase, "orvel_us.fis");
+    EXPECT_EQ(readLineSettings(dir.file("orvelline.ini")).tonePlan->bandHighHz, 650);
+    dir.write("orvelline.ini", "[Line]\nTonePlan=in\n");
+    EXPECT_EQ(InitDll(dir.path().c_str()), -1);
+    EXPECT_STREQ(readLineSettings(dir.file("orvelline.ini")).tonePlan->ruleBase, "orvel_in.fis");
     // An unknown plan keeps the default one.
     dir.write("orvelline.ini", "[Line]\nTonePlan=xx\n");
     EXPECT_STREQ(readLineSettings(dir.file("orvelline.ini")).tonePlan->code, "default");

@@ -2,8 +2,10 @@
 
 #include <dirent.h>
 #include <malloc.h>
+#include <sys/resource.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -47,14 +49,22 @@ TProcessFigures sampleProcess() {
     ::malloc_trim(0);
     readStatus(f, f.trimmedResidentKb);
     f.descriptors = countEntries("/proc/self/fd");
+    rusage usage{};
+    if (::getrusage(RUSAGE_SELF, &usage) == 0) {
+        f.userSeconds = double(usage.ru_utime.tv_sec) + double(usage.ru_utime.tv_usec) / 1e6;
+        f.systemSeconds = double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) / 1e6;
+    }
+    ::getloadavg(f.loadAverage, 3);
     return f;
 }
 
 std::string describe(const TProcessFigures& f) {
-    char text[160];
+    char text[224];
     std::snprintf(text, sizeof text,
-                  "resident %ld KiB (%ld trimmed, heap in use %ld), descriptors %d, threads %d",
-                  f.residentKb, f.trimmedResidentKb, f.heapInUseKb, f.descriptors, f.threads);
+                  "resident %ld KiB (%ld trimmed, heap in use %ld), descriptors %d, threads %d, "
+                  "processor %.0f s user %.0f s system, load %.1f",
+                  f.residentKb, f.trimmedResidentKb, f.heapInUseKb, f.descriptors, f.threads,
+                  f.userSeconds, f.systemSeconds, f.loadAverage[0]);
     return text;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // What a long-running process holds: resident memory, open descriptors and
-// threads, read from /proc/self.
+// threads, read from /proc/self; and what it has used: processor time, with
+// the machine's load beside it.
 
 #include <string>
 
@@ -14,6 +15,9 @@ struct TProcessFigures {
     long heapInUseKb = 0;  // what the allocator has handed out and not had back
     int descriptors = 0;
     int threads = 0;
+    double userSeconds = 0;  // processor time of the whole process so far
+    double systemSeconds = 0;
+    double loadAverage[3] = {0, 0, 0};  // the machine's, over 1, 5 and 15 minutes
 };
 
 TProcessFigures sampleProcess();

@@ -99,15 +99,16 @@ QStringList files(const QString& dir, const QString& mask) {
     return out;
 }
 
-// Sheet 1 of a workbook: name -> (attempts, result text).
-QMap<QString, QStringList> sheetOne(const QString& path) {
+// A sheet of a workbook: name -> (attempts, result text, detail). On sheet 3
+// (the not notified) the result column holds the reason.
+QMap<QString, QStringList> sheetRows(const QString& path, const QString& sheet) {
     QProcess p;
     p.start("/usr/bin/python3", {QStringLiteral(ORVEL_TEST_DIR "/read_xlsx.py"), path});
     p.waitForFinished(60000);
     QMap<QString, QString> cells;
     for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n')) {
         const QStringList f = line.split('\t');
-        if (f.size() >= 3 && f[0] == "1")
+        if (f.size() >= 3 && f[0] == sheet)
             cells[f[1]] = f[2];
     }
     QMap<QString, QStringList> rows;
@@ -116,6 +117,10 @@ QMap<QString, QStringList> sheetOne(const QString& path) {
                                               cells[QString("E%1").arg(r)],
                                               cells[QString("F%1").arg(r)]};
     return rows;
+}
+
+QMap<QString, QStringList> sheetOne(const QString& path) {
+    return sheetRows(path, "1");
 }
 
 bool available() {
@@ -163,6 +168,25 @@ TEST(SimulatorRun, ResultsFollowTheNumberPlanAndTheRepeatCallsOnlyTheNotNotified
             << name.toStdString();
         if (!notified)
             notNotified << name;
+    }
+    // The number that does not exist: once its information tones were heard
+    // it is not called again (the scheme allows two attempts), and it is
+    // listed among the not notified with its own reason. Only a call on the
+    // dead line, which hears no tones at all, ends otherwise.
+    const QString gone = QStringLiteral("Жуков Захар");
+    if (lastCall.value(gone).line != kDeadLine) {
+        bool heard = false;
+        int callsAfter = 0;
+        for (const TLineStateRecord& r : logRecords(logs[0])) {
+            if (r.name != gone)
+                continue;
+            callsAfter += heard ? 1 : 0;
+            heard = heard || r.state == 18;
+        }
+        EXPECT_TRUE(heard);
+        EXPECT_EQ(callsAfter, 0);
+        EXPECT_EQ(first.value(gone).value(2), "Номер не существует");
+        EXPECT_EQ(sheetRows(books[0], "3").value(gone).value(1), "Номер не существует");
     }
     // The repeat: only the not notified were called.
     if (logs.size() == 2) {

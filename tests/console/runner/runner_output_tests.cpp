@@ -63,5 +63,29 @@ TEST(RunnerOutput, UnservedLinesAndThroughputAreReportedInRussian) {
         EXPECT_FALSE(text.contains(english)) << english << ": " << text.toStdString();
 }
 
+TEST(RunnerOutput, AnUnobtainableNumberIsNamedSoAndNotCalledAgain) {
+    resetTexts();
+    QTemporaryDir tmp;
+    QString error;
+    ASSERT_TRUE(prepareDemoDirectory(tmp.path(), &error)) << error.toStdString();
+    FakeLineLibrary lib({12});
+    lib.defaultResult = kStatusBusy;  // every other number is retried
+    lib.plan["108"] = kStatusUnobtainable;
+    TSessionOptions o;
+    o.programDir = tmp.path();
+    o.scheme = kDemoScheme;  // two attempts
+    QString text;
+    QTextStream out(&text);
+    runSession(o, lib, out, [] { return false; });
+    out.flush();
+    EXPECT_EQ(lib.callsTo("108"), 1);
+    EXPECT_EQ(lib.callsTo("105"), 2);
+    const QStringList lines = text.split('\n');
+    const auto finished = std::count_if(lines.begin(), lines.end(), [](const QString& l) {
+        return l.contains(QStringLiteral("Жуков Захар: Номер не существует"));
+    });
+    EXPECT_EQ(finished, 1) << text.toStdString();
+}
+
 }  // namespace
 }  // namespace orvel::test
