@@ -195,6 +195,7 @@ bool COrvelEngine::bringUpBoard(uint32_t d, const std::string& name, const std::
         analyzer->setConfirmGuard(lineSettings_.confirmGuard);
         analyzer->setSitDetect(lineSettings_.sitDetect);
         analyzer->processing().setSensitivityDb(lineSettings_.sensitivityDb);
+        analyzer->processing().setMusicDetect(lineSettings_.musicDetect);
         const TonePlanEntry& plan = *lineSettings_.tonePlan;
         analyzer->processing().setToneProfile(
             {plan.bandLowHz, plan.bandHighHz, plan.levelHoldFrames, plan.aonTest});

@@ -11,6 +11,9 @@
 //                    end a call as unobtainable, which is not called again
 //                    (0: such a call ends as the busy tone that follows them
 //                    and is retried)
+//   MusicDetect=1    music that the network plays instead of ring-back is
+//                    no answer (0: every voice report answers as it does
+//                    without the music detector)
 //   TonePlan=default the exchanges' tone plan, which brings the rule base
 //                    that tells busy from ring-back and the band its tones
 //                    lie in: "default" (425 Hz and the other single-frequency
@@ -50,6 +53,7 @@ struct LineSettings {
     bool confirmGuard = true;
     double sensitivityDb = 20.0;
     bool sitDetect = true;
+    bool musicDetect = true;
     const TonePlanEntry* tonePlan = &kTonePlans[0];
 };
 

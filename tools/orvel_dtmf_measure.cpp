@@ -9,6 +9,7 @@
 // 9 among them.
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -53,6 +54,37 @@ double heardShare(KeyBurst b, double noiseDbm0, bool guard, int trials = 40) {
         ok += !k.empty() && k.find_first_not_of(want) == std::string::npos ? 1 : 0;
     }
     return static_cast<double>(ok) / trials;
+}
+
+// What a confirmation must survive: key 9 of 60 ms and longer, each tone
+// at -4..-25 dBm0, twist up to the guard's 8 dB either way, white noise
+// 15 dB below the weaker tone; every block alignment and phase.
+void confirmationKeys(bool guard) {
+    int heard = 0;
+    int bursts = 0;
+    for (int ms : {60, 70, 80, 100, 150, 300}) {
+        for (double twist : {-8.0, -4.0, 0.0, 4.0, 8.0}) {
+            for (double weaker : {-25.0, -20.0, -15.0, -10.0, -4.0 - std::fabs(twist)}) {
+                KeyBurst nine;
+                nine.onMs = ms;
+                nine.twistDb = twist;
+                nine.lowDbm0 = twist >= 0 ? weaker : weaker - twist;
+                const int trials = 40;
+                const int ok = static_cast<int>(
+                    std::lround(heardShare(nine, weaker - 15, guard, trials) * trials));
+                if (ok < trials && std::getenv("DTMF_MISSES") != nullptr) {
+                    std::printf("  missed %d of %d: %d ms, twist %.1f, weaker %.1f\n", trials - ok,
+                                trials, ms, twist, weaker);
+                }
+                heard += ok;
+                bursts += trials;
+            }
+        }
+    }
+    std::printf(
+        "confirmation: key 9 of 60..300 ms, each tone -4..-25 dBm0, twist up to 8 dB either "
+        "way, noise 15 dB below the weaker tone: %d of %d heard (%.2f %%)\n",
+        heard, bursts, 100.0 * heard / bursts);
 }
 
 void procedure(bool guard) {
@@ -123,6 +155,7 @@ void procedure(bool guard) {
         snr = s;
     }
     std::printf("noise: key 9 at -20 dBm0 always heard down to %.0f dB SNR (per tone)\n", snr);
+    confirmationKeys(guard);
 }
 
 struct Voice {

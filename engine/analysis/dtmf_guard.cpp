@@ -35,7 +35,8 @@ bool CDtmfGuard::accept(float lowPower, float highPower, float blockEnergy,
         return false;
     }
     const double twist = high - low;
-    if (twist > limits_.normalTwistDb || -twist > limits_.reverseTwistDb) {
+    if (twist > limits_.normalTwistDb + limits_.twistAllowanceDb ||
+        -twist > limits_.reverseTwistDb + limits_.twistAllowanceDb) {
         return false;
     }
     if (blockEnergy <= 0) {

@@ -19,6 +19,11 @@ struct DtmfGuardLimits {
     double minToneDbm0 = -46.0;
     double normalTwistDb = 8.0;   // high tone louder than the low one
     double reverseTwistDb = 8.0;  // low tone louder than the high one
+    // The twist a block shows is the key's only when the tones fill it: a
+    // block that a short key covers in part, with noise on the line, shows
+    // up to this much more. A key within the limits above is accepted even
+    // so; more twist than limit and allowance never is.
+    double twistAllowanceDb = 1.5;
     double minPairShare = 0.25;   // of the block's energy in the two tones
 };
 

@@ -4,8 +4,7 @@
 #include <cmath>
 
 #include <ace/Guard_T.h>
-
-#include <algorithm>
+#include <ace/Log_Msg.h>
 
 namespace orvel {
 
@@ -41,6 +40,7 @@ void CSignalProcessing::startCalibration() {
     detector_.reset();
     machine_.reset();
     machineTone_ = false;
+    music_.reset();
     voice_.clearFloor();
     frameCounter_ = 0;
 }
@@ -102,6 +102,11 @@ void CSignalProcessing::setSensitivityDb(double db) {
     presenceScale_ = std::pow(10.0, -std::clamp(db, 0.0, 30.0) / 20.0);
 }
 
+void CSignalProcessing::setMusicDetect(bool on) {
+    Guard guard(lock_);
+    musicOn_ = on;
+}
+
 bool CSignalProcessing::activeFrame(const int16_t* samples, std::size_t count, uint32_t& reported) {
     Guard guard(lock_);
     waveDump_.write(samples, count * sizeof(int16_t));
@@ -119,18 +124,35 @@ bool CSignalProcessing::activeFrame(const int16_t* samples, std::size_t count, u
 
     // Also while the engine plays: a machine beeps when its greeting is over,
     // whatever it hears. The echo of a spoken message makes no steady tone.
+    // A band leaves out the bin of its upper limit: the row band reaches up
+    // to 1000 Hz so that it takes in the bin of the 941 Hz tone.
     const BandFeatures m =
         voice_.features(CMachineToneDetector::kLowHz, CMachineToneDetector::kHighHz);
     const BandFeatures other = m.frequency < CMachineToneDetector::kDtmfGroupSplitHz
                                    ? voice_.features(1150, 1700)  // DTMF column tones
-                                   : voice_.features(650, 960);   // DTMF row tones
+                                   : voice_.features(650, 1000);  // DTMF row tones
     machineTone_ = machine_.process(m.level, m.frequency, other.level, frame.meanMagnitude,
                                     frame.presenceThreshold) ||
                    machineTone_;
+    if (voice_.enabled()) {
+        // Not while the engine plays: the echo of its own message is no
+        // answer either way.
+        music_.process(voice_.frontEnd().spectrum(), frame.level > frame.presenceThreshold);
+    }
     const uint32_t rawClass = detector_.classify(frame);
     const bool ready = detector_.decisionReady();
     if (ready) {
-        reported_ = filter_.filter(rawClass);
+        if (musicOn_ && voice_.enabled() && music_.playing()) {
+            // Music instead of ring-back is a sound of the network, not a
+            // person answering, and none of its notes is a call-progress
+            // tone: it is reported as a tone, after which the first voice
+            // answers; the filter keeps the state it had before the music.
+            ACE_DEBUG(
+                (LM_DEBUG, ACE_TEXT(" Music heard: class %u reported as LS_TONE\n"), rawClass));
+            reported_ = LS_TONE;
+        } else {
+            reported_ = filter_.filter(rawClass);
+        }
     }
     stateDump_.writePair(frame.level, static_cast<int16_t>(reported_ * 1000));
     reported = reported_;

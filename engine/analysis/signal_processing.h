@@ -17,6 +17,7 @@
 #include "analysis/dtmf_detector.h"
 #include "analysis/line_state_filter.h"
 #include "analysis/machine_tone_detector.h"
+#include "analysis/music_detector.h"
 #include "analysis/signal_detector.h"
 #include "analysis/sit_detector.h"
 #include "analysis/vad.h"
@@ -44,6 +45,9 @@ public:
     // Hears quieter call-progress tones and voices than the fixed presence
     // threshold allows: `db` lowers the threshold of a clear spectral peak.
     void setSensitivityDb(double db);
+    // Whether music instead of ring-back is told from a person answering
+    // (off: every voice report goes to the call algorithm as it is).
+    void setMusicDetect(bool on);
     // The band and cadence habits of the site's tone plan.
     void setToneProfile(const ToneProfile& profile);
     uint32_t sampleRate() const { return sampleRate_; }
@@ -74,6 +78,7 @@ public:
     const CSignalDetector& detector() const { return detector_; }
     const CLineStateFilter& filter() const { return filter_; }
     const CVoiceDetector& voiceDetector() const { return voice_; }
+    const CMusicDetector& musicDetector() const { return music_; }
 
 private:
     void pushWindow(const int16_t* samples, std::size_t count);
@@ -86,6 +91,8 @@ private:
     CSignalDetector detector_;
     CMachineToneDetector machine_;
     bool machineTone_ = false;
+    CMusicDetector music_;
+    bool musicOn_ = true;
     uint32_t frameCounter_ = 0;
     uint32_t sampleRate_ = 8000;
     double presenceScale_ = 1.0;

@@ -56,11 +56,12 @@ int heard(const std::vector<KeyBurst>& bursts, double noiseDbm0, bool guard, uin
 }  // namespace
 
 TEST(DtmfGuard, NineOf60MsAndLongerIsHeardAtEveryLevelTwistAndNoise) {
-    // Key 9 at -4..-25 dBm0, twist within the guard's limits, 15 dB SNR or
-    // better against the weaker tone's level: every burst is heard.
+    // Key 9 at -4..-25 dBm0, twist within the guard's limits (8 dB either
+    // way), 15 dB SNR or better against the weaker tone's level: every burst
+    // is heard.
     std::vector<KeyBurst> bursts;
     for (double level = -4; level >= -25; level -= 3) {
-        for (double twist : {-6.0, -3.0, 0.0, 4.0, 6.0}) {
+        for (double twist : {-8.0, -6.0, -3.0, 0.0, 4.0, 6.0, 8.0}) {
             if (level + twist > -1) {
                 continue;  // the high tone would clip
             }

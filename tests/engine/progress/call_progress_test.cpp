@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "analysis/signal_processing.h"
+#include "line_effects.h"
 #include "line_signals.h"
 #include "speech.h"
 #include "tones.h"
@@ -195,6 +197,14 @@ TEST(CallProgress, MachineTonesAreHeardAndNothingElseIs) {
         keys.dtmf(k, 0.3).noise(0.1);
     }
     EXPECT_FALSE(heardMachine(keys));
+    // Keys whose tones differ by as much as the confirmation guard allows.
+    for (double twistDb : {-8.0, 8.0}) {
+        LineSignal twisted;
+        const double high = 3000 * std::pow(10.0, twistDb / 20);
+        twisted.tone(0.3, 852, 3000, 1477, high).noise(0.1).tone(0.3, 697, 3000, 1209, high);
+        twisted.noise(0.1).tone(0.3, 941, 3000, 1633, high);
+        EXPECT_FALSE(heardMachine(twisted)) << twistDb;
+    }
     sim::SpeechBank bank;
     for (const char* voice : {"ru", "ru+f3", "en-us", "de+f2", "fr-fr"}) {
         for (double gain : {1.0, 0.05}) {
@@ -202,6 +212,39 @@ TEST(CallProgress, MachineTonesAreHeardAndNothingElseIs) {
                 heardMachine(spoken(bank, voice, "Алло? Кто это? Hello, who is there?", gain)))
                 << voice << " " << gain;
         }
+    }
+    // A machine far away beeps while the engine's message plays: the echo
+    // of the message through the line's hybrid, louder than the beep, hides
+    // it now and then.
+    sim::EchoPath hybrid;
+    ASSERT_TRUE(hybrid.init(5, 10.0));
+    for (const char* voice : {"ru", "ru+f3", "ru+m3"}) {
+        const auto message = bank.get(voice,
+                                      "Внимание! Это проверка системы оповещения. Просим вас "
+                                      "прибыть на рабочее место к восьми часам.");
+        std::vector<float> echo(message->size(), 0.0f);
+        for (std::size_t i = 0; i < echo.size(); ++i) {
+            for (std::size_t k = 0; k < hybrid.taps().size() && k <= i; ++k) {
+                echo[i] += hybrid.taps()[k] * (*message)[i - k];
+            }
+        }
+        sim::TonePlayer beep;
+        beep.init(&sim::machineBeepCadence(), sim::toneAmplitude(-26));
+        std::vector<float> tone(4000, 0.0f);
+        beep.process(tone.data(), static_cast<int>(tone.size()));
+        // The beep anywhere in the message.
+        for (std::size_t at = 2000; at + tone.size() < echo.size(); at += 3000) {
+            std::vector<float> x = echo;
+            for (std::size_t i = 0; i < tone.size(); ++i) {
+                x[at + i] += tone[i];
+            }
+            LineSignal withBeep;
+            withBeep.noise(0.5).samplesFrom(x).noise(0.5);
+            EXPECT_TRUE(heardMachine(withBeep, true)) << voice << " at " << at;
+        }
+        LineSignal without;
+        without.noise(0.5).samplesFrom(echo).noise(0.5);
+        EXPECT_FALSE(heardMachine(without, true)) << voice;
     }
     // Heard once per call: a new listening period forgets it.
     Channel ch(CLineStateFilter::kDialled);
