@@ -81,6 +81,20 @@ void usage(const char* program) {
         program);
 }
 
+// "a,b,c" as its parts; an empty part stays, so a stray comma is caught by
+// whoever checks the names.
+std::vector<std::string> splitCommas(const std::string& list) {
+    std::vector<std::string> parts;
+    for (size_t start = 0; start <= list.size();) {
+        const auto comma = list.find(',', start);
+        parts.push_back(list.substr(start, comma - start));
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    return parts;
+}
+
 bool parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -125,18 +139,12 @@ bool parse(int argc, char** argv, Options& o) {
             } else if (list == "default") {
                 o.corpus.plans = orvel::tools::defaultFamilyPlans();
             } else {
-                size_t start = 0;
-                while (start <= list.size()) {
-                    const auto comma = list.find(',', start);
-                    const std::string code = list.substr(start, comma - start);
+                for (const std::string& code : splitCommas(list)) {
                     if (orvel::sim::findTonePlan(code) == nullptr) {
                         std::fprintf(stderr, "unknown tone plan %s\n", code.c_str());
                         return false;
                     }
                     o.corpus.plans.push_back(code);
-                    if (comma == std::string::npos)
-                        break;
-                    start = comma + 1;
                 }
             }
         } else if (a == "--loss") {
@@ -177,26 +185,12 @@ bool parse(int argc, char** argv, Options& o) {
             if (v == nullptr)
                 return false;
             ++i;
-            const std::string list = v;
-            for (size_t start = 0; start <= list.size();) {
-                const auto comma = list.find(',', start);
-                o.kinds.push_back(list.substr(start, comma - start));
-                if (comma == std::string::npos)
-                    break;
-                start = comma + 1;
-            }
+            o.kinds = splitCommas(v);
         } else if (a == "--numbers") {
             if (v == nullptr)
                 return false;
             ++i;
-            const std::string list = v;
-            for (size_t start = 0; start <= list.size();) {
-                const auto comma = list.find(',', start);
-                o.numbers.push_back(list.substr(start, comma - start));
-                if (comma == std::string::npos)
-                    break;
-                start = comma + 1;
-            }
+            o.numbers = splitCommas(v);
         } else if (a == "--dump") {
             if (v == nullptr)
                 return false;
