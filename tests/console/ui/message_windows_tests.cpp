@@ -192,6 +192,7 @@ TEST_F(MessageWindows, DiskFullWhileRecordingKeepsWhatWasRecordedAndSaysWhatIsMi
     EXPECT_TRUE(recorder.saveButton()->isEnabled());
     EXPECT_TRUE(recorder.statusLabel()->text().startsWith("Последние "))
         << recorder.statusLabel()->text().toStdString();
+    QTest::qWait(100);  // let the layout take the new texts
     screenshot(&recorder, "recorder_disk_full");
     qputenv("ORVEL_DIALOG_ANSWER", "7");
     recorder.close();
