@@ -92,6 +92,7 @@ void CSignalDetector::reset() {
     bandHigh_ = profile_.bandHighHz;
     clearStatistics();
     previousClass_ = kSilence;
+    networkToneLevel_ = 0;
 }
 
 void CSignalDetector::clearStatistics() {
@@ -213,7 +214,9 @@ uint32_t CSignalDetector::fuzzyDecision(uint32_t toneFrames, uint32_t pauseFrame
 
 uint32_t CSignalDetector::classify(const DetectorFrame& f) {
     decision_ = kPending;
-    const bool sound = f.level > f.presenceThreshold;
+    const bool audible =
+        networkToneLevel_ == 0 || static_cast<int>(f.level) * kWeakSoundRatio >= networkToneLevel_;
+    const bool sound = f.level > f.presenceThreshold && audible;
     const Cadence event = cadenceStep(sound);
 
     const int16_t held = profile_.levelHoldFrames > 1 ? holdLevel(f.level) : f.level;
@@ -232,6 +235,7 @@ uint32_t CSignalDetector::classify(const DetectorFrame& f) {
 
     if (event == Cadence::kToneStarted) {
         startLevel_ = referenceLevel_ = held;
+        tonePeakLevel_ = 0;
         voiceSeen_ = false;
         decision_ = kStartOrLongSilence;
         clearStatistics();
@@ -256,6 +260,12 @@ uint32_t CSignalDetector::classify(const DetectorFrame& f) {
         if (f.voice == 1) {
             voiceSeen_ = true;
         }
+        if (sound) {
+            tonePeakLevel_ = std::max<int>(tonePeakLevel_, f.level);
+        }
+    }
+    if ((event == Cadence::kToneEnded || event == Cadence::kContinuous) && toneIsStable()) {
+        networkToneLevel_ = std::max(networkToneLevel_, tonePeakLevel_);
     }
 
     uint32_t cls = previousClass_;

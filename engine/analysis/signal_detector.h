@@ -66,6 +66,10 @@ public:
     static constexpr uint32_t kJumpFrames = 3;
     static constexpr std::size_t kHistory = 7;
     static constexpr uint32_t kMaxLevelHold = 8;
+    // A sound more than 26 dB below the loudest network tone heard since the
+    // line was seized is a neighbour's conversation coupled into the line,
+    // not the called party: it neither starts a tone nor breaks a pause.
+    static constexpr int kWeakSoundRatio = 20;
 
     // Reads the rule base at `path` (shared between channels that load the
     // same unchanged file); -1 when it cannot be read or built.
@@ -91,6 +95,7 @@ public:
     uint32_t decision() const { return decision_; }
     uint32_t cadenceState() const { return cadence_; }
     uint32_t toneLength() const { return toneLength_; }
+    int networkToneLevel() const { return networkToneLevel_; }
     uint32_t previousPauseLength() const { return previousPauseLength_; }
     uint32_t aonScore() const { return aonScore_; }
     bool toneIsStable() const;
@@ -138,6 +143,8 @@ private:
     uint32_t frequencyStable_ = 0;
     uint32_t frequencyUnstable_ = 0;
     bool voiceSeen_ = false;
+    int tonePeakLevel_ = 0;     // loudest frame of the current tone
+    int networkToneLevel_ = 0;  // loudest stable tone since the reset; 0: none yet
 
     uint32_t previousClass_ = kSilence;
     uint32_t decision_ = kNoDecision;

@@ -15,6 +15,7 @@ constexpr int16_t kMarker = -1000;
 }
 
 CSignalProcessing::CSignalProcessing() {
+    humFilter_.init(static_cast<double>(sampleRate_));
     voice_.setUp(static_cast<int>(sampleRate_));
 }
 
@@ -41,6 +42,7 @@ void CSignalProcessing::startCalibration() {
     machine_.reset();
     machineTone_ = false;
     music_.reset();
+    humFilter_.init(static_cast<double>(sampleRate_));
     voice_.clearFloor();
     frameCounter_ = 0;
 }
@@ -80,12 +82,23 @@ void CSignalProcessing::pushWindow(const int16_t* samples, std::size_t count) {
     std::copy(samples, samples + count, window_.end() - static_cast<std::ptrdiff_t>(count));
 }
 
+void CSignalProcessing::pushFiltered(const int16_t* samples, std::size_t count) {
+    std::array<int16_t, kWindowSamples> part;
+    while (count > 0) {
+        const std::size_t n = std::min(count, part.size());
+        humFilter_.process(samples, part.data(), n);
+        pushWindow(part.data(), n);
+        samples += n;
+        count -= n;
+    }
+}
+
 bool CSignalProcessing::calibrationFrame(const int16_t* samples, std::size_t count) {
     Guard guard(lock_);
     waveDump_.write(samples, count * sizeof(int16_t));
     stateDump_.writePair(kMarker, kMarker);
     ++frameCounter_;
-    pushWindow(samples, count);
+    pushFiltered(samples, count);
     voice_.calibrationStep(window_.data());
     detector_.calibrationFrame();
     return frameCounter_ >= kCalibrationFrames;
@@ -111,7 +124,7 @@ bool CSignalProcessing::activeFrame(const int16_t* samples, std::size_t count, u
     Guard guard(lock_);
     waveDump_.write(samples, count * sizeof(int16_t));
     ++frameCounter_;
-    pushWindow(samples, count);
+    pushFiltered(samples, count);
 
     DetectorFrame frame;
     frame.voice = voice_.step(window_.data());
