@@ -15,7 +15,6 @@ constexpr int16_t kMarker = -1000;
 }
 
 CSignalProcessing::CSignalProcessing() {
-    humFilter_.init(static_cast<double>(sampleRate_));
     voice_.setUp(static_cast<int>(sampleRate_));
 }
 
@@ -42,7 +41,6 @@ void CSignalProcessing::startCalibration() {
     machine_.reset();
     machineTone_ = false;
     music_.reset();
-    humFilter_.init(static_cast<double>(sampleRate_));
     voice_.clearFloor();
     frameCounter_ = 0;
 }
@@ -57,6 +55,7 @@ void CSignalProcessing::seize() {
 void CSignalProcessing::playOn() {
     Guard guard(lock_);
     voice_.enable(false);
+    detector_.endWeakSoundFloor();  // the engine plays: the call was answered
     bandLow_ = kPlayBandLowHz;
     bandHigh_ = kPlayBandHighHz;
 }
@@ -82,23 +81,12 @@ void CSignalProcessing::pushWindow(const int16_t* samples, std::size_t count) {
     std::copy(samples, samples + count, window_.end() - static_cast<std::ptrdiff_t>(count));
 }
 
-void CSignalProcessing::pushFiltered(const int16_t* samples, std::size_t count) {
-    std::array<int16_t, kWindowSamples> part;
-    while (count > 0) {
-        const std::size_t n = std::min(count, part.size());
-        humFilter_.process(samples, part.data(), n);
-        pushWindow(part.data(), n);
-        samples += n;
-        count -= n;
-    }
-}
-
 bool CSignalProcessing::calibrationFrame(const int16_t* samples, std::size_t count) {
     Guard guard(lock_);
     waveDump_.write(samples, count * sizeof(int16_t));
     stateDump_.writePair(kMarker, kMarker);
     ++frameCounter_;
-    pushFiltered(samples, count);
+    pushWindow(samples, count);
     voice_.calibrationStep(window_.data());
     detector_.calibrationFrame();
     return frameCounter_ >= kCalibrationFrames;
@@ -124,7 +112,7 @@ bool CSignalProcessing::activeFrame(const int16_t* samples, std::size_t count, u
     Guard guard(lock_);
     waveDump_.write(samples, count * sizeof(int16_t));
     ++frameCounter_;
-    pushFiltered(samples, count);
+    pushWindow(samples, count);
 
     DetectorFrame frame;
     frame.voice = voice_.step(window_.data());

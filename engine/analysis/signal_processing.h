@@ -22,7 +22,6 @@
 #include "analysis/sit_detector.h"
 #include "analysis/vad.h"
 #include "dump_file.h"
-#include "analysis/hum_filter.h"
 #include "messages.h"
 
 namespace orvel {
@@ -83,8 +82,6 @@ public:
 
 private:
     void pushWindow(const int16_t* samples, std::size_t count);
-    // The samples, without the hum below the telephone band, into the window.
-    void pushFiltered(const int16_t* samples, std::size_t count);
 
     ACE_Recursive_Thread_Mutex lock_;
     DumpFile stateDump_;
@@ -103,7 +100,6 @@ private:
     int bandHigh_ = 0;
     uint32_t reported_ = 0;
     std::array<int16_t, kWindowSamples> window_{};
-    CHumFilter humFilter_;
 };
 
 // Events an analyzer has to send, gathered while its locks are held and
