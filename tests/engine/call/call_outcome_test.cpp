@@ -181,6 +181,71 @@ TEST(CallOutcome, HangingUpAfterTheBeepConfirmsInModesTwoAndThree) {
     }
 }
 
+TEST(CallOutcome, BusyThatBeganBeforeTheBeepConfirmsNothingAfterIt) {
+    // The subscriber hung up during the prompt; the exchange was silent for
+    // a while and its busy tone began in the pause (or during the beep), so
+    // that the count of busy reports starts again after the beep.
+    for (bool duringBeep : {false, true}) {
+        SCOPED_TRACE(duringBeep);
+        CallHarness h;
+        h.assign();
+        h.answeredAndPlayed("1", 3);
+        h.wait(2.1);
+        h.done(CMD_START_PLAY);
+        if (duringBeep) {
+            h.wait(5.1);
+            h.ack(CMD_SOUND_PLAY, ACKT_RECEIVE);
+            h.report(LS_BUSY_TONE);
+            h.ack(CMD_START_PLAY, ACKT_EXECUTE);
+        } else {
+            h.wait(3.0);
+            h.report(LS_BUSY_TONE);
+            h.wait(3.1);
+            h.done(CMD_SOUND_PLAY);
+        }
+        ASSERT_EQ(h.alg.GetState(), WAIT_TEST_DTMF);
+        h.report(LS_BUSY_TONE);
+        h.report(LS_BUSY_TONE);
+        h.report(LS_BUSY_TONE);
+        EXPECT_EQ(h.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
+        EXPECT_TRUE(h.results.empty());
+    }
+    {  // a key is still a confirmation
+        CallHarness h;
+        h.assign();
+        h.answeredAndPlayed("1", 3);
+        h.wait(2.1);
+        h.done(CMD_START_PLAY);
+        h.report(LS_BUSY_TONE);
+        h.wait(6.1);
+        h.done(CMD_SOUND_PLAY);
+        h.digit('9');
+        EXPECT_EQ(h.results, Results{NR_NOTIFY_OK});
+    }
+    {  // and the next call starts afresh
+        CallHarness h;
+        h.assign();
+        h.answeredAndPlayed("1", 3);
+        h.wait(2.1);
+        h.done(CMD_START_PLAY);
+        h.report(LS_BUSY_TONE);
+        h.wait(6.1);
+        h.done(CMD_SOUND_PLAY);
+        h.wait(15.1);
+        h.hungDown();
+        ASSERT_EQ(h.alg.GetState(), READY_LINE);
+        h.answeredAndPlayed("1", 3);
+        h.wait(2.1);
+        h.done(CMD_START_PLAY);
+        h.wait(5.1);
+        h.done(CMD_SOUND_PLAY);
+        h.report(LS_BUSY_TONE);
+        h.report(LS_BUSY_TONE);
+        h.report(LS_BUSY_TONE);
+        EXPECT_EQ(h.results, Results{NR_NOTIFY_OK});
+    }
+}
+
 TEST(CallOutcome, ConfirmOffPlaysTheMessageUpToMessagesCount) {
     CallHarness h;
     h.alg.SetConfirmOn(false);
