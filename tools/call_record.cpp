@@ -55,10 +55,10 @@ CallTimes callTimes(const sim::LineRecord& record) {
 }
 
 bool hangUpTheLineCannotTell(const CallTimes& t) {
-    // Busy that begins while the beep plays is heard only once it is over:
-    // the call algorithm does not listen for busy during its beep.
+    // Only busy that begins once the beep is over: any busy on the line
+    // before that is something a better engine could have heard.
     return t.beepTo >= 0 && t.hungUp >= 0 && t.busyFrom >= 0 && t.hungUp < t.beepTo &&
-           t.busyFrom >= t.beepFrom;
+           t.busyFrom >= t.beepTo;
 }
 
 }  // namespace orvel::tools

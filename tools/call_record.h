@@ -18,9 +18,9 @@ struct CallTimes {
 CallTimes callTimes(const sim::LineRecord& record);
 
 // A subscriber who hung up before the engine's beep had ended, on a line whose
-// busy tone began only once the beep had begun: the busy comes in the
-// confirmation window exactly as after a listener who hangs up at the end of
-// the beep, and nothing on the line tells the two apart.
+// busy tone began only after it: the busy comes in the confirmation window
+// exactly as after a listener who hangs up when the beep is over, and nothing
+// on the line tells the two apart.
 bool hangUpTheLineCannotTell(const CallTimes& t);
 
 }  // namespace orvel::tools

@@ -293,7 +293,13 @@ std::string story(const orvel::sim::LineRecord& r) {
         std::snprintf(head, sizeof head, "    %8.2f  ", e.seconds);
         out += head + e.text + "\n";
     }
-    return out;
+    out += "    sounds the board played:";
+    for (const auto& s : r.sounds) {
+        char span[40];
+        std::snprintf(span, sizeof span, " %.2f..%.2f", s.from, s.to);
+        out += span;
+    }
+    return out + "\n";
 }
 
 }  // namespace
@@ -620,9 +626,9 @@ int main(int argc, char** argv) {
             "hang-ups the line cannot tell from a confirmation: %d, %d of them booked notified; "
             "right either way, not in the matrix\n"
             "  (the person hung up before the engine's beep ended and the exchange played busy "
-            "only from the beep on: that busy comes in the confirmation window like that of a "
-            "listener who hangs up after the beep; with confirmation by key only there is no "
-            "such case)\n",
+            "only after it: that busy comes in the confirmation window like that of a listener "
+            "who hangs up after the beep; with confirmation by key only there is no such "
+            "case)\n",
             unheardHangUps, unheardHangUpsNotified);
     }
     if (unended > 0) {

@@ -17,7 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "analysis/dtmf_detector.h"
+#include "dtmf_keys.h"
+#ifdef ORVEL_ECHO_TALK_OFF
+#include "echo_talk_off.h"
+#endif
 #include "dtmf_test_signals.h"
 #include "speech.h"
 
@@ -26,17 +29,7 @@ namespace {
 using orvel::tools::KeyBurst;
 
 std::string detect(const std::vector<int16_t>& x, bool guard) {
-    orvel::CDtmfDetector d;
-    d.init(8000);
-    d.setGuard(guard);
-    std::string keys;
-    for (size_t b = 0; b + 64 <= x.size(); b += 64) {
-        if (d.process(x.data() + b, 64)) {
-            keys += d.digits()[0];
-            d.reset();
-        }
-    }
-    return keys;
+    return orvel::tools::detectKeys(x, guard);
 }
 
 // Share of `trials` bursts (random block alignment and phase) heard as their key.
@@ -263,26 +256,75 @@ void talkOff(double minutes) {
     std::printf("false keys with the guard:    %ld (of them key 9: %ld)\n", keys[1], nines[1]);
 }
 
+// What people say at the far end while the engine's output echoes: every
+// voice of the list at a middle speed and pitch.
+std::vector<std::vector<int16_t>> people() {
+    const std::string tmp = "/tmp/orvel-people-" + std::to_string(::getpid());
+    std::vector<std::vector<int16_t>> out;
+    for (const Voice& v : kVoices) {
+        auto s = speak(v, 160, 50, tmp);
+        if (!s.empty()) {
+            out.push_back(std::move(s));
+        }
+    }
+    std::remove((tmp + ".txt").c_str());
+    std::remove((tmp + ".wav").c_str());
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     double minutes = 60;
     bool procedureOnly = false;
+#ifdef ORVEL_ECHO_TALK_OFF
+    orvel::tools::EchoTalkOffOptions echo;
+    echo.programDir = ORVEL_DEMO_DIR;
+    bool echoOnly = false;
+#endif
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--minutes" && i + 1 < argc) {
             minutes = std::atof(argv[++i]);
         } else if (a == "--procedure-only") {
             procedureOnly = true;
+#ifdef ORVEL_ECHO_TALK_OFF
+        } else if (a == "--echo-minutes" && i + 1 < argc) {
+            echo.minutes = std::atof(argv[++i]);
+        } else if (a == "--program-dir" && i + 1 < argc) {
+            echo.programDir = argv[++i];
+        } else if (a == "--echo-only") {
+            echoOnly = true;
+        } else if (a == "--verbose") {
+            echo.verbose = true;
+#endif
         } else {
-            std::fprintf(stderr, "usage: %s [--minutes M] [--procedure-only]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--minutes M] [--procedure-only] [--echo-minutes M] "
+                         "[--program-dir DIR] [--echo-only] [--verbose]\n",
+                         argv[0]);
             return 2;
         }
     }
+#ifdef ORVEL_ECHO_TALK_OFF
+    if (echoOnly) {
+        return orvel::tools::echoTalkOff(echo, people()) ? 0 : 1;
+    }
+#endif
     procedure(false);
     procedure(true);
-    if (!procedureOnly) {
-        talkOff(minutes);
+    if (procedureOnly) {
+        return 0;
     }
+    talkOff(minutes);
+#ifdef ORVEL_ECHO_TALK_OFF
+    if (!orvel::tools::echoTalkOff(echo, people())) {
+        return 1;
+    }
+#else
+    std::printf(
+        "\n(the engine's own output through the echo path needs the program's speech: "
+        "built without the operator program)\n");
+#endif
     return 0;
 }

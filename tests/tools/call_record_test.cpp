@@ -30,9 +30,9 @@ LineRecord call(double hangUp, double busy, bool busyAtOnce = false) {
 }
 
 TEST(CallRecord, EarlyHangUpWithBusyFromTheBeepOnIsSetApartAndNothingElse) {
-    // Hung up after the message, silence, busy once the beep has begun or
-    // after it: the busy falls in the confirmation window.
-    for (double busy : {31.0, 31.26, 31.5, 33.0}) {
+    // Hung up after the message, silence, busy once the beep is over: the
+    // busy falls in the confirmation window.
+    for (double busy : {31.5, 31.6, 33.0, 40.0}) {
         const auto t = callTimes(call(22.5, busy));
         EXPECT_DOUBLE_EQ(t.answered, 9.3);
         EXPECT_DOUBLE_EQ(t.hungUp, 22.5);
@@ -41,9 +41,9 @@ TEST(CallRecord, EarlyHangUpWithBusyFromTheBeepOnIsSetApartAndNothingElse) {
         EXPECT_DOUBLE_EQ(t.beepTo, 31.5);
         EXPECT_TRUE(hangUpTheLineCannotTell(t)) << "busy from " << busy;
     }
-    // Busy before the beep: the engine hears it before the confirmation
-    // window, so the call is judged like any other.
-    for (double busy : {23.0, 25.0, 30.9}) {
+    // Busy before the beep or while it plays: there was busy on the line
+    // before the confirmation window, so the call is judged like any other.
+    for (double busy : {23.0, 25.0, 30.3, 31.0, 31.26, 31.49}) {
         EXPECT_FALSE(hangUpTheLineCannotTell(callTimes(call(22.5, busy)))) << busy;
     }
     // Busy at once on hanging up before the beep.
