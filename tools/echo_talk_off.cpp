@@ -172,8 +172,9 @@ struct Tally {
 
 }  // namespace
 
-bool echoTalkOff(const EchoTalkOffOptions& options,
-                 const std::vector<std::vector<int16_t>>& people) {
+bool echoTalkOff(const EchoTalkOffOptions& options, const std::vector<std::vector<int16_t>>& people,
+                 long& falseNines) {
+    falseNines = 0;
     std::printf("\n== talk-off on the engine's own output heard back through the echo path ==\n");
     std::vector<Output> outputs;
     if (!demoOutputs(options.programDir, outputs) || !spokenOutputs(outputs)) {
@@ -272,6 +273,7 @@ bool echoTalkOff(const EchoTalkOffOptions& options,
         std::printf(" %d: %ld/%ld", m, t.byModel[m][0], t.byModel[m][1]);
     }
     std::printf("\n");
+    falseNines = t.nines[1];
     return true;
 }
 

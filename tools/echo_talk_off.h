@@ -18,9 +18,10 @@ struct EchoTalkOffOptions {
 };
 
 // `people` are utterances at 8 kHz that a person at the far end says over
-// the echo (levelled and band-limited here). False when the engine's output
-// could not be prepared.
-bool echoTalkOff(const EchoTalkOffOptions& options,
-                 const std::vector<std::vector<int16_t>>& people);
+// the echo (levelled and band-limited here). `falseNines` is the count of
+// 9s reported with the guard on. False when the engine's output could not be
+// prepared.
+bool echoTalkOff(const EchoTalkOffOptions& options, const std::vector<std::vector<int16_t>>& people,
+                 long& falseNines);
 
 }  // namespace orvel::tools
