@@ -621,7 +621,7 @@ int main(int argc, char** argv) {
             "40 ms): %d, %d of them heard; right either way, not in the matrix\n",
             kShortestKeyHeardMs, shortKeys, shortKeysHeard);
     }
-    if (unheardHangUps > 0) {
+    {
         std::printf(
             "hang-ups the line cannot tell from a confirmation: %d, %d of them booked notified; "
             "right either way, not in the matrix\n"
