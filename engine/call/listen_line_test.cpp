@@ -101,15 +101,6 @@ int CListenLineTest::DoAlgorithm(const ACE_Message_Block* mb) {
         return 0;
     }
     const uint32_t s = state_.load();
-    if (mb->msg_type() == MB_EVENT && readRecord(mb, ev) && ev.type == EV_CHANGE_LINE_STATE &&
-        ev.value == LS_BUSY_TONE && (s == WAIT_TEST_PAUSE || s == WAIT_PLAY_BEEP) &&
-        !busyBeforeBeep_) {
-        busyBeforeBeep_ = true;
-        ACE_DEBUG((LM_DEBUG,
-                   ACE_TEXT(" Device %u Channel %u : busy before the beep -> hang-up is no "
-                            "confirmation\n"),
-                   address_.device, address_.channel));
-    }
     if (s >= kAlgorithmStateCount) {
         return -1;
     }
@@ -370,7 +361,6 @@ int CListenLineTest::callAbonent(const char* number, uint32_t mainMessage, uint3
     voiceCount_ = 0;
     aonDetected_ = 0;
     machineHeard_ = false;
-    busyBeforeBeep_ = false;
     if (state_.load() != READY_LINE) {
         return 0;
     }

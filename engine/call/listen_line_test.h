@@ -86,12 +86,9 @@ private:
     bool isConfirmDigit(const EventRecord& ev) const;
     bool modeAcceptsDigit() const { return confirmationMode_ == 1 || confirmationMode_ == 3; }
     // A machine hangs up when its recording is over: after its tone was
-    // heard, a hang-up confirms nothing. Nor does one that came before the
-    // beep: the busy tone an exchange gives after some seconds of silence
-    // may run on into the time for confirming.
+    // heard, a hang-up confirms nothing.
     bool modeAcceptsHangUp() const {
-        return (confirmationMode_ == 2 || confirmationMode_ == 3) && !machineHeard_ &&
-               !busyBeforeBeep_;
+        return (confirmationMode_ == 2 || confirmationMode_ == 3) && !machineHeard_;
     }
 
     // Named steps.
@@ -151,7 +148,6 @@ private:
     std::atomic<uint32_t> notifyResult_{NR_NOT_NOTIFY};
     std::atomic<uint32_t> aonDetected_{0};
     bool machineHeard_ = false;  // an answering machine's or fax machine's tone in this call
-    bool busyBeforeBeep_ = false;  // busy heard in the pause before the beep or during it
 
     // Parameters: written by the exports on callers' threads, read on the logic thread.
     std::atomic<int32_t> dialTonePause_{10};
