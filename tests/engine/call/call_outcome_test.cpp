@@ -2,9 +2,12 @@
 // confirmation paths and the notify result each reports.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <stdexcept>
 
 #include "call_harness.h"
+#include "line_settings.h"
 
 namespace orvel {
 namespace {
@@ -399,6 +402,18 @@ TEST(CallOutcome, BusyWhoseToneBeganBeforeTheBeepIsAHangUpBeforeIt) {
         EXPECT_EQ(hangUpAroundTheBeep({{LS_TONE}, {LS_AON}, 2.0, true, 3}), confirmed);
         EXPECT_EQ(hangUpAroundTheBeep({{LS_TONE, LS_SILENCE}, {LS_AON}, 0, true, 3}), confirmed);
     }
+}
+
+TEST(CallOutcome, TheLineSettingSwitchesTheEarlyBusyTest) {
+    const std::string path = ::testing::TempDir() + "orvelline_early_busy.ini";
+    auto read = [&](const char* text) {
+        std::ofstream(path) << text;
+        return readLineSettings(path).earlyBusyDetect;
+    };
+    EXPECT_TRUE(readLineSettings("").earlyBusyDetect);
+    EXPECT_FALSE(read("[Line]\nEarlyBusyDetect=0\n"));
+    EXPECT_TRUE(read("[Line]\nearlybusydetect=2\n"));  // not valid: the default stays
+    std::remove(path.c_str());
 }
 
 }  // namespace
