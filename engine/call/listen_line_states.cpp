@@ -503,8 +503,8 @@ int CListenLineTest::onTestDtmf(const ACE_Message_Block* mb) {
         }
         if (earlyBusyDetect_ && busyBeganBeforeBeep()) {
             // The subscriber hung up before the beep; the rule base needs
-            // more of the cadence than the pause left it. Ended as busy in
-            // the pause before the beep would have ended it.
+            // more of the cadence than the pause left it. The call ends
+            // as busy in the pause before the beep ends it.
             ACE_DEBUG((LM_DEBUG,
                        ACE_TEXT(" Device %u Channel %u : busy began before the beep -> hung up "
                                 "before the beep, no confirmation\n"),

@@ -109,8 +109,8 @@ private:
     void busyCheck();
     bool dialToneRetry();  // true: retry; false: give up
     void confirmByDigit(const char* text);
-    // Follows the runs of tone reports (anything but silence and voice) to
-    // tell a busy that began before the beep from one that began after it.
+    // Follows the runs of reports of one stretch of sound, to tell a busy
+    // that began before the beep from one that began after it.
     void followToneRun(uint32_t lineState);
     bool busyBeganBeforeBeep() const { return toneRun_ && toneRunBeforeBeep_; }
     void commandTimeOut(uint32_t elapsedS);
@@ -184,7 +184,7 @@ private:
     CallClock::TimePoint enteredAt_{};
     bool redial_ = false;
     bool beepSent_ = false;           // the beep of this call was asked for
-    bool toneRun_ = false;            // the last line-state report was a tone of some kind
+    bool toneRun_ = false;            // a stretch of sound is being reported
     bool toneRunBeforeBeep_ = false;  // ... and its run began before the beep was asked for
     bool reportSeen_ = false;         // a line-state report came in this call
     CallClock::TimePoint lastReportAt_{};
