@@ -45,6 +45,7 @@ struct Options {
     std::string log;
     bool guard = true;
     bool music = true;
+    bool earlyBusy = true;
     std::string tonePlan;       // the engine's tone plan; empty: its default
     double sensitivityDb = -1;  // < 0: the engine's default
     bool speechMessages = true;
@@ -69,6 +70,7 @@ void usage(const char* program) {
         "  --no-echo        no hybrid echo of the engine's own output\n"
         "  --no-guard       switch the engine's confirmation guard off\n"
         "  --no-music       switch the engine's music detector off\n"
+        "  --no-early-busy  let busy after the beep confirm however early it began\n"
         "  --engine-plan P  the engine's tone plan (default, gb, us, ca, in)\n"
         "  --sensitivity DB the engine's line sensitivity (0..30 dB)\n"
         "  --tone-messages  plain tones as message and prompt instead of speech\n"
@@ -170,6 +172,8 @@ bool parse(int argc, char** argv, Options& o) {
             o.guard = false;
         } else if (a == "--no-music") {
             o.music = false;
+        } else if (a == "--no-early-busy") {
+            o.earlyBusy = false;
         } else if (a == "--tone-messages") {
             o.speechMessages = false;
         } else if (a == "--data") {
@@ -346,7 +350,8 @@ int main(int argc, char** argv) {
     {
         std::ofstream settings(dir / "orvelline.ini");
         settings << "[Line]\nConfirmGuard=" << (o.guard ? 1 : 0) << "\nSitDetect=1\n"
-                 << "MusicDetect=" << (o.music ? 1 : 0) << "\n";
+                 << "MusicDetect=" << (o.music ? 1 : 0) << "\n"
+                 << "EarlyBusyDetect=" << (o.earlyBusy ? 1 : 0) << "\n";
         if (!o.tonePlan.empty()) {
             settings << "TonePlan=" << o.tonePlan << "\n";
         }
