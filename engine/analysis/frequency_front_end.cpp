@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kLastBin = CSpectralFrontEnd::kBins - 1;  // 63: stands in when no peak is found
 constexpr int kNoSoundThreshold = INT16_MAX;
+constexpr int kFirstLevelBin = 3;  // bins below 190 Hz report no level
 
 }  // namespace
 
@@ -103,7 +104,10 @@ BandFeatures CSpectralFrontEnd::features(int bandLowHz, int bandHighHz) const {
     int lo = bandLowHz / width;
     int hi = bandHighHz / width;
     if (hi == 0) {
-        lo = 1;
+        // The whole spectrum, from the first bin that can carry a level:
+        // mains hum lives in bins 1 and 2 and, searched there, would hide
+        // every quieter sound of the line behind a level of 0.
+        lo = kFirstLevelBin;
         hi = kLastBin;
     }
     lo = std::clamp(lo, 0, kBins);
@@ -119,7 +123,7 @@ BandFeatures CSpectralFrontEnd::features(int bandLowHz, int bandHighHz) const {
         }
     }
     f.bin = best;
-    f.level = best <= 2 ? 0 : spectrum_[best];
+    f.level = best < kFirstLevelBin ? 0 : spectrum_[best];
     f.frequency = best * binWidth_;
     return f;
 }

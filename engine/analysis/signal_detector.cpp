@@ -92,6 +92,8 @@ void CSignalDetector::reset() {
     bandHigh_ = profile_.bandHighHz;
     clearStatistics();
     previousClass_ = kSilence;
+    networkToneLevel_ = 0;
+    weakSoundFloor_ = true;
 }
 
 void CSignalDetector::clearStatistics() {
@@ -159,9 +161,21 @@ bool CSignalDetector::toneIsStable() const {
            static_cast<double>(frequencyStable_) / frequency >= kStableShare;
 }
 
-CSignalDetector::Cadence CSignalDetector::cadenceStep(bool sound) {
+bool CSignalDetector::isWeak(int level) const {
+    return weakSoundFloor_ && networkToneLevel_ > 0 && level * kWeakSoundRatio < networkToneLevel_;
+}
+
+CSignalDetector::Cadence CSignalDetector::cadenceStep(bool sound, int level) {
     if (sound && cadence_ != 2) {
-        if (++toneRun_ > kToneStartFrames) {
+        runPeak_ = std::max(runPeak_, level);
+        if (++toneRun_ > kToneStartFrames && isWeak(runPeak_)) {
+            // Judged by its loudest frame, so that the first frames of a
+            // tone, which fill the spectrum's window only in part, count.
+            pauseLength_ += toneRun_;
+            toneRun_ = 0;
+            runPeak_ = 0;
+        } else if (toneRun_ > kToneStartFrames) {
+            runPeak_ = 0;
             cadence_ = 2;
             previousToneLength_ = toneLength_;
             previousPauseLength_ = pauseLength_;
@@ -182,11 +196,13 @@ CSignalDetector::Cadence CSignalDetector::cadenceStep(bool sound) {
             cadence_ = 1;
             pauseRun_ = 0;
             toneRun_ = 0;
+            runPeak_ = 0;
             return Cadence::kToneEnded;
         }
     } else {
         pauseLength_ += toneRun_ + 1;
         toneRun_ = 0;
+        runPeak_ = 0;
         if (pauseLength_ > kPauseMaxFrames) {
             return Cadence::kLongSilence;
         }
@@ -214,7 +230,7 @@ uint32_t CSignalDetector::fuzzyDecision(uint32_t toneFrames, uint32_t pauseFrame
 uint32_t CSignalDetector::classify(const DetectorFrame& f) {
     decision_ = kPending;
     const bool sound = f.level > f.presenceThreshold;
-    const Cadence event = cadenceStep(sound);
+    const Cadence event = cadenceStep(sound, f.level);
 
     const int16_t held = profile_.levelHoldFrames > 1 ? holdLevel(f.level) : f.level;
 
@@ -232,6 +248,7 @@ uint32_t CSignalDetector::classify(const DetectorFrame& f) {
 
     if (event == Cadence::kToneStarted) {
         startLevel_ = referenceLevel_ = held;
+        tonePeakLevel_ = 0;
         voiceSeen_ = false;
         decision_ = kStartOrLongSilence;
         clearStatistics();
@@ -256,6 +273,12 @@ uint32_t CSignalDetector::classify(const DetectorFrame& f) {
         if (f.voice == 1) {
             voiceSeen_ = true;
         }
+        if (sound) {
+            tonePeakLevel_ = std::max<int>(tonePeakLevel_, f.level);
+        }
+    }
+    if ((event == Cadence::kToneEnded || event == Cadence::kContinuous) && toneIsStable()) {
+        networkToneLevel_ = std::max(networkToneLevel_, tonePeakLevel_);
     }
 
     uint32_t cls = previousClass_;

@@ -66,6 +66,12 @@ public:
     static constexpr uint32_t kJumpFrames = 3;
     static constexpr std::size_t kHistory = 7;
     static constexpr uint32_t kMaxLevelHold = 8;
+    // A sound more than 26 dB below the loudest network tone heard since the
+    // line was seized is a neighbour's conversation coupled into the line,
+    // not the called party: a run of such frames does not start a tone, so
+    // it neither breaks a pause nor is reported. Inside a tone, its quiet
+    // stretches (a voice between its syllables) still belong to it.
+    static constexpr int kWeakSoundRatio = 20;
 
     // Reads the rule base at `path` (shared between channels that load the
     // same unchanged file); -1 when it cannot be read or built.
@@ -78,6 +84,10 @@ public:
 
     // A new listening period: the statistics start again, the cadence goes on.
     void reset();
+    // Once the call is answered every sound counts again, until the next
+    // reset: what follows is the called party's, and the way it is heard
+    // (busy after the message, keys) must not depend on the tones before.
+    void endWeakSoundFloor() { weakSoundFloor_ = false; }
     uint32_t classify(const DetectorFrame& frame);
     // True when the last frame's class is to be reported.
     bool decisionReady() const;
@@ -91,6 +101,7 @@ public:
     uint32_t decision() const { return decision_; }
     uint32_t cadenceState() const { return cadence_; }
     uint32_t toneLength() const { return toneLength_; }
+    int networkToneLevel() const { return networkToneLevel_; }
     uint32_t previousPauseLength() const { return previousPauseLength_; }
     uint32_t aonScore() const { return aonScore_; }
     bool toneIsStable() const;
@@ -104,7 +115,8 @@ private:
         int16_t heldLevel = 0;  // the level as the amplitude check sees it
     };
 
-    Cadence cadenceStep(bool sound);
+    Cadence cadenceStep(bool sound, int level);
+    bool isWeak(int level) const;
     void clearStatistics();
     void amplitudeCheck(int16_t level);
     void bandCheck(int frequency);
@@ -138,6 +150,10 @@ private:
     uint32_t frequencyStable_ = 0;
     uint32_t frequencyUnstable_ = 0;
     bool voiceSeen_ = false;
+    int runPeak_ = 0;  // loudest frame of the sound run in a pause
+    bool weakSoundFloor_ = true;
+    int tonePeakLevel_ = 0;     // loudest frame of the current tone
+    int networkToneLevel_ = 0;  // loudest stable tone since the reset; 0: none yet
 
     uint32_t previousClass_ = kSilence;
     uint32_t decision_ = kNoDecision;

@@ -55,6 +55,7 @@ void CSignalProcessing::seize() {
 void CSignalProcessing::playOn() {
     Guard guard(lock_);
     voice_.enable(false);
+    detector_.endWeakSoundFloor();  // the engine plays: the call was answered
     bandLow_ = kPlayBandLowHz;
     bandHigh_ = kPlayBandHighHz;
 }

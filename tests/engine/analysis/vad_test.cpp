@@ -119,12 +119,18 @@ TEST(SpectralFrontEnd, FlatAndPeaklessSpectra) {
 
 TEST(SpectralFrontEnd, BandEdges) {
     std::vector<int16_t> s(64, 1);
-    s[2] = 500;  // strongest bin of the whole spectrum is bin 2
+    s[2] = 500;  // strongest bin of the whole spectrum is bin 2 (hum)
     s[10] = 100;
     auto fe = frontEndWith(s);
+    // Bins 2 and below can report no level, so they do not hide the sound
+    // of bin 10 from the whole-spectrum search; a band that holds them
+    // still finds them, at level 0.
     BandFeatures whole = fe->features(0, 0);
-    EXPECT_EQ(whole.bin, 2);
-    EXPECT_EQ(whole.level, 0);  // bins 2 and below report no level
+    EXPECT_EQ(whole.bin, 10);
+    EXPECT_EQ(whole.level, 100);
+    BandFeatures low = fe->features(62, 300);
+    EXPECT_EQ(low.bin, 2);
+    EXPECT_EQ(low.level, 0);
     BandFeatures band = fe->features(300, 1000);
     EXPECT_EQ(band.bin, 10);
     EXPECT_EQ(band.level, 100);
