@@ -181,6 +181,7 @@ bool COrvelEngine::bringUpBoard(uint32_t d, const std::string& name, const std::
     for (uint32_t k = 0; k < channels; ++k) {
         const Address address{0, d, k};
         CListenLineTest* alg = algorithms_[d * kChannelsPerBoard + k].get();
+        alg->SetEarlyBusyDetect(lineSettings_.earlyBusyDetect);
         CRawAnalyzer* analyzer = analyzers_[d * kChannelsPerBoard + k].get();
         tasks_.logic->RegisterAlgorithm(address, alg);
         tasks_.analysis->RegisterAnalyzer(address, analyzer);

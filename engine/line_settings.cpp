@@ -59,6 +59,13 @@ LineSettings readLineSettings(const std::string& path) {
             ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings: bad MusicDetect=%C\n"), text));
         }
     }
+    if (const char* text = ini.GetValue("Line", "EarlyBusyDetect", nullptr); text != nullptr) {
+        if (number(text, 0, 1, v) && (v == 0 || v == 1)) {
+            s.earlyBusyDetect = v == 1;
+        } else {
+            ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings: bad EarlyBusyDetect=%C\n"), text));
+        }
+    }
     if (const char* text = ini.GetValue("Line", "TonePlan", nullptr); text != nullptr) {
         const TonePlanEntry* found = nullptr;
         for (const TonePlanEntry& plan : kTonePlans) {

@@ -14,6 +14,9 @@
 //   MusicDetect=1    music that the network plays instead of ring-back is
 //                    no answer (0: every voice report answers as it does
 //                    without the music detector)
+//   EarlyBusyDetect=1 busy heard after the beep whose tone was on the line
+//                    before the beep is a hang-up before the beep: no
+//                    confirmation (0: every busy after the beep confirms)
 //   TonePlan=default the exchanges' tone plan, which brings the rule base
 //                    that tells busy from ring-back and the band its tones
 //                    lie in: "default" (425 Hz and the other single-frequency
@@ -54,6 +57,7 @@ struct LineSettings {
     double sensitivityDb = 20.0;
     bool sitDetect = true;
     bool musicDetect = true;
+    bool earlyBusyDetect = true;
     const TonePlanEntry* tonePlan = &kTonePlans[0];
 };
 

@@ -88,7 +88,7 @@ void ExchangeLine::init(int board, int channel, const LineConfig& line, const Si
     }
     lossGain_ = static_cast<float>(std::pow(10.0, -line.lossDb / 20));
     band_.init(kSampleRate);
-    echoPath_.init(line.echoModel, line.echoDb <= -100 ? -100.0 : -line.echoDb);
+    echo_.init(line.echoModel, line.echoDb <= -100 ? -100.0 : -line.echoDb);
     crosstalk_.reset();
     if (line.crosstalkDbm0 > -100 && speech != nullptr) {
         crosstalk_ = speech->get("ru+m3", kCrosstalkWords);

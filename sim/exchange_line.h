@@ -145,6 +145,8 @@ private:
     int soundMs_ = 0;
     int quietMs_ = 0;
     int soundsEnded_ = 0;
+    uint64_t soundFrom_ = 0;    // the first loud window of the sound in progress
+    uint64_t lastLoudEnd_ = 0;  // the end of its last loud window
 
     // Pulse dialling by the board.
     int pulsesLeft_ = 0;
@@ -161,7 +163,7 @@ private:
     float lossGain_ = 1;
     BandLimit band_;
     LineImpairments impairments_;
-    EchoPath echoPath_;
+    HybridEcho echo_;
     Speech crosstalk_;
     uint32_t variations_ = 0;  // tones started so far (seeds their variation)
     bool speechLoops_ = false;
@@ -174,11 +176,6 @@ private:
     int decimatedFill_ = 0;
     uint64_t hearNow_ = 0;
 
-    // Hybrid echo: the engine's output (8 kHz) fed back into the input.
-    static constexpr size_t kEchoRing = 1024;
-    static constexpr uint64_t kEchoDelay = 264;  // samples, more than one batch of the card
-    std::array<int16_t, kEchoRing> echo_{};
-    std::array<uint64_t, kEchoRing> echoTime_{};  // when each slot was played (8 kHz samples)
     uint64_t rendered_ = 0;
 
     LineRecord record_;

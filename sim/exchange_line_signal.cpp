@@ -21,6 +21,7 @@ constexpr int kWindowSamples16k = 160;    // 10 ms at 16 kHz
 constexpr int kSoundPeak = 300;           // a window louder than this holds sound
 constexpr int kSoundMinMs = 200;          // a sound is at least this long
 constexpr int kSoundGapMs = 800;          // and ends after this much quiet
+constexpr size_t kMaxSounds = 1000;       // kept in a line's record
 
 }  // namespace
 
@@ -127,24 +128,9 @@ void ExchangeLine::render(int16_t* out, int n, uint64_t now) {
     if (offHook_) {
         impairments_.process(buf, n);
     }
-    if (echoPath_.on() && offHook_) {
-        // The ring holds what the board played, by the time it was played;
-        // a slot from another time holds nothing that is heard now.
-        const auto& taps = echoPath_.taps();
+    if (echo_.on() && offHook_) {
         for (int i = 0; i < n; ++i) {
-            float e = 0;
-            for (size_t k = 0; k < taps.size(); ++k) {
-                const uint64_t back = kEchoDelay + k;
-                if (now + i < back) {
-                    break;
-                }
-                const uint64_t from = now + i - back;
-                const size_t slot = from % kEchoRing;
-                if (echoTime_[slot] == from) {
-                    e += taps[k] * echo_[slot];
-                }
-            }
-            buf[i] += e;
+            buf[i] += echo_.heard(now + i);
         }
     }
     rendered_ += n;
@@ -176,13 +162,21 @@ void ExchangeLine::hear(const int16_t* samples, int n, uint64_t now) {
             bool loud = windowPeak_ > kSoundPeak;
             windowFill_ = 0;
             windowPeak_ = 0;
+            const uint64_t windowEnd = now + static_cast<uint64_t>(i + 1) / 2;
             if (loud) {
                 heardBoard_ = true;
+                if (soundMs_ == 0) {
+                    soundFrom_ = windowEnd - kWindowSamples16k / 2;
+                }
                 soundMs_ += 10;
                 quietMs_ = 0;
+                lastLoudEnd_ = windowEnd;
             } else if (soundMs_ > 0) {
                 quietMs_ += 10;
                 if (quietMs_ >= kSoundGapMs) {
+                    if (soundMs_ >= kSoundMinMs && record_.sounds.size() < kMaxSounds) {
+                        record_.sounds.push_back({seconds(soundFrom_), seconds(lastLoudEnd_)});
+                    }
                     if (soundMs_ >= kSoundMinMs && state_ == State::Connected) {
                         ++soundsEnded_;
                         note(now, "sound " + std::to_string(soundsEnded_) + " ended");
@@ -194,11 +188,9 @@ void ExchangeLine::hear(const int16_t* samples, int n, uint64_t now) {
             }
         }
         if ((i & 1) != 0) {
-            int16_t d = static_cast<int16_t>((static_cast<int>(samples[i - 1]) + s) / 2);
+            const int16_t d = HybridEcho::toLineRate(samples[i - 1], s);
             decimated_[decimatedFill_++] = d;
-            const uint64_t at = now + static_cast<uint64_t>(i / 2);
-            echo_[at % kEchoRing] = d;
-            echoTime_[at % kEchoRing] = at;
+            echo_.played(now + static_cast<uint64_t>(i / 2), d);
             if (decimatedFill_ == static_cast<int>(std::size(decimated_))) {
                 if (offHook_ && dtmfRx_ != nullptr) {
                     dtmf_rx(dtmfRx_, decimated_, decimatedFill_);

@@ -101,6 +101,29 @@ bool EchoPath::init(int model, double returnLossDb) {
     return true;
 }
 
+bool HybridEcho::init(int model, double returnLossDb) {
+    ring_.fill(0);
+    time_.fill(UINT64_MAX);
+    return path_.init(model, returnLossDb);
+}
+
+float HybridEcho::heard(uint64_t t) const {
+    const auto& taps = path_.taps();
+    float e = 0;
+    for (size_t k = 0; k < taps.size(); ++k) {
+        const uint64_t back = kDelay + k;
+        if (t < back) {
+            break;
+        }
+        const uint64_t from = t - back;
+        const size_t slot = from % kRing;
+        if (time_[slot] == from) {
+            e += taps[k] * ring_[slot];
+        }
+    }
+    return e;
+}
+
 void LineImpairments::init(uint32_t seed, double humDbm0, double clicksPerMinute, double clickDbm0,
                            const std::vector<int16_t>* crosstalk, double crosstalkDbm0) {
     rng_ = seed * 747796405u + 2891336453u;

@@ -50,6 +50,36 @@ private:
     std::vector<float> taps_;
 };
 
+// The hybrid's echo as the line carries it: what the board played, by the
+// time it was played (8 kHz samples), heard back through the echo path after
+// a fixed delay. A slot of the ring from another time holds nothing that is
+// heard now, so silence from the board echoes as silence.
+class HybridEcho {
+public:
+    static constexpr uint64_t kDelay = 264;  // samples, more than one batch of the card
+
+    // False for an unknown model; a return loss of +-100 dB or more: no echo.
+    bool init(int model, double returnLossDb);
+    bool on() const { return path_.on(); }
+    // Two samples of the board's 16 kHz output as the one the line carries.
+    static int16_t toLineRate(int16_t first, int16_t second) {
+        return static_cast<int16_t>((static_cast<int>(first) + second) / 2);
+    }
+    // What the board played at time `at`.
+    void played(uint64_t at, int16_t sample) {
+        ring_[at % kRing] = sample;
+        time_[at % kRing] = at;
+    }
+    // The echo heard at time `t`.
+    float heard(uint64_t t) const;
+
+private:
+    static constexpr size_t kRing = 1024;  // more than the delay and the longest path
+    EchoPath path_;
+    std::array<int16_t, kRing> ring_{};
+    std::array<uint64_t, kRing> time_{};
+};
+
 // Hum (50 Hz and its third harmonic), clicks at random moments, and a loop
 // of far-off speech.
 class LineImpairments {

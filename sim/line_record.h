@@ -12,6 +12,13 @@ struct LineEvent {
     std::string text;
 };
 
+// A sound the board played into the line: from its first to its last loud
+// 10-ms window, in simulated seconds.
+struct PlayedSound {
+    double from = 0;
+    double to = 0;
+};
+
 struct LineRecord {
     std::string digits;       // every digit the exchange recognised, in order
     std::string dtmfDigits;   // of those, the ones heard as tones
@@ -22,6 +29,9 @@ struct LineRecord {
     // after the record was cleared, up to the configured length.
     std::vector<int16_t> audio;
     uint64_t soundSamples = 0;  // non-zero output samples, all time
+    // Every sound of 0.2 s or more the board played, whatever the state of
+    // the call (also after the subscriber hung up), in order.
+    std::vector<PlayedSound> sounds;
     int seizures = 0;
     int keysPressed = 0;  // keys the subscriber pressed
 

@@ -28,6 +28,7 @@
 
 #include "board/driver_host.h"
 #include "call_corpus.h"
+#include "call_record.h"
 #include "line_settings.h"
 #include "orvel.h"
 #include "sim_driver.h"
@@ -44,6 +45,7 @@ struct Options {
     std::string log;
     bool guard = true;
     bool music = true;
+    bool earlyBusy = true;
     std::string tonePlan;       // the engine's tone plan; empty: its default
     double sensitivityDb = -1;  // < 0: the engine's default
     bool speechMessages = true;
@@ -68,6 +70,7 @@ void usage(const char* program) {
         "  --no-echo        no hybrid echo of the engine's own output\n"
         "  --no-guard       switch the engine's confirmation guard off\n"
         "  --no-music       switch the engine's music detector off\n"
+        "  --no-early-busy  let busy after the beep confirm however early it began\n"
         "  --engine-plan P  the engine's tone plan (default, gb, us, ca, in)\n"
         "  --sensitivity DB the engine's line sensitivity (0..30 dB)\n"
         "  --tone-messages  plain tones as message and prompt instead of speech\n"
@@ -169,6 +172,8 @@ bool parse(int argc, char** argv, Options& o) {
             o.guard = false;
         } else if (a == "--no-music") {
             o.music = false;
+        } else if (a == "--no-early-busy") {
+            o.earlyBusy = false;
         } else if (a == "--tone-messages") {
             o.speechMessages = false;
         } else if (a == "--data") {
@@ -253,6 +258,18 @@ constexpr int kNotRun = -4;  // left out by --numbers
 // keys below the detector's minimum are scored either way and counted apart.
 constexpr int kShortestKeyHeardMs = 54;
 
+// A person who hangs up before the engine's beep is over, on a line that is
+// silent until the beep and then plays busy, is heard exactly like a listener
+// who hangs up after the beep: busy in the confirmation window. In modes 2
+// and 3 that busy confirms, so such calls are scored either way and counted
+// apart; in mode 1 only a key confirms, and busy must never be taken for one.
+// Machines and faxes are not set apart: their tones tell them from a person.
+bool cannotTellFromAConfirmation(const orvel::tools::CorpusCall& call,
+                                 const orvel::tools::CallTimes& times) {
+    return call.mode != 1 && call.subscriber.behaviour == orvel::sim::Behaviour::Answer &&
+           call.expected == Outcome::NotNotified && orvel::tools::hangUpTheLineCannotTell(times);
+}
+
 std::mutex g_mutex;
 std::map<std::pair<uint32_t, uint32_t>, int> g_results;
 
@@ -280,7 +297,13 @@ std::string story(const orvel::sim::LineRecord& r) {
         std::snprintf(head, sizeof head, "    %8.2f  ", e.seconds);
         out += head + e.text + "\n";
     }
-    return out;
+    out += "    sounds the board played:";
+    for (const auto& s : r.sounds) {
+        char span[40];
+        std::snprintf(span, sizeof span, " %.2f..%.2f", s.from, s.to);
+        out += span;
+    }
+    return out + "\n";
 }
 
 }  // namespace
@@ -327,7 +350,8 @@ int main(int argc, char** argv) {
     {
         std::ofstream settings(dir / "orvelline.ini");
         settings << "[Line]\nConfirmGuard=" << (o.guard ? 1 : 0) << "\nSitDetect=1\n"
-                 << "MusicDetect=" << (o.music ? 1 : 0) << "\n";
+                 << "MusicDetect=" << (o.music ? 1 : 0) << "\n"
+                 << "EarlyBusyDetect=" << (o.earlyBusy ? 1 : 0) << "\n";
         if (!o.tonePlan.empty()) {
             settings << "TonePlan=" << o.tonePlan << "\n";
         }
@@ -409,6 +433,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     std::vector<int> booked(corpus.calls.size(), kNotRun);
+    std::vector<char> cannotTell(corpus.calls.size(), 0);
     size_t toRun = 0;
     for (const LineRun& l : lines) {
         toRun += l.calls.size();
@@ -474,6 +499,16 @@ int main(int argc, char** argv) {
             }
             const auto& call = corpus.calls[index];
             const auto record = card->record(ch);
+            const orvel::tools::CallTimes times = orvel::tools::callTimes(record);
+            cannotTell[index] = cannotTellFromAConfirmation(call, times) ? 1 : 0;
+            if (o.verbose && cannotTell[index] != 0) {
+                std::printf(
+                    "CANNOT TELL %s (%s, mode %d): hung up at %.2f s, beep %.2f..%.2f s, busy from "
+                    "%.2f s; booked %s\n",
+                    call.number.c_str(), call.kind.c_str(), call.mode, times.hungUp, times.beepFrom,
+                    times.beepTo, times.busyFrom,
+                    orvel::tools::outcomeName(orvel::tools::outcomeOfResult(booked[index])));
+            }
             if (record.number != call.number) {
                 // The exchange took other digits than the engine meant to
                 // dial (a machine too busy to keep real time garbles the
@@ -483,7 +518,8 @@ int main(int argc, char** argv) {
                     std::printf("MISROUTED %s reached '%s'\n", call.number.c_str(),
                                 record.number.c_str());
                 }
-            } else if (o.verbose && orvel::tools::outcomeOfResult(booked[index]) != call.expected) {
+            } else if (o.verbose && cannotTell[index] == 0 &&
+                       orvel::tools::outcomeOfResult(booked[index]) != call.expected) {
                 const auto& line =
                     corpus
                         .lines[l.device * static_cast<size_t>(o.corpus.linesPerBoard) + l.channel];
@@ -531,6 +567,8 @@ int main(int argc, char** argv) {
     int misrouted = 0;
     int shortKeys = 0;
     int shortKeysHeard = 0;
+    int unheardHangUps = 0;
+    int unheardHangUpsNotified = 0;
     std::map<std::string, std::pair<int, int>> byKind;  // kind: calls, wrong
     for (size_t i = 0; i < corpus.calls.size(); ++i) {
         const auto& c = corpus.calls[i];
@@ -553,6 +591,12 @@ int main(int argc, char** argv) {
             ++byKind[c.kind].first;
             ++shortKeys;
             shortKeysHeard += got == Outcome::Notified ? 1 : 0;
+            continue;
+        }
+        if (cannotTell[i] != 0 && (got == Outcome::Notified || got == Outcome::NotNotified)) {
+            ++byKind[c.kind].first;
+            ++unheardHangUps;
+            unheardHangUpsNotified += got == Outcome::Notified ? 1 : 0;
             continue;
         }
         ++matrix[static_cast<int>(c.expected)][static_cast<int>(got)];
@@ -581,6 +625,16 @@ int main(int argc, char** argv) {
             "keys shorter than %d ms (the detector's guaranteed minimum; a receiver must hear "
             "40 ms): %d, %d of them heard; right either way, not in the matrix\n",
             kShortestKeyHeardMs, shortKeys, shortKeysHeard);
+    }
+    {
+        std::printf(
+            "hang-ups the line cannot tell from a confirmation: %d, %d of them booked notified; "
+            "right either way, not in the matrix\n"
+            "  (the person hung up before the engine's beep ended and the exchange played busy "
+            "only after it: that busy comes in the confirmation window like that of a listener "
+            "who hangs up after the beep; with confirmation by key only there is no such "
+            "case)\n",
+            unheardHangUps, unheardHangUpsNotified);
     }
     if (unended > 0) {
         std::printf("calls that did not end: %d\n", unended);

@@ -6,7 +6,10 @@
 // limits, dynamic range and the noise the key 9 survives. Part 2 counts
 // talk-off: keys reported in synthetic speech (espeak-ng, several languages,
 // voices, speeds and pitches, at several line levels), the confirmation key
-// 9 among them.
+// 9 among them. Part 3 (built with the operator program) counts talk-off
+// from the engine's own messages, prompts and beep heard back through the
+// line's echo path, alone and under a person's speech. The exit code is 1
+// when the guard let a 9 through in either talk-off.
 #include <unistd.h>
 
 #include <cmath>
@@ -17,7 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "analysis/dtmf_detector.h"
+#include "dtmf_keys.h"
+#ifdef ORVEL_ECHO_TALK_OFF
+#include "echo_talk_off.h"
+#endif
 #include "dtmf_test_signals.h"
 #include "speech.h"
 
@@ -26,17 +32,7 @@ namespace {
 using orvel::tools::KeyBurst;
 
 std::string detect(const std::vector<int16_t>& x, bool guard) {
-    orvel::CDtmfDetector d;
-    d.init(8000);
-    d.setGuard(guard);
-    std::string keys;
-    for (size_t b = 0; b + 64 <= x.size(); b += 64) {
-        if (d.process(x.data() + b, 64)) {
-            keys += d.digits()[0];
-            d.reset();
-        }
-    }
-    return keys;
+    return orvel::tools::detectKeys(x, guard);
 }
 
 // Share of `trials` bursts (random block alignment and phase) heard as their key.
@@ -222,7 +218,8 @@ std::vector<int16_t> speak(const Voice& v, int speed, int pitch, const std::stri
     return orvel::sim::resampleTo8k(raw, rate);
 }
 
-void talkOff(double minutes) {
+// The count of 9s reported with the guard on.
+long talkOff(double minutes) {
     std::printf("\n== talk-off on synthetic speech ==\n");
     const std::string tmp = "/tmp/orvel-talkoff-" + std::to_string(::getpid());
     const int speeds[] = {120, 160, 210};
@@ -261,6 +258,23 @@ void talkOff(double minutes) {
     std::printf("speech: %.1f minutes, %zu utterances\n", seconds / 60, round);
     std::printf("false keys without the guard: %ld (of them key 9: %ld)\n", keys[0], nines[0]);
     std::printf("false keys with the guard:    %ld (of them key 9: %ld)\n", keys[1], nines[1]);
+    return nines[1];
+}
+
+// What people say at the far end while the engine's output echoes: every
+// voice of the list at a middle speed and pitch.
+std::vector<std::vector<int16_t>> people() {
+    const std::string tmp = "/tmp/orvel-people-" + std::to_string(::getpid());
+    std::vector<std::vector<int16_t>> out;
+    for (const Voice& v : kVoices) {
+        auto s = speak(v, 160, 50, tmp);
+        if (!s.empty()) {
+            out.push_back(std::move(s));
+        }
+    }
+    std::remove((tmp + ".txt").c_str());
+    std::remove((tmp + ".wav").c_str());
+    return out;
 }
 
 }  // namespace
@@ -268,21 +282,55 @@ void talkOff(double minutes) {
 int main(int argc, char** argv) {
     double minutes = 60;
     bool procedureOnly = false;
+#ifdef ORVEL_ECHO_TALK_OFF
+    orvel::tools::EchoTalkOffOptions echo;
+    echo.programDir = ORVEL_DEMO_DIR;
+    bool echoOnly = false;
+#endif
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--minutes" && i + 1 < argc) {
             minutes = std::atof(argv[++i]);
         } else if (a == "--procedure-only") {
             procedureOnly = true;
+#ifdef ORVEL_ECHO_TALK_OFF
+        } else if (a == "--echo-minutes" && i + 1 < argc) {
+            echo.minutes = std::atof(argv[++i]);
+        } else if (a == "--program-dir" && i + 1 < argc) {
+            echo.programDir = argv[++i];
+        } else if (a == "--echo-only") {
+            echoOnly = true;
+        } else if (a == "--verbose") {
+            echo.verbose = true;
+#endif
         } else {
-            std::fprintf(stderr, "usage: %s [--minutes M] [--procedure-only]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--minutes M] [--procedure-only] [--echo-minutes M] "
+                         "[--program-dir DIR] [--echo-only] [--verbose]\n",
+                         argv[0]);
             return 2;
         }
     }
+#ifdef ORVEL_ECHO_TALK_OFF
+    long falseNines = 0;
+    if (echoOnly) {
+        return orvel::tools::echoTalkOff(echo, people(), falseNines) && falseNines == 0 ? 0 : 1;
+    }
+#endif
     procedure(false);
     procedure(true);
-    if (!procedureOnly) {
-        talkOff(minutes);
+    if (procedureOnly) {
+        return 0;
     }
-    return 0;
+    const long speechNines = talkOff(minutes);
+#ifdef ORVEL_ECHO_TALK_OFF
+    if (!orvel::tools::echoTalkOff(echo, people(), falseNines) || falseNines > 0) {
+        return 1;
+    }
+#else
+    std::printf(
+        "\n(the engine's own output through the echo path needs the program's speech: "
+        "built without the operator program)\n");
+#endif
+    return speechNines > 0 ? 1 : 0;
 }

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "core/texts.h"
+
 namespace orvel {
 
 namespace {
@@ -31,7 +33,13 @@ State& state() {
 std::atomic<int> g_failures{0};
 
 QString diskFullText() {
-    return QString::fromLocal8Bit(std::strerror(ENOSPC));
+    return systemErrorText(ENOSPC);
+}
+
+// Qt's file classes say why in their own words; the system's error number,
+// where the failed call left one, says it in the program's language.
+QString whyFailed(const QFileDevice& f, int err) {
+    return err != 0 ? systemErrorText(err) : f.errorString();
 }
 
 bool injected(const QString& path) {
@@ -75,19 +83,21 @@ bool writeAllowed(const QString& path, QString* error) {
 
 bool writeFileSafely(const QString& path, const QByteArray& bytes, QString* error, bool ownerOnly) {
     QSaveFile f(path);
+    errno = 0;
     if (!f.open(QIODevice::WriteOnly))
-        return fail(path, f.errorString(), error);
+        return fail(path, whyFailed(f, errno), error);
     if (ownerOnly)
         f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    errno = 0;
     if (f.write(bytes) != bytes.size() || !f.flush()) {
-        const QString why = f.errorString();
+        const QString why = whyFailed(f, errno);
         f.cancelWriting();
         return fail(path, why, error);
     }
     // On the disk before the rename: after a power cut the name holds the
     // old bytes or the new ones, never an empty file.
     if (::fsync(f.handle()) != 0) {
-        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        const QString why = systemErrorText(errno);
         f.cancelWriting();
         return fail(path, why, error);
     }
@@ -95,8 +105,9 @@ bool writeFileSafely(const QString& path, const QByteArray& bytes, QString* erro
         f.cancelWriting();
         return fail(path, diskFullText(), error);
     }
+    errno = 0;
     if (!f.commit())
-        return fail(path, f.errorString(), error);
+        return fail(path, whyFailed(f, errno), error);
     writeSucceeded(path);
     return true;
 }
@@ -109,7 +120,7 @@ bool appendSafely(const QString& path, const QByteArray& bytes, QString* error) 
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
-        return fail(path, QString::fromLocal8Bit(std::strerror(errno)), error);
+        return fail(path, systemErrorText(errno), error);
     const off_t before = ::lseek(fd, 0, SEEK_END);
     qsizetype done = 0;
     int why = before < 0 ? errno : 0;
@@ -126,7 +137,7 @@ bool appendSafely(const QString& path, const QByteArray& bytes, QString* error) 
         why = errno;  // the stray bytes stay; the failure is told all the same
     ::close(fd);
     if (why != 0)
-        return fail(path, QString::fromLocal8Bit(std::strerror(why)), error);
+        return fail(path, systemErrorText(why), error);
     writeSucceeded(path);
     return true;
 }
@@ -142,14 +153,14 @@ bool commitAside(const QString& aside, const QString& path, QString* error,
     QString why;
     const int fd = ::open(asideName.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0 || ::fsync(fd) != 0)
-        why = QString::fromLocal8Bit(std::strerror(errno));
+        why = systemErrorText(errno);
     if (fd >= 0)
         ::close(fd);
     if (why.isEmpty() && injected(path))
         why = diskFullText();
     if (why.isEmpty() &&
         std::rename(asideName.constData(), QFile::encodeName(path).constData()) != 0)
-        why = QString::fromLocal8Bit(std::strerror(errno));
+        why = systemErrorText(errno);
     if (!why.isEmpty()) {
         if (!keepAsideOnFailure)
             QFile::remove(aside);
@@ -157,6 +168,33 @@ bool commitAside(const QString& aside, const QString& path, QString* error,
     }
     writeSucceeded(path);
     return true;
+}
+
+QString systemErrorText(int err) {
+    switch (err) {
+        case ENOSPC:
+            return T(textDiskFull);
+        case EDQUOT:
+            return T(textDiskQuotaExceeded);
+        case EACCES:
+        case EPERM:
+            return T(textNoAccessRights);
+        case EROFS:
+            return T(textReadOnlyDisk);
+        case EIO:
+            return T(textInputOutputError);
+        case ENOENT:
+            return T(textNoSuchFolder);
+        case EFBIG:
+            return T(textFileTooBigForDisk);
+        case EMFILE:
+        case ENFILE:
+            return T(textTooManyOpenFiles);
+        case ENOMEM:
+            return T(textOutOfMemory);
+        default:
+            return QString::fromLocal8Bit(std::strerror(err));
+    }
 }
 
 void setWriteFailureReporter(WriteFailureReporter reporter) {

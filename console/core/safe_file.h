@@ -38,6 +38,11 @@ bool writeAllowed(const QString& path, QString* error = nullptr);
 void writeFailed(const QString& path, const QString& error);
 void writeSucceeded(const QString& path);
 
+// Why a system call failed, in the program's language for the causes an
+// operator meets (a full disk, no rights, a read-only disk), in the system's
+// own words for the rest.
+QString systemErrorText(int err);
+
 // Told once about a file that cannot be written, and again only after it
 // was written successfully in between (a run that cannot save its progress
 // after every call says so once, not after every call).

@@ -532,6 +532,15 @@ enum TextId : int {
     textRunWriteFailures,
     textIniFileTooLarge,
     textRecordingNotAllSaved,
+    textDiskFull,
+    textDiskQuotaExceeded,
+    textNoAccessRights,
+    textReadOnlyDisk,
+    textInputOutputError,
+    textNoSuchFolder,
+    textFileTooBigForDisk,
+    textTooManyOpenFiles,
+    textOutOfMemory,
     kTextCount
 };
 

@@ -548,6 +548,15 @@ constexpr std::array<TextDef, kTextCount> kTable = {{
     {"Runner", "textRunWriteFailures", "Ошибок записи файлов: %1 (подробности в потоке ошибок)"},
     {"Files", "textIniFileTooLarge", "файл больше %1 МБ, он не прочитан"},
     {"WaveRecorder", "textRecordingNotAllSaved", "Последние %1 с записи не сохранены: %2"},
+    {"Files", "textDiskFull", "на диске нет места"},
+    {"Files", "textDiskQuotaExceeded", "исчерпана дисковая квота"},
+    {"Files", "textNoAccessRights", "нет прав на запись"},
+    {"Files", "textReadOnlyDisk", "диск доступен только для чтения"},
+    {"Files", "textInputOutputError", "ошибка ввода-вывода"},
+    {"Files", "textNoSuchFolder", "папка не существует"},
+    {"Files", "textFileTooBigForDisk", "файл слишком велик для диска"},
+    {"Files", "textTooManyOpenFiles", "открыто слишком много файлов"},
+    {"Files", "textOutOfMemory", "не хватает памяти"},
 }};
 
 }  // namespace

@@ -331,7 +331,7 @@ bool TDVRTable::writeAt(int64_t offset, const void* data, size_t size) {
     if (!writeAllowed(fileName_))
         return false;
     if (!writeFully(fd_, data, size, offset)) {
-        writeFailed(fileName_, QString::fromLocal8Bit(std::strerror(errno ? errno : EIO)));
+        writeFailed(fileName_, systemErrorText(errno ? errno : EIO));
         return false;
     }
     writeSucceeded(fileName_);

@@ -92,7 +92,7 @@ bool TRecordFile::append(const char* bytes, qint64 size) {
 bool TRecordFile::writeHeader() {
     const int fd = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
-        error_ = QString::fromLocal8Bit(std::strerror(errno));
+        error_ = systemErrorText(errno);
         writeFailed(path_, error_);
         return false;
     }
@@ -105,7 +105,7 @@ bool TRecordFile::writeHeader() {
     const bool ok = sized && ::pwrite(fd, header.constData(), size_t(header.size()), 0) ==
                                  ssize_t(header.size());
     if (!ok)
-        error_ = QString::fromLocal8Bit(std::strerror(errno));
+        error_ = systemErrorText(errno);
     ::close(fd);
     if (!ok) {
         writeFailed(path_, error_);

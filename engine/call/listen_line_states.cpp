@@ -414,6 +414,7 @@ int CListenLineTest::onTestPause(const ACE_Message_Block* mb) {
 
 void CListenLineTest::testPauseTimeout(uint32_t) {
     changeState(WAIT_PLAY_BEEP, 0, kCommandTimeoutS);
+    beepSent_ = true;
     SendCommand(CMD_SOUND_PLAY, 500);
     digitIndex_ = 0;
 }
@@ -498,6 +499,17 @@ int CListenLineTest::onTestDtmf(const ACE_Message_Block* mb) {
         ++busyCount_;
         if (busyCount_ < static_cast<uint32_t>(busyTime_.load())) {
             ACE_DEBUG((LM_DEBUG, ACE_TEXT(" BUSY DETECT\n")));
+            return 0;
+        }
+        if (earlyBusyDetect_ && busyBeganBeforeBeep()) {
+            // The subscriber hung up before the beep; the rule base needs
+            // more of the cadence than the pause left it. The call ends
+            // as busy in the pause before the beep ends it.
+            ACE_DEBUG((LM_DEBUG,
+                       ACE_TEXT(" Device %u Channel %u : busy began before the beep -> hung up "
+                                "before the beep, no confirmation\n"),
+                       address_.device, address_.channel));
+            hangDownStep();
             return 0;
         }
         ACE_DEBUG((LM_DEBUG,

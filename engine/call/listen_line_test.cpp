@@ -100,6 +100,9 @@ int CListenLineTest::DoAlgorithm(const ACE_Message_Block* mb) {
                    address_.device, address_.channel));
         return 0;
     }
+    if (readRecord(mb, ev) && ev.type == EV_CHANGE_LINE_STATE) {
+        followToneRun(ev.value);
+    }
     const uint32_t s = state_.load();
     if (s >= kAlgorithmStateCount) {
         return -1;
@@ -272,6 +275,28 @@ void CListenLineTest::confirmByDigit(const char* text) {
     hangDownStep();
 }
 
+// A run is the reports of one stretch of sound: the report that opens it
+// decides on which side of the beep it began. Silence, a quiet stretch
+// without reports (the analysis reports nothing while the line is silent)
+// and speech break it, so the echo of the beep opens its own run after the
+// beep was asked for, and only a sound that lasted from before the beep
+// into the busy counts. A lone voice report after a quiet stretch is how the
+// rule base often hears the first part of a tone: it opens a run as well.
+void CListenLineTest::followToneRun(uint32_t lineState) {
+    const auto now = clock_.now();
+    const bool quiet = !reportSeen_ || now - lastReportAt_ > kToneRunGap;
+    reportSeen_ = true;
+    lastReportAt_ = now;
+    if (lineState == LS_SILENCE) {
+        toneRun_ = false;
+    } else if (lineState == LS_VOICE && !quiet) {
+        toneRun_ = false;
+    } else if (!toneRun_ || quiet) {
+        toneRun_ = true;
+        toneRunBeforeBeep_ = !beepSent_;
+    }
+}
+
 void CListenLineTest::commandTimeOut(uint32_t elapsedS) {
     ACE_ERROR((LM_ERROR, ACE_TEXT(" CListenLineTest::CommandTimeOut %u\n"), elapsedS));
     lastError_ = 2;
@@ -299,6 +324,9 @@ int CListenLineTest::Start() {
     busyCount_ = 0;
     playCount_ = 0;
     redial_ = false;
+    beepSent_ = false;
+    toneRun_ = false;
+    reportSeen_ = false;
     stopping_ = false;
     notifyResult_ = NR_NOT_NOTIFY;
     lastError_ = 0;
@@ -361,6 +389,9 @@ int CListenLineTest::callAbonent(const char* number, uint32_t mainMessage, uint3
     voiceCount_ = 0;
     aonDetected_ = 0;
     machineHeard_ = false;
+    beepSent_ = false;
+    toneRun_ = false;
+    reportSeen_ = false;
     if (state_.load() != READY_LINE) {
         return 0;
     }

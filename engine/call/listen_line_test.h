@@ -47,6 +47,10 @@ public:
     uint32_t GetDtmfLevel() const { return dtmfLevel_.load(); }
     void SetConfirmOn(bool on) { confirmOn_ = on; }
     void SetAdvancedDtmfConfirm(bool on) { advancedDtmfConfirm_ = on; }
+    // On (the default): busy after the beep whose tone was already on the
+    // line before the beep was sent is a hang-up before the beep and
+    // confirms nothing. Off: every busy after the beep confirms.
+    void SetEarlyBusyDetect(bool on) { earlyBusyDetect_ = on; }
     void SetNotifyResultCallback(NotifyResultCallback cb) { callback_ = cb; }
     uint32_t GetNotifyResult() const { return notifyResult_.load(); }
     uint32_t GetAonFlag() const { return aonDetected_.load(); }
@@ -70,6 +74,8 @@ public:
     static constexpr uint32_t kBusyWindowStepS = 3;
     static constexpr uint32_t kDialToneTries = 3;
     static constexpr uint32_t kConfirmDigit = '9';
+    // Reports of a sound come every 0.3..0.7 s; a longer gap is silence.
+    static constexpr std::chrono::milliseconds kToneRunGap{1500};
 
 private:
     using EventHandler = int (CListenLineTest::*)(const ACE_Message_Block*);
@@ -103,6 +109,10 @@ private:
     void busyCheck();
     bool dialToneRetry();  // true: retry; false: give up
     void confirmByDigit(const char* text);
+    // Follows the runs of reports of one stretch of sound, to tell a busy
+    // that began before the beep from one that began after it.
+    void followToneRun(uint32_t lineState);
+    bool busyBeganBeforeBeep() const { return toneRun_ && toneRunBeforeBeep_; }
     void commandTimeOut(uint32_t elapsedS);
 
     // Event handlers, one per state.
@@ -159,6 +169,7 @@ private:
     std::atomic<uint32_t> dtmfLevel_{1};
     std::atomic<bool> confirmOn_{true};
     std::atomic<bool> advancedDtmfConfirm_{false};
+    std::atomic<bool> earlyBusyDetect_{true};
     std::atomic<NotifyResultCallback> callback_{nullptr};
 
     // Call state, under the logic lock.
@@ -172,6 +183,11 @@ private:
     uint32_t timeout_ = 0;  // seconds allowed in the state; 0 = none
     CallClock::TimePoint enteredAt_{};
     bool redial_ = false;
+    bool beepSent_ = false;           // the beep of this call was asked for
+    bool toneRun_ = false;            // a stretch of sound is being reported
+    bool toneRunBeforeBeep_ = false;  // ... and its run began before the beep was asked for
+    bool reportSeen_ = false;         // a line-state report came in this call
+    CallClock::TimePoint lastReportAt_{};
     // Set by Stop until the line is given back: the release finishes with
     // the free step even when the hang-down fails or is never answered.
     bool stopping_ = false;

@@ -324,4 +324,31 @@ TEST_F(Network, EchoOfTheEnginesOwnOutputReturnsAtTheSetLoss) {
     EXPECT_NEAR(20 * std::log10(heard / sent), -12, 4);
 }
 
+TEST_F(Network, SoundsTheBoardPlaysAreRecordedAlsoAfterTheHangUp) {
+    start();
+    call("303");  // the dialled number is the first sound (0.5 s)
+    ASSERT_TRUE(waitFor(ExchangeLine::State::HungUp, 8));
+    host->play(kHw, tone16k(500, 0.5, 8000));
+    host->step(8000);  // a sound ends after 0.8 s of quiet
+    const auto& r = drv->card(0)->record(0);
+    double answered = -1;
+    double hungUp = -1;
+    for (const auto& e : r.events) {
+        if (e.text.find("-> connected") != std::string::npos) {
+            answered = e.seconds;
+        }
+        if (e.text.find("-> hung up") != std::string::npos) {
+            hungUp = e.seconds;
+        }
+    }
+    ASSERT_GT(answered, 0);
+    ASSERT_GT(hungUp, answered);
+    ASSERT_EQ(r.sounds.size(), 2u);
+    EXPECT_NEAR(r.sounds[0].to - r.sounds[0].from, 0.5, 0.03);
+    EXPECT_LT(r.sounds[0].to, answered);
+    EXPECT_NEAR(r.sounds[1].to - r.sounds[1].from, 0.5, 0.03);
+    EXPECT_GT(r.sounds[1].from, hungUp);
+    EXPECT_LT(r.sounds[1].from, hungUp + 0.3);
+}
+
 }  // namespace orvel::sim::test

@@ -17,6 +17,7 @@
 #include "core/ini_file.h"
 #include "core/operators_file.h"
 #include "core/safe_file.h"
+#include "core/texts.h"
 #include "data/user_group.h"
 #include "data/user_list.h"
 #include "diag/line_state_log.h"
@@ -154,6 +155,29 @@ TEST_F(WriteFaults, EveryWriterKeepsTheOldFileAndSaysSo) {
         setWriteFaultHook(nullptr);
     }
     EXPECT_FALSE(errors.first().isEmpty());
+}
+
+// The operator reads why in Russian, whatever the machine's locale; a cause
+// without a text of its own still says something.
+TEST_F(WriteFaults, ReasonsAreGivenInTheProgramsLanguage) {
+    const QString missing = dir.path() + "/нет такой папки/файл.sch";
+    QString why;
+    EXPECT_FALSE(writeFileSafely(missing, "x", &why));
+    EXPECT_EQ(why, T(textNoSuchFolder));
+    why.clear();
+    EXPECT_FALSE(appendSafely(missing, "x", &why));
+    EXPECT_EQ(why, T(textNoSuchFolder));
+
+    const QString file = dir.path() + "/Ночь.sch";
+    failWritesTo(file);
+    why.clear();
+    EXPECT_FALSE(writeFileSafely(file, "x", &why));
+    EXPECT_EQ(why, T(textDiskFull));
+    EXPECT_EQ(errors.last(), T(textDiskFull));
+
+    EXPECT_EQ(systemErrorText(EROFS), T(textReadOnlyDisk));
+    EXPECT_EQ(systemErrorText(EACCES), T(textNoAccessRights));
+    EXPECT_FALSE(systemErrorText(EXDEV).isEmpty());
 }
 
 TEST_F(WriteFaults, LogRecordsNotWrittenWaitForTheNextWrite) {
@@ -306,8 +330,7 @@ TEST_F(FullDisk, WritersKeepTheirFilesAndGoOnOnceThereIsRoomAgain) {
     EXPECT_EQ(readAll(dir + "/ORVEL.ini"), iniBefore);
     EXPECT_EQ(readAll(log.currentFile()).size(), logged * kLineStateRecordSize);
     EXPECT_GE(reportsOf(progressPath(dir)), 1);
-    EXPECT_TRUE(errors.join(' ').contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
-        << errors.join('\n').toStdString();
+    EXPECT_TRUE(errors.join(' ').contains(T(textDiskFull))) << errors.join('\n').toStdString();
     EXPECT_TRUE(leftovers(dir).isEmpty()) << leftovers(dir).join(' ').toStdString();
 
     // Room again: everything kept in memory reaches the disk.

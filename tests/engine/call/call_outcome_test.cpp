@@ -2,9 +2,12 @@
 // confirmation paths and the notify result each reports.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <stdexcept>
 
 #include "call_harness.h"
+#include "line_settings.h"
 
 namespace orvel {
 namespace {
@@ -321,6 +324,96 @@ TEST(CallOutcome, ACallbackThatThrowsDoesNotStopTheCall) {
     h.alg.SetNotifyResultCallback(nullptr);
     h.hungDown();
     EXPECT_EQ(h.alg.GetState(), READY_LINE);
+}
+
+// Reports come as the line is heard: the pause after the confirm message
+// runs its 5 s, the reports before the beep arrive in its last second, the
+// beep's echo is heard while it plays, and the busy reports come 0.6 s apart
+// after it. Returns the call's results once three busy reports came.
+struct BeepScript {
+    std::vector<uint32_t> beforeBeep;  // 0.3 s apart, ending 0.1 s before the beep
+    std::vector<uint32_t> duringBeep;  // the echo of the beep
+    double quietAfterBeep = 0;         // seconds without reports before the busy
+    bool earlyBusyDetect = true;
+    uint32_t mode = 3;
+};
+
+Results hangUpAroundTheBeep(const BeepScript& s, uint32_t* endState = nullptr) {
+    CallHarness h;
+    h.alg.SetEarlyBusyDetect(s.earlyBusyDetect);
+    h.assign();
+    h.answeredAndPlayed("1", s.mode);
+    h.wait(2.1);
+    h.done(CMD_START_PLAY);  // the confirm message
+    EXPECT_EQ(h.alg.GetState(), WAIT_TEST_PAUSE);
+    h.wait(5.0 - 0.1 - 0.3 * static_cast<double>(s.beforeBeep.size()));
+    for (uint32_t r : s.beforeBeep) {
+        h.report(r);
+        h.wait(0.3);
+    }
+    h.wait(0.2);
+    EXPECT_EQ(h.alg.GetState(), WAIT_PLAY_BEEP);
+    h.ack(CMD_SOUND_PLAY, ACKT_RECEIVE);
+    for (uint32_t r : s.duringBeep) {
+        h.wait(0.3);
+        h.report(r);
+    }
+    h.ack(CMD_START_PLAY, ACKT_EXECUTE);  // the end of the beep
+    EXPECT_EQ(h.alg.GetState(), WAIT_TEST_DTMF);
+    h.wait(s.quietAfterBeep);
+    for (int i = 0; i < 3; ++i) {
+        h.wait(0.6);
+        h.report(LS_BUSY_TONE);
+    }
+    EXPECT_EQ(h.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
+    if (endState != nullptr) {
+        h.hungDown();
+        *endState = h.alg.GetState();
+    }
+    return h.results;
+}
+
+TEST(CallOutcome, BusyWhoseToneBeganBeforeTheBeepIsAHangUpBeforeIt) {
+    const Results confirmed{NR_NOTIFY_OK};
+    {  // the busy tone, heard first as a plain tone before the beep, then as busy
+        SCOPED_TRACE("tone before the beep");
+        uint32_t endState = 0;
+        EXPECT_EQ(hangUpAroundTheBeep({{LS_TONE}, {LS_AON}, 0, true, 3}, &endState), Results{});
+        EXPECT_EQ(endState, READY_LINE);  // ended as busy in the pause ends
+        EXPECT_EQ(hangUpAroundTheBeep({{LS_TONE, LS_TONE}, {}, 0, true, 2}), Results{});
+        // The first report of a sound after the quiet pause is often voice.
+        EXPECT_EQ(hangUpAroundTheBeep({{LS_VOICE}, {LS_AON, LS_AON}, 0, true, 3}), Results{});
+        // Off: every busy after the beep confirms, as it always did.
+        EXPECT_EQ(hangUpAroundTheBeep({{LS_TONE}, {LS_AON}, 0, false, 3}), confirmed);
+    }
+    {  // hang-ups after the beep still confirm
+        SCOPED_TRACE("hang-up after the beep");
+        // A silent listener: nothing before the beep, its echo heard as a
+        // caller-number request or a tone, busy right after it.
+        EXPECT_EQ(hangUpAroundTheBeep({{}, {LS_AON}, 0, true, 3}), confirmed);
+        EXPECT_EQ(hangUpAroundTheBeep({{}, {LS_TONE, LS_AON}, 0, true, 2}), confirmed);
+        // Silence reported before the beep.
+        EXPECT_EQ(hangUpAroundTheBeep({{LS_SILENCE}, {LS_AON}, 0, true, 3}), confirmed);
+        // A listener who speaks up to the beep: speech is no tone.
+        EXPECT_EQ(hangUpAroundTheBeep({{LS_VOICE, LS_VOICE, LS_VOICE}, {LS_AON}, 0, true, 3}),
+                  confirmed);
+        // A tone before the beep that ends with it: the quiet after the
+        // beep's echo breaks the run.
+        EXPECT_EQ(hangUpAroundTheBeep({{LS_TONE}, {LS_AON}, 2.0, true, 3}), confirmed);
+        EXPECT_EQ(hangUpAroundTheBeep({{LS_TONE, LS_SILENCE}, {LS_AON}, 0, true, 3}), confirmed);
+    }
+}
+
+TEST(CallOutcome, TheLineSettingSwitchesTheEarlyBusyTest) {
+    const std::string path = ::testing::TempDir() + "orvelline_early_busy.ini";
+    auto read = [&](const char* text) {
+        std::ofstream(path) << text;
+        return readLineSettings(path).earlyBusyDetect;
+    };
+    EXPECT_TRUE(readLineSettings("").earlyBusyDetect);
+    EXPECT_FALSE(read("[Line]\nEarlyBusyDetect=0\n"));
+    EXPECT_TRUE(read("[Line]\nearlybusydetect=2\n"));  // not valid: the default stays
+    std::remove(path.c_str());
 }
 
 }  // namespace
