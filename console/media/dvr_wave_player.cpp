@@ -175,24 +175,37 @@ void TDVRWavePlayer::pull(void* self, uint8_t* stream, int length) {
         std::memset(stream + n, p->silence_, size_t(length - n));
 }
 
+// SDL holds its device lock while it calls pull(), and pull() takes our mutex:
+// pausing or resuming (which takes the device lock) while holding our mutex
+// could leave each thread waiting for the other. The state is set under our
+// mutex, and the device is told afterwards, outside it.
 bool TDVRWavePlayer::Play() {
-    std::lock_guard lock(mutex_);
-    if (device_ == 0)
-        return false;
-    if (readPos_ >= data_.size())
-        return true;  // at the end: nothing to play until the position moves back
-    state_ = kPlay;
-    SDL_PauseAudioDevice(device_, 0);
+    uint32_t device = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (device_ == 0)
+            return false;
+        if (readPos_ >= data_.size())
+            return true;  // at the end: nothing to play until the position moves back
+        state_ = kPlay;
+        device = device_;
+    }
+    SDL_PauseAudioDevice(device, 0);
     return true;
 }
 
 void TDVRWavePlayer::StopAndRewind() {
-    std::lock_guard lock(mutex_);
-    if (device_ == 0)
-        return;
-    SDL_PauseAudioDevice(device_, 1);
-    readPos_ = 0;
-    state_ = kStop;
+    uint32_t device = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (device_ == 0)
+            return;
+        // pull() plays silence from here on, until the device is paused.
+        readPos_ = 0;
+        state_ = kStop;
+        device = device_;
+    }
+    SDL_PauseAudioDevice(device, 1);
 }
 
 void TDVRWavePlayer::SeekTo(uint32_t ms) {
