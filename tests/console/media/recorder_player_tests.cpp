@@ -320,6 +320,29 @@ TEST_F(DiskAudio, PlaybackReachesTheEndAndStopsThere) {
     EXPECT_GE(QFile(dir.filePath("out.raw")).size(), qint64(s.size() * 2));
 }
 
+TEST_F(DiskAudio, StoppingMidPlaybackRewindsAndSilencesTheOutput) {
+    // The sound thread pulls samples while the window starts and stops: both
+    // must get through, again and again, without either waiting for ever.
+    std::vector<int16_t> s(16000 * 3);  // 3 s
+    for (size_t n = 0; n < s.size(); ++n)
+        s[n] = toneSample(int(n));
+    const QString file = write("long.wav", waveFile(1, 1, 16000, 16, 2, le16(s)));
+    TDVRWavePlayer player;
+    ASSERT_EQ(player.OpenWave(file), 0) << player.ErrorText().toStdString();
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(player.Play());
+        ASSERT_TRUE(player.Play()) << "play while playing goes on playing";
+        ASSERT_TRUE(waitFor([&] { return player.Position() > 0; }, 10000)) << "round " << round;
+        player.StopAndRewind();
+        EXPECT_EQ(player.StateName(), "Stop");
+        EXPECT_EQ(player.Position(), 0u);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));  // several output blocks
+        EXPECT_EQ(player.Position(), 0u) << "nothing is pulled after the stop, round " << round;
+    }
+    player.CloseWave();
+    EXPECT_EQ(player.StateName(), "Close");
+}
+
 TEST_F(DiskAudio, SeekingLandsOnWholeSampleFrames) {
     // 16-bit stereo at 11025 Hz: 4-byte frames, 44100 bytes a second, so
     // 7 ms is 308.7 bytes. Each frame's left sample holds its index.
