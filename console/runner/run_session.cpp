@@ -1,11 +1,13 @@
 #include "runner/run_session.h"
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -130,10 +132,8 @@ QString schemePath(const QString& schemeDir, const QString& scheme) {
     return findFileNoCase(schemeDir, scheme + QStringLiteral(".sch"));
 }
 
-}  // namespace
-
-int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
-               const std::function<bool()>& stopRequested) {
+int sessionOnThisThread(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
+                        const std::function<bool()>& stopRequested) {
     const int failuresBefore = writeFailureCount();
     const QString dir = withoutTrailingDelimiter(o.programDir);
     if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
@@ -380,6 +380,37 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
         out << T(textRunWriteFailures).arg(writeFailureCount() - failuresBefore) << '\n';
         return kExitWriteFailed;
     }
+    return exitCode;
+}
+
+}  // namespace
+
+// A session makes and frees a great many small blocks on the thread that
+// drives it (the table, the scheme, the lines, the workbook, the engine's
+// boards). The C library keeps the last few freed blocks of every small size
+// in a cache of that thread's own, out of reach of the trim at the engine's
+// shutdown, and each block kept pins the page it lies in among pages the run
+// has otherwise freed. On a host that drives session after session from one
+// thread, those pages stayed resident, a few more after each session until
+// the cache was full (about 600 KiB). A thread of the session's own hands its
+// cache back to the heap when it ends, and the trim after it gives those
+// pages back, so nothing the session used outlives it.
+int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
+               const std::function<bool()>& stopRequested) {
+    int exitCode = kExitLibraryFailure;
+    std::exception_ptr failure;
+    std::thread session([&] {
+        try {
+            exitCode = sessionOnThisThread(o, lib, out, stopRequested);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    session.join();
+    // What the thread's cache held is free now; the engine's trim came before.
+    ::malloc_trim(0);
+    if (failure)
+        std::rethrow_exception(failure);
     return exitCode;
 }
 

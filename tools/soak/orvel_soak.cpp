@@ -121,6 +121,10 @@ int main(int argc, char** argv) {
     p.addOption({QStringLiteral("dir"),
                  QStringLiteral("Program directory to use (default: a temporary one)."),
                  QStringLiteral("dir")});
+    p.addOption({QStringLiteral("maps"),
+                 QStringLiteral("Keep the process's memory map (smaps) and the allocator's "
+                                "report (malloc_info) after every run in this directory."),
+                 QStringLiteral("dir")});
     p.addOption({QStringLiteral("data"), QStringLiteral("The repository's data directory."),
                  QStringLiteral("dir"), QStringLiteral(ORVEL_DATA_DIR)});
     p.process(app);
@@ -201,6 +205,8 @@ int main(int argc, char** argv) {
                         (unsigned long long)t.calls, (unsigned long long)booked.load(),
                         soak::describe(now).c_str());
             std::fflush(stdout);
+            if (p.isSet(QStringLiteral("maps")))
+                soak::keepMemoryMaps(p.value(QStringLiteral("maps")).toStdString(), runs);
             if (runs == 1)
                 afterFirst = now;
             // Taken as the figures after the first run were (each sample lets

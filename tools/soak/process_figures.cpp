@@ -68,4 +68,17 @@ std::string describe(const TProcessFigures& f) {
     return text;
 }
 
+void keepMemoryMaps(const std::string& dir, int run) {
+    const std::string base = dir + "/run-" + std::to_string(run);
+    {
+        std::ifstream in("/proc/self/smaps");
+        std::ofstream out(base + ".smaps");
+        out << in.rdbuf();
+    }
+    if (FILE* f = std::fopen((base + ".malloc.xml").c_str(), "w")) {
+        ::malloc_info(0, f);
+        std::fclose(f);
+    }
+}
+
 }  // namespace orvel::soak

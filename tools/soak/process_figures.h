@@ -23,4 +23,8 @@ struct TProcessFigures {
 TProcessFigures sampleProcess();
 std::string describe(const TProcessFigures& f);
 
+// Copies /proc/self/smaps to DIR/run-N.smaps and the allocator's report to
+// DIR/run-N.malloc.xml, to tell apart afterwards which mapping grew.
+void keepMemoryMaps(const std::string& dir, int run);
+
 }  // namespace orvel::soak

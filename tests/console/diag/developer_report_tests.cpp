@@ -1,5 +1,7 @@
 // The developer report: its text against a scripted line library, its archive
 // read back by python's zipfile, and the hand-over to a stand-in xdg-email.
+#include <cstdint>
+
 #include <gtest/gtest.h>
 #include <QCryptographicHash>
 #include <QDir>
@@ -194,7 +196,8 @@ protected:
         test::writeAll(path("OrvelDll.log"), "InitDll\n");
         test::writeAll(path("ORVEL.ini"), "[ID_SETTINGS]\r\n");
         QByteArray samples;
-        for (int i = 0; i < 200000; ++i)
+        // Unsigned: the square passes the range of int long before the end.
+        for (std::uint32_t i = 0; i < 200000; ++i)
             samples.append(char((i * i) >> 7));
         test::writeAll(path("dump/Device0/Channel5/0001_in.raw"), samples);
         test::writeAll(path("dump/Device1/Channel0/0002_out.raw"), "xyz");
