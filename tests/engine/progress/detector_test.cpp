@@ -189,6 +189,10 @@ TEST(LineStateFilter, Tables) {
         // After dialling: a steady tone is a tone, then ring-back.
         {2, {2, 2, 5, 5, 5, 4, 4}, {3, 5, 6, 5, 6, 3, 4}},
         {2, {4, 4, 3, 0}, {3, 4, 4, 0}},
+        // Speech after a busy report is voice: a talker's word that looked
+        // like a busy burst must not make the words after it busy reports.
+        {2, {4, 4, 1, 4, 1, 1}, {3, 4, 1, 4, 1, 0}},
+        {1, {3, 4, 1, 4}, {3, 4, 1, 4}},
         {2, {1, 1, 1, 2}, {1, 0, 1, 2}},  // voice again reads as silence
         {2, {6, 7, 2, 0}, {3, 7, 5, 0}},
         // Busy leaves it: the echo of the engine's own beep can look like a
