@@ -25,6 +25,21 @@ bool number(const char* text, double lo, double hi, double& out) {
     return true;
 }
 
+// A switch of the [Line] section: 0 or 1; anything else is logged and the
+// default kept.
+void readSwitch(const CSimpleIniA& ini, const char* key, bool& on) {
+    const char* text = ini.GetValue("Line", key, nullptr);
+    if (text == nullptr) {
+        return;
+    }
+    double v = 0;
+    if (number(text, 0, 1, v) && (v == 0 || v == 1)) {
+        on = v == 1;
+    } else {
+        ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings: bad %C=%C\n"), key, text));
+    }
+}
+
 }  // namespace
 
 LineSettings readLineSettings(const std::string& path) {
@@ -37,35 +52,10 @@ LineSettings readLineSettings(const std::string& path) {
         ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings %C cannot be read\n"), path.c_str()));
         return s;
     }
-    double v = 0;
-    if (const char* text = ini.GetValue("Line", "ConfirmGuard", nullptr); text != nullptr) {
-        if (number(text, 0, 1, v) && (v == 0 || v == 1)) {
-            s.confirmGuard = v == 1;
-        } else {
-            ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings: bad ConfirmGuard=%C\n"), text));
-        }
-    }
-    if (const char* text = ini.GetValue("Line", "SitDetect", nullptr); text != nullptr) {
-        if (number(text, 0, 1, v) && (v == 0 || v == 1)) {
-            s.sitDetect = v == 1;
-        } else {
-            ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings: bad SitDetect=%C\n"), text));
-        }
-    }
-    if (const char* text = ini.GetValue("Line", "MusicDetect", nullptr); text != nullptr) {
-        if (number(text, 0, 1, v) && (v == 0 || v == 1)) {
-            s.musicDetect = v == 1;
-        } else {
-            ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings: bad MusicDetect=%C\n"), text));
-        }
-    }
-    if (const char* text = ini.GetValue("Line", "EarlyBusyDetect", nullptr); text != nullptr) {
-        if (number(text, 0, 1, v) && (v == 0 || v == 1)) {
-            s.earlyBusyDetect = v == 1;
-        } else {
-            ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings: bad EarlyBusyDetect=%C\n"), text));
-        }
-    }
+    readSwitch(ini, "ConfirmGuard", s.confirmGuard);
+    readSwitch(ini, "SitDetect", s.sitDetect);
+    readSwitch(ini, "MusicDetect", s.musicDetect);
+    readSwitch(ini, "EarlyBusyDetect", s.earlyBusyDetect);
     if (const char* text = ini.GetValue("Line", "TonePlan", nullptr); text != nullptr) {
         const TonePlanEntry* found = nullptr;
         for (const TonePlanEntry& plan : kTonePlans) {
@@ -80,6 +70,7 @@ LineSettings readLineSettings(const std::string& path) {
         }
     }
     if (const char* text = ini.GetValue("Line", "Sensitivity", nullptr); text != nullptr) {
+        double v = 0;
         if (number(text, 0, 30, v)) {
             s.sensitivityDb = v;
         } else {
