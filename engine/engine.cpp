@@ -207,6 +207,15 @@ bool COrvelEngine::bringUpBoard(uint32_t d, const std::string& name, const std::
     if (pushDeviceModule(*stream_, device, d, ACE_Reactor::instance()) != 0) {
         return false;
     }
+    // The analysis of each line learns from the board's transmit side which
+    // steady tones the engine plays into it, to know their echo.
+    const std::string moduleName = kDeviceModulePrefix + std::to_string(d);
+    if (auto* writer = dynamic_cast<COrvelWriteTask*>(upTask(stream_.get(), moduleName.c_str()))) {
+        for (uint32_t k = 0; k < channels; ++k) {
+            analyzers_[d * kChannelsPerBoard + k]->processing().listenToPlayback(
+                writer->playingTones(), k);
+        }
+    }
     // Line voltages only for the channels the board has.
     for (int ch = 12; ch >= 0; --ch) {
         device->setAdcData(static_cast<uint32_t>(ch), 0);

@@ -1,5 +1,7 @@
 #include "analysis/narrow_tone_detector.h"
 
+#include "analysis/played_tones.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -101,6 +103,11 @@ bool CNarrowToneDetector::step() {
         peakHz_[static_cast<std::size_t>(i)] = (k + d / kPi) * kBinHz;
     }
     havePhase_ = true;
+    if (played_ != nullptr && played_->any()) {
+        for (double& hz : peakHz_) {
+            hz = hz > 0 && played_->near(hz) ? 0 : hz;
+        }
+    }
 
     std::array<Track, kBins> next{};
     for (auto& t : tracks_) {

@@ -23,6 +23,8 @@
 
 namespace orvel {
 
+class CPlayedTones;
+
 class CNarrowToneDetector {
 public:
     static constexpr int kOrder = 9;
@@ -56,6 +58,9 @@ public:
     // tone since the reset is complete.
     bool process(const int16_t* samples, std::size_t count);
     bool heard() const { return heard_; }
+    // Peaks near the tones the engine has just played into the line are
+    // their echo, not a machine's: they are not followed (null: none).
+    void avoid(const CPlayedTones* played) { played_ = played; }
 
 private:
     // Peaks are followed from 625 Hz (a key's 697-Hz row tone is seen as a
@@ -92,6 +97,7 @@ private:
     int pairHold_ = 0;  // spectra left in which no tone may complete
     std::array<Track, kBins> tracks_{};
     bool heard_ = false;
+    const CPlayedTones* played_ = nullptr;
 };
 
 }  // namespace orvel

@@ -17,6 +17,43 @@ constexpr int16_t kMarker = -1000;
 CSignalProcessing::CSignalProcessing() {
     voice_.setUp(static_cast<int>(sampleRate_));
     narrowTone_.init();
+    narrowTone_.avoid(&played_);
+}
+
+void CSignalProcessing::listenToPlayback(std::shared_ptr<const CPlayingTones> playing,
+                                         uint32_t channel) {
+    Guard guard(lock_);
+    playing_ = std::move(playing);
+    playingChannel_ = channel;
+}
+
+BandFeatures CSignalProcessing::machineBand(int bandLowHz, int bandHighHz) const {
+    if (!played_.any()) {
+        return voice_.features(bandLowHz, bandHighHz);
+    }
+    // A tone between two bins shows in both; its leakage further out stays
+    // far below the spectrum test's peak-to-mean ratio.
+    const CSpectralFrontEnd& fe = voice_.frontEnd();
+    const double binHz = static_cast<double>(sampleRate_) / CSpectralFrontEnd::kFrameSamples;
+    const int width = std::max(fe.binWidth(), 1);
+    const int lo = std::clamp(bandLowHz / width, 0, CSpectralFrontEnd::kBins);
+    const int hi = std::clamp(bandHighHz / width, 0, CSpectralFrontEnd::kBins);
+    BandFeatures f;
+    int best = -1;
+    for (int k = lo; k < hi; ++k) {
+        if (played_.near(k * binHz, binHz + CPlayedTones::kNearHz)) {
+            continue;
+        }
+        if (best < 0 || fe.spectrum()[k] > fe.spectrum()[best]) {
+            best = k;
+        }
+    }
+    if (best >= 0) {
+        f.bin = best;
+        f.level = fe.spectrum()[best];  // the machine bands lie far above the hum bins
+        f.frequency = best * fe.binWidth();
+    }
+    return f;
 }
 
 int CSignalProcessing::loadFis(const std::string& path) {
@@ -41,6 +78,7 @@ void CSignalProcessing::startCalibration() {
     detector_.reset();
     machine_.reset();
     narrowTone_.reset();
+    played_.reset();
     machineTone_ = false;
     music_.reset();
     voice_.clearFloor();
@@ -129,11 +167,13 @@ bool CSignalProcessing::activeFrame(const int16_t* samples, std::size_t count, u
     // whatever it hears. The echo of a spoken message makes no steady tone.
     // A band leaves out the bin of its upper limit: the row band reaches up
     // to 1000 Hz so that it takes in the bin of the 941 Hz tone.
-    const BandFeatures m =
-        voice_.features(CMachineToneDetector::kLowHz, CMachineToneDetector::kHighHz);
+    // The echo of a tone the engine itself plays is neither a machine's tone
+    // nor a key's second tone.
+    played_.advance(playing_ ? playing_->read(playingChannel_) : 0);
+    const BandFeatures m = machineBand(CMachineToneDetector::kLowHz, CMachineToneDetector::kHighHz);
     const BandFeatures other = m.frequency < CMachineToneDetector::kDtmfGroupSplitHz
-                                   ? voice_.features(1150, 1700)  // DTMF column tones
-                                   : voice_.features(650, 1000);  // DTMF row tones
+                                   ? machineBand(1150, 1700)  // DTMF column tones
+                                   : machineBand(650, 1000);  // DTMF row tones
     machineTone_ = machine_.process(m.level, m.frequency, other.level, frame.meanMagnitude,
                                     frame.presenceThreshold) ||
                    machineTone_;

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,12 @@
 #include "analysis/machine_tone_detector.h"
 #include "analysis/music_detector.h"
 #include "analysis/narrow_tone_detector.h"
+#include "analysis/played_tones.h"
 #include "analysis/signal_detector.h"
 #include "analysis/sit_detector.h"
 #include "analysis/vad.h"
 #include "dump_file.h"
+#include "media/tone_map.h"
 #include "messages.h"
 
 namespace orvel {
@@ -51,6 +54,9 @@ public:
     void setMusicDetect(bool on);
     // The band and cadence habits of the site's tone plan.
     void setToneProfile(const ToneProfile& profile);
+    // Where the board's transmit side tells which tones it plays into this
+    // line (`channel` of `playing`); their echo is no machine's tone.
+    void listenToPlayback(std::shared_ptr<const CPlayingTones> playing, uint32_t channel);
     uint32_t sampleRate() const { return sampleRate_; }
 
     // Closes this call's dumps and opens those selected by `mask` for a new
@@ -83,6 +89,9 @@ public:
 
 private:
     void pushWindow(const int16_t* samples, std::size_t count);
+    // The strongest bin of a band, as the front end finds it, but passing
+    // by the bins of the tones the engine has just played.
+    BandFeatures machineBand(int bandLowHz, int bandHighHz) const;
 
     ACE_Recursive_Thread_Mutex lock_;
     DumpFile stateDump_;
@@ -95,6 +104,9 @@ private:
     // the echo of the engine's own message.
     CNarrowToneDetector narrowTone_;
     bool machineTone_ = false;
+    std::shared_ptr<const CPlayingTones> playing_;
+    uint32_t playingChannel_ = 0;
+    CPlayedTones played_;
     CMusicDetector music_;
     bool musicOn_ = true;
     uint32_t frameCounter_ = 0;

@@ -62,6 +62,7 @@ int COrvelWriteTask::open(void*) {
     dsp::tone(beep_.data(), beep_.size(),
               static_cast<float>(kBeepHz) / static_cast<float>(kPlayRate), 0.0f,
               static_cast<float>(kBeepMagnitude));
+    beepTones_.constant(kBeepHz, beep_.size());
     tones_ = sharedDtmfToneSet();
     if (!tones_) {
         return -1;
@@ -192,7 +193,7 @@ void COrvelWriteTask::handleCommand(const CommandRecord& cmd) {
                 Guard guard(lock_);
                 CSoundTable::Sound sound;
                 if (sounds_.find(cmd.arg1, sound)) {
-                    status = startPlayback(ch, sound.samples, sound.count, kPlayTail);
+                    status = startPlayback(ch, sound.samples, sound.count, kPlayTail, sound.tones);
                 }
             }
             answerPlay(a, ch, status, code);
@@ -235,8 +236,8 @@ void COrvelWriteTask::handleCommand(const CommandRecord& cmd) {
             uint32_t status = ACKS_OK;
             {
                 Guard guard(lock_);
-                status =
-                    startPlayback(ch, beep_.data(), static_cast<uint32_t>(beep_.size()), kPlayTail);
+                status = startPlayback(ch, beep_.data(), static_cast<uint32_t>(beep_.size()),
+                                       kPlayTail, &beepTones_);
             }
             answerPlay(a, ch, status, code);
             return;
@@ -302,9 +303,9 @@ uint32_t COrvelWriteTask::dial(uint32_t channel, const CommandRecord& cmd) {
 }
 
 uint32_t COrvelWriteTask::startPlayback(uint32_t channel, const int16_t* data, uint32_t length,
-                                        uint32_t tail) {
+                                        uint32_t tail, const CToneMap* tones) {
     Playback& p = playback_[channel];
-    p = Playback{data, length, 0, tail, true};
+    p = Playback{data, length, 0, tail, true, tones};
     const uint32_t slot = device_->hardwareChannel(channel);
     if (device_->outputSwitch(slot, true) != 0) {
         clearPlayback(channel);
@@ -317,6 +318,7 @@ uint32_t COrvelWriteTask::startPlayback(uint32_t channel, const int16_t* data, u
 
 void COrvelWriteTask::clearPlayback(uint32_t channel) {
     playback_[channel] = Playback{};
+    playing_->publish(channel, 0);
     // A channel that no longer plays must not hold back the others' frames.
     frames_.deactivate(device_->hardwareChannel(channel));
 }
@@ -331,6 +333,10 @@ void COrvelWriteTask::fill(uint32_t channel) {
     if (p.position >= p.length && p.tail > 0) {
         p.tail -= static_cast<uint32_t>(frames_.write(slot, nullptr, p.tail));
     }
+    // What was just handed to the card reaches the line within the frames
+    // prepared ahead; the analysis keeps it in mind longer than that.
+    playing_->publish(channel,
+                      p.tones != nullptr && p.position > 0 ? p.tones->at(p.position - 1) : 0);
 }
 
 int COrvelWriteTask::svc() {
@@ -425,6 +431,7 @@ void COrvelWriteTask::refill(std::vector<Answer>& finished) {
                 ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Channel %d OFF\n"), ch));
                 const int off = device_->outputSwitch(slot, false);
                 const uint32_t status = off == 0 ? ACKS_OK : ACKS_HARDWARE_ERR;
+                playing_->publish(ch, 0);
                 if (p.announced) {
                     finished.push_back(
                         {Address{0, board, ch}, ACKT_EXECUTE, status, CMD_START_PLAY});
@@ -449,18 +456,27 @@ int COrvelWriteTask::loadSound(const char* path, int messageNumber) {
     if (!reader) {
         return -1;
     }
+    // Made once here, outside the transmit lock: which steady tones the
+    // sound holds, and where.
+    CToneMap tones;
+    if (!tones.build(reader->samples16(),
+                     reader->samples16() != nullptr ? reader->sampleCount() : 0)) {
+        ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Tones of message %d not analysed\n"), messageNumber));
+    }
     std::unique_ptr<CWavFileReader> old;
     {
         Guard guard(lock_);
-        old = sounds_.replace(static_cast<uint32_t>(messageNumber), std::move(reader));
+        old = sounds_.replace(static_cast<uint32_t>(messageNumber), std::move(reader),
+                              std::move(tones));
         if (old) {
             // Channels still playing the old samples finish with the beep.
             const CSoundTable::Sound gone = CSoundTable::soundOf(*old);
             for (Playback& p : playback_) {
                 if (p.used && p.data == gone.samples && gone.samples != nullptr) {
                     const bool announced = p.announced;
-                    p = Playback{beep_.data(), static_cast<uint32_t>(beep_.size()), 0, kPlayTail,
-                                 true};
+                    p = Playback{
+                        beep_.data(), static_cast<uint32_t>(beep_.size()), 0, kPlayTail, true,
+                        &beepTones_};
                     p.announced = announced;
                 }
             }

@@ -58,6 +58,8 @@ public:
     int loadSound(const char* path, int messageNumber);
 
     const std::vector<int16_t>& beep() const { return beep_; }
+    // The steady tones each channel plays now, for the board's analysis.
+    std::shared_ptr<const CPlayingTones> playingTones() const { return playing_; }
 
 private:
     struct Playback {
@@ -66,6 +68,7 @@ private:
         uint32_t position = 0;
         uint32_t tail = 0;  // silence still to write after the samples
         bool used = false;
+        const CToneMap* tones = nullptr;  // none for tone digits
         // The command's ACKT_RECEIVE has gone down. Until it has, the end of
         // play waits: an algorithm must never see the execution before the
         // receipt, however quickly a short digit is played out.
@@ -83,7 +86,8 @@ private:
     void handleCommand(const CommandRecord& cmd);
     uint32_t dial(uint32_t channel, const CommandRecord& cmd);
     // Under the transmit lock: a new play on the channel; its status.
-    uint32_t startPlayback(uint32_t channel, const int16_t* data, uint32_t length, uint32_t tail);
+    uint32_t startPlayback(uint32_t channel, const int16_t* data, uint32_t length, uint32_t tail,
+                           const CToneMap* tones = nullptr);
     void clearPlayback(uint32_t channel);
     // Under the transmit lock: as many of the channel's samples as fit.
     void fill(uint32_t channel);
@@ -107,6 +111,8 @@ private:
     std::vector<Playback> playback_;
     CSoundTable sounds_;
     std::vector<int16_t> beep_;
+    CToneMap beepTones_;
+    std::shared_ptr<CPlayingTones> playing_ = std::make_shared<CPlayingTones>();
     std::shared_ptr<const dsp::CDtmfToneBank> tones_;
     std::vector<Answer> finished_;  // reused by the thread
     std::atomic<int> puts_{0};      // put() calls in progress

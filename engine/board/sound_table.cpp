@@ -19,17 +19,21 @@ bool CSoundTable::find(uint32_t number, Sound& out) const {
 }
 
 std::unique_ptr<CWavFileReader> CSoundTable::replace(uint32_t number,
-                                                     std::unique_ptr<CWavFileReader> reader) {
+                                                     std::unique_ptr<CWavFileReader> reader,
+                                                     CToneMap tones) {
     Entry entry;
     entry.sound = soundOf(*reader);
     entry.reader = std::move(reader);
+    entry.tones = std::move(tones);
+    std::unique_ptr<CWavFileReader> old;
     auto it = sounds_.find(number);
     if (it == sounds_.end()) {
-        sounds_.emplace(number, std::move(entry));
-        return nullptr;
+        it = sounds_.emplace(number, std::move(entry)).first;
+    } else {
+        old = std::move(it->second.reader);
+        it->second = std::move(entry);
     }
-    std::unique_ptr<CWavFileReader> old = std::move(it->second.reader);
-    it->second = std::move(entry);
+    it->second.sound.tones = &it->second.tones;
     return old;
 }
 

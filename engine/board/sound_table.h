@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 
+#include "media/tone_map.h"
 #include "media/wav_file_reader.h"
 
 namespace orvel {
@@ -16,6 +17,7 @@ public:
     struct Sound {
         const int16_t* samples = nullptr;
         uint32_t count = 0;
+        const CToneMap* tones = nullptr;  // the steady tones in it, by position
     };
 
     // False when the number was never loaded.
@@ -23,8 +25,8 @@ public:
     // Stores `reader` under `number` and hands back the one it replaces
     // (null for a new number), so the caller can move channels off its
     // samples before it goes.
-    std::unique_ptr<CWavFileReader> replace(uint32_t number,
-                                            std::unique_ptr<CWavFileReader> reader);
+    std::unique_ptr<CWavFileReader> replace(uint32_t number, std::unique_ptr<CWavFileReader> reader,
+                                            CToneMap tones = {});
     size_t size() const { return sounds_.size(); }
     void clear() { sounds_.clear(); }
 
@@ -33,6 +35,7 @@ public:
 private:
     struct Entry {
         std::unique_ptr<CWavFileReader> reader;
+        CToneMap tones;
         Sound sound;
     };
     std::map<uint32_t, Entry> sounds_;
