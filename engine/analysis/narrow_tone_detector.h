@@ -6,7 +6,7 @@
 // be 20 dB louder than such a beep.
 //
 // Every 32 ms it takes a 64-ms Hann-windowed spectrum (15.6-Hz bins). A
-// candidate is a local peak standing well above the bins 60..125 Hz to either
+// candidate is a local peak standing 6 dB above the bins 60..125 Hz to either
 // side; its frequency is measured from the phase advance between two
 // successive spectra, to a hertz or two. A tone is a candidate whose
 // frequency holds within a few hertz for about a quarter of a second (a few

@@ -96,6 +96,9 @@ void CSignalProcessing::playOn() {
     Guard guard(lock_);
     voice_.enable(false);
     detector_.endWeakSoundFloor();  // the engine plays: the call was answered
+    // Heard only while the engine plays: what came before the last play is
+    // not continuous with what comes now.
+    narrowTone_.reset();
     bandLow_ = kPlayBandLowHz;
     bandHigh_ = kPlayBandHighHz;
 }
