@@ -2,16 +2,17 @@
 # Builds the tree with a sanitizer and runs the test suite, or a part of it,
 # under it.
 #
-#   scripts/sanitize.sh address [-R regex] [-E regex] [ctest args]
+#   scripts/sanitize.sh address [--no-build] [-R regex] [-E regex] [ctest args]
 #       AddressSanitizer + UBSan, in build-asan/
-#   scripts/sanitize.sh thread  [-R regex] [-E regex] [ctest args]
+#   scripts/sanitize.sh thread  [--no-build] [-R regex] [-E regex] [ctest args]
 #       ThreadSanitizer, in build-tsan/
 #
 # Without a pattern the whole suite runs. -R runs only the tests whose names
 # match the regular expression, -E leaves out those that match; both may be
 # given, and any other argument goes to ctest as it stands (e.g. -j1,
 # --timeout 900, --repeat until-pass:2). A pattern that matches no test is an
-# error, so a mistyped name cannot pass with nothing run.
+# error, so a mistyped name cannot pass with nothing run. --no-build runs the
+# tests as last built (after building only the targets they need by hand).
 #
 # Every report stops the process that made it, so a report is a failed test.
 # The suppression files in tests/sanitizers/ name third-party code only.
@@ -21,7 +22,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 usage() {
-  echo "usage: $0 address|thread [-R regex] [-E regex] [ctest args]" >&2
+  echo "usage: $0 address|thread [--no-build] [-R regex] [-E regex] [ctest args]" >&2
   echo "  without -R/-E the whole suite runs" >&2
   exit 2
 }
@@ -35,6 +36,7 @@ shift
 
 # The test selection is checked before the long build starts.
 ctest_args=()
+build=1
 while [ $# -gt 0 ]; do
   case "$1" in
     -R | -E | --tests-regex | --exclude-regex)
@@ -45,6 +47,10 @@ while [ $# -gt 0 ]; do
       ctest_args+=("$1" "$2")
       shift 2
       ;;
+    --no-build)
+      build=0
+      shift
+      ;;
     -h | --help) usage ;;
     *)
       ctest_args+=("$1")
@@ -53,10 +59,15 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-cmake -S "$here" -B "$build_dir" -G Ninja \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEL_SANITIZE="$kind" \
-  -DORVEL_BUILD_FUZZERS=OFF -DORVEL_BUILD_BENCHMARKS=OFF
-cmake --build "$build_dir" -j "$(nproc)"
+if [ "$build" = 1 ]; then
+  cmake -S "$here" -B "$build_dir" -G Ninja \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEL_SANITIZE="$kind" \
+    -DORVEL_BUILD_FUZZERS=OFF -DORVEL_BUILD_BENCHMARKS=OFF
+  cmake --build "$build_dir" -j "$(nproc)"
+elif [ ! -f "$build_dir/CTestTestfile.cmake" ]; then
+  echo "$0: --no-build, but $build_dir holds no build" >&2
+  exit 2
+fi
 
 # The environment of scripts/test.sh: widgets draw off screen, audio goes
 # nowhere, the tests never reach the operator's own configuration.
