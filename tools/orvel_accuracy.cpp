@@ -258,6 +258,14 @@ constexpr int kNotRun = -4;  // left out by --numbers
 // keys below the detector's minimum are scored either way and counted apart.
 constexpr int kShortestKeyHeardMs = 54;
 
+// A confirmation by a key shorter than that, booked notified or not
+// notified: right either way.
+bool shortKeyEitherWay(const orvel::tools::CorpusCall& c, Outcome got) {
+    return c.expected == Outcome::Notified && c.subscriber.key != 0 &&
+           c.subscriber.keyMs < kShortestKeyHeardMs &&
+           (got == Outcome::Notified || got == Outcome::NotNotified);
+}
+
 // A person who hangs up before the engine's beep is over, on a line that is
 // silent until the beep and then plays busy, is heard exactly like a listener
 // who hangs up after the beep: busy in the confirmation window. In modes 2
@@ -519,7 +527,8 @@ int main(int argc, char** argv) {
                                 record.number.c_str());
                 }
             } else if (o.verbose && cannotTell[index] == 0 &&
-                       orvel::tools::outcomeOfResult(booked[index]) != call.expected) {
+                       orvel::tools::outcomeOfResult(booked[index]) != call.expected &&
+                       !shortKeyEitherWay(call, orvel::tools::outcomeOfResult(booked[index]))) {
                 const auto& line =
                     corpus
                         .lines[l.device * static_cast<size_t>(o.corpus.linesPerBoard) + l.channel];
@@ -584,9 +593,7 @@ int main(int argc, char** argv) {
             continue;
         }
         const Outcome got = orvel::tools::outcomeOfResult(booked[i]);
-        if (c.expected == Outcome::Notified && c.subscriber.key != 0 &&
-            c.subscriber.keyMs < kShortestKeyHeardMs &&
-            (got == Outcome::Notified || got == Outcome::NotNotified)) {
+        if (shortKeyEitherWay(c, got)) {
             // Right either way: out of the matrix, into the total as right.
             ++byKind[c.kind].first;
             ++shortKeys;

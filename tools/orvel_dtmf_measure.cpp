@@ -8,7 +8,8 @@
 // voices, speeds and pitches, at several line levels), the confirmation key
 // 9 among them. Part 3 (built with the operator program) counts talk-off
 // from the engine's own messages, prompts and beep heard back through the
-// line's echo path, alone and under a person's speech. The exit code is 1
+// line's echo path, alone and under a person's speech. Between them, the
+// key 9 pressed while the person talks. The exit code is 1
 // when the guard let a 9 through in either talk-off.
 #include <unistd.h>
 
@@ -25,6 +26,7 @@
 #include "echo_talk_off.h"
 #endif
 #include "dtmf_test_signals.h"
+#include "keys_under_speech.h"
 #include "speech.h"
 
 namespace {
@@ -282,6 +284,8 @@ std::vector<std::vector<int16_t>> people() {
 int main(int argc, char** argv) {
     double minutes = 60;
     bool procedureOnly = false;
+    bool speechKeysOnly = false;
+    bool verbose = false;
 #ifdef ORVEL_ECHO_TALK_OFF
     orvel::tools::EchoTalkOffOptions echo;
     echo.programDir = ORVEL_DEMO_DIR;
@@ -293,6 +297,8 @@ int main(int argc, char** argv) {
             minutes = std::atof(argv[++i]);
         } else if (a == "--procedure-only") {
             procedureOnly = true;
+        } else if (a == "--speech-keys-only") {
+            speechKeysOnly = true;
 #ifdef ORVEL_ECHO_TALK_OFF
         } else if (a == "--echo-minutes" && i + 1 < argc) {
             echo.minutes = std::atof(argv[++i]);
@@ -302,14 +308,19 @@ int main(int argc, char** argv) {
             echoOnly = true;
         } else if (a == "--verbose") {
             echo.verbose = true;
+            verbose = true;
 #endif
         } else {
             std::fprintf(stderr,
-                         "usage: %s [--minutes M] [--procedure-only] [--echo-minutes M] "
+                         "usage: %s [--minutes M] [--procedure-only] [--speech-keys-only] "
+                         "[--echo-minutes M] "
                          "[--program-dir DIR] [--echo-only] [--verbose]\n",
                          argv[0]);
             return 2;
         }
+    }
+    if (speechKeysOnly) {
+        return orvel::tools::keysUnderSpeech(people(), verbose).bursts > 0 ? 0 : 1;
     }
 #ifdef ORVEL_ECHO_TALK_OFF
     long falseNines = 0;
@@ -322,6 +333,7 @@ int main(int argc, char** argv) {
     if (procedureOnly) {
         return 0;
     }
+    orvel::tools::keysUnderSpeech(people(), verbose);
     const long speechNines = talkOff(minutes);
 #ifdef ORVEL_ECHO_TALK_OFF
     if (!orvel::tools::echoTalkOff(echo, people(), falseNines) || falseNines > 0) {

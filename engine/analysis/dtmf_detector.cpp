@@ -165,16 +165,25 @@ void CDtmfDetector::judge() {
             column = i;
         }
     }
+    ++blocksJudged_;
     if (row < 0 || column < 0) {
+        lastVerdict_ = row < 0 ? BlockVerdict::NoRow : BlockVerdict::NoColumn;
         lastCandidate_ = '?';
         return;
     }
-    if (guardOn_ &&
-        !guardLimits_.accept(power_[row] * toneGain_[row],
-                             power_[4 + column] * toneGain_[4 + column], energy_, blockLength_)) {
-        lastCandidate_ = '?';
-        return;
+    if (guardOn_) {
+        const DtmfGuardVerdict v =
+            guardLimits_.judge(power_[row] * toneGain_[row],
+                               power_[4 + column] * toneGain_[4 + column], energy_, blockLength_);
+        if (v != DtmfGuardVerdict::Accepted) {
+            lastVerdict_ = v == DtmfGuardVerdict::Weak    ? BlockVerdict::Weak
+                           : v == DtmfGuardVerdict::Twist ? BlockVerdict::Twist
+                                                          : BlockVerdict::Outside;
+            lastCandidate_ = '?';
+            return;
+        }
     }
+    lastVerdict_ = BlockVerdict::Key;
     const char key = keyTable_[row * 4 + column];
     if (key != lastCandidate_) {
         lastCandidate_ = key;

@@ -34,6 +34,12 @@ public:
     void setGuard(bool on) { guardOn_ = on; }
     bool guard() const { return guardOn_; }
 
+    // What the last judged block was, for measurements: a key candidate, or
+    // which test refused it (no tone dominating its group, or the guard's).
+    enum class BlockVerdict : uint8_t { Key, NoRow, NoColumn, Weak, Twist, Outside };
+    BlockVerdict lastVerdict() const { return lastVerdict_; }
+    uint32_t blocksJudged() const { return blocksJudged_; }
+
     const char* digits() const { return digits_; }
     uint32_t digitCount() const { return digitCount_; }
     uint32_t blockLength() const { return blockLength_; }
@@ -62,6 +68,8 @@ private:
     uint32_t blockLength_ = 0;
     uint32_t repeatCount_ = 0;
     bool emitted_ = false;
+    BlockVerdict lastVerdict_ = BlockVerdict::NoRow;
+    uint32_t blocksJudged_ = 0;
     char lastCandidate_ = '~';
     char digits_[kMaxDigits + 1] = {};
     char keyTable_[16] = {};

@@ -29,21 +29,28 @@ double CDtmfGuard::toneDbm0(float power, uint32_t blockLength) {
 
 bool CDtmfGuard::accept(float lowPower, float highPower, float blockEnergy,
                         uint32_t blockLength) const {
+    return judge(lowPower, highPower, blockEnergy, blockLength) == DtmfGuardVerdict::Accepted;
+}
+
+DtmfGuardVerdict CDtmfGuard::judge(float lowPower, float highPower, float blockEnergy,
+                                   uint32_t blockLength) const {
     const double low = toneDbm0(lowPower, blockLength);
     const double high = toneDbm0(highPower, blockLength);
     if (low < limits_.minToneDbm0 || high < limits_.minToneDbm0) {
-        return false;
+        return DtmfGuardVerdict::Weak;
     }
     const double twist = high - low;
     if (twist > limits_.normalTwistDb + limits_.twistAllowanceDb ||
         -twist > limits_.reverseTwistDb + limits_.twistAllowanceDb) {
-        return false;
+        return DtmfGuardVerdict::Twist;
     }
     if (blockEnergy <= 0) {
-        return false;
+        return DtmfGuardVerdict::Outside;
     }
     const double pair = toneEnergy(lowPower, blockLength) + toneEnergy(highPower, blockLength);
-    return pair >= limits_.minPairShare * static_cast<double>(blockEnergy);
+    return pair >= limits_.minPairShare * static_cast<double>(blockEnergy)
+               ? DtmfGuardVerdict::Accepted
+               : DtmfGuardVerdict::Outside;
 }
 
 }  // namespace orvel

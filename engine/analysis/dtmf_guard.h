@@ -27,9 +27,16 @@ struct DtmfGuardLimits {
     double minPairShare = 0.25;   // of the block's energy in the two tones
 };
 
+// Which of the guard's tests refused a block, for measurements.
+enum class DtmfGuardVerdict : uint8_t { Accepted, Weak, Twist, Outside };
+
 class CDtmfGuard {
 public:
     explicit CDtmfGuard(const DtmfGuardLimits& limits = {}) : limits_(limits) {}
+
+    // As accept(), naming the first test that refused.
+    DtmfGuardVerdict judge(float lowPower, float highPower, float blockEnergy,
+                           uint32_t blockLength) const;
 
     // `lowPower` and `highPower` are the detector's accumulated powers of
     // the row and column filters over a block of `blockLength` samples,

@@ -333,8 +333,10 @@ int CListenLineTest::onPlayMsg(const ACE_Message_Block* mb) {
             if (!confirmOn_ && playCount_ > 0) {
                 changeState(WAIT_TEST_BUSY, 3, kBusyTestWindowS);
             } else {
-                busyCheck();
+                busyWhilePlaying();
             }
+        } else if (isLineState(*ev)) {
+            quietWhilePlaying(ev->value);
         }
         // Other reports and digits are ignored while the message plays.
         return isLineState(*ev) || ev->type == EV_DTMF_DETECT ? 0 : -1;
@@ -365,7 +367,9 @@ int CListenLineTest::onPlayMsg(const ACE_Message_Block* mb) {
 int CListenLineTest::onPlayConfirmMsg(const ACE_Message_Block* mb) {
     if (const auto ev = checkEvent(mb)) {
         if (isLineState(*ev) && ev->value == LS_BUSY_TONE) {
-            busyCheck();
+            busyWhilePlaying();
+        } else if (isLineState(*ev)) {
+            quietWhilePlaying(ev->value);
         } else if (isConfirmDigit(*ev) && advancedDtmfConfirm_ && modeAcceptsDigit()) {
             confirmByDigit("Device %u Channel %u : dtmf detected -> Confirm received\n");
         }

@@ -262,6 +262,28 @@ void CListenLineTest::busyCheck() {
     hangDownStep();
 }
 
+// While the engine plays, the echo of its message breaks a busy's reports
+// with others, so there the count is not cleared by every other report. It
+// is cleared by what no busy tone does: a silence report, or a gap of more
+// than kBusyRunGap since the last busy report. A person who talks through
+// the message makes a busy report now and then (a syllable with a busy's
+// rhythm); counted across the whole message, three of them hung up on a
+// person who was about to confirm.
+void CListenLineTest::busyWhilePlaying() {
+    const auto now = clock_.now();
+    if (busyCount_ > 0 && now - lastBusyAt_ > kBusyRunGap) {
+        busyCount_ = 0;
+    }
+    lastBusyAt_ = now;
+    busyCheck();
+}
+
+void CListenLineTest::quietWhilePlaying(uint32_t lineState) {
+    if (lineState == LS_SILENCE) {
+        busyCount_ = 0;
+    }
+}
+
 bool CListenLineTest::dialToneRetry() {
     ++noDialToneCount_;
     redial_ = noDialToneCount_ < kDialToneTries;

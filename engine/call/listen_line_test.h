@@ -76,6 +76,9 @@ public:
     static constexpr uint32_t kConfirmDigit = '9';
     // Reports of a sound come every 0.3..0.7 s; a longer gap is silence.
     static constexpr std::chrono::milliseconds kToneRunGap{1500};
+    // A busy tone is reported once per cadence (about every second, 1.5 s at
+    // the slowest); busy reports further apart are not one busy tone.
+    static constexpr std::chrono::milliseconds kBusyRunGap{3000};
 
 private:
     using EventHandler = int (CListenLineTest::*)(const ACE_Message_Block*);
@@ -107,6 +110,9 @@ private:
     void ringBackStep();
     void nextCharacterStep();
     void busyCheck();
+    // Busy and other reports while a message or the prompt plays.
+    void busyWhilePlaying();
+    void quietWhilePlaying(uint32_t lineState);
     bool dialToneRetry();  // true: retry; false: give up
     void confirmByDigit(const char* text);
     // Follows the runs of reports of one stretch of sound, to tell a busy
@@ -188,6 +194,7 @@ private:
     bool toneRunBeforeBeep_ = false;  // ... and its run began before the beep was asked for
     bool reportSeen_ = false;         // a line-state report came in this call
     CallClock::TimePoint lastReportAt_{};
+    CallClock::TimePoint lastBusyAt_{};  // of the last busy report while playing
     // Set by Stop until the line is given back: the release finishes with
     // the free step even when the hang-down fails or is never answered.
     bool stopping_ = false;

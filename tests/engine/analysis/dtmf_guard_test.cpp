@@ -53,6 +53,26 @@ int heard(const std::vector<KeyBurst>& bursts, double noiseDbm0, bool guard, uin
     return count;
 }
 
+// Bit v set when some block of `x` was judged with verdict v (guard on).
+unsigned verdictsSeen(const std::vector<int16_t>& x) {
+    CDtmfDetector d;
+    d.init(8000);
+    d.setGuard(true);
+    unsigned seen = 0;
+    for (size_t b = 0; b + 64 <= x.size(); b += 64) {
+        const uint32_t before = d.blocksJudged();
+        d.process(x.data() + b, 64);
+        if (d.blocksJudged() != before) {
+            seen |= 1u << static_cast<unsigned>(d.lastVerdict());
+        }
+    }
+    return seen;
+}
+
+unsigned bit(CDtmfDetector::BlockVerdict v) {
+    return 1u << static_cast<unsigned>(v);
+}
+
 }  // namespace
 
 TEST(DtmfGuard, NineOf60MsAndLongerIsHeardAtEveryLevelTwistAndNoise) {
@@ -107,10 +127,19 @@ TEST(DtmfGuard, RejectsWhatTheBareDetectorTakes) {
         b.onMs = ms;
         return std::vector<KeyBurst>{b};
     };
-    // Too weak, reverse twist too large, normal twist too large.
-    for (const auto& bursts : {one(-53, 0, 100), one(-10, -11, 100), one(-15, 11, 100)}) {
+    // Too weak, reverse twist too large, normal twist too large; the
+    // detector names the test that refused (what measurements count).
+    using V = CDtmfDetector::BlockVerdict;
+    const std::pair<std::vector<KeyBurst>, V> cases[] = {
+        {one(-53, 0, 100), V::Weak}, {one(-10, -11, 100), V::Twist}, {one(-15, 11, 100), V::Twist}};
+    for (const auto& [bursts, why] : cases) {
         EXPECT_EQ(heard(bursts, -100, false), 1) << "the bare detector hears it";
         EXPECT_EQ(heard(bursts, -100, true), 0) << "the guard does not";
+        std::vector<float> x;
+        orvel::tools::appendKey(x, bursts[0]);
+        const unsigned seen = verdictsSeen(orvel::tools::toSamples(x));
+        EXPECT_NE(seen & bit(why), 0u) << seen;
+        EXPECT_EQ(seen & bit(V::Key), 0u) << seen;
     }
     // A pair under a loud third tone (speech or music with its own harmonic):
     // each group still has one dominant filter, yet most energy is elsewhere.
@@ -126,6 +155,12 @@ TEST(DtmfGuard, RejectsWhatTheBareDetectorTakes) {
     const auto samples = orvel::tools::toSamples(x);
     EXPECT_EQ(detect(samples, false).substr(0, 1), "9");
     EXPECT_EQ(detect(samples, true), "");
+    EXPECT_NE(verdictsSeen(samples) & bit(V::Outside), 0u);
+    // Silence has no tone dominating its row group; a clean key passes.
+    EXPECT_EQ(verdictsSeen(std::vector<int16_t>(960, 0)), bit(V::NoRow));
+    std::vector<float> clean;
+    orvel::tools::appendKey(clean, KeyBurst{});
+    EXPECT_NE(verdictsSeen(orvel::tools::toSamples(clean)) & bit(V::Key), 0u);
 }
 
 TEST(DtmfGuard, SpeechLikeSoundGivesFewerKeysWithTheGuard) {

@@ -258,6 +258,67 @@ TEST(CallOutcome, BusyAfterTheMessageWithConfirmOnEndsUnconfirmed) {
     EXPECT_TRUE(m.results.empty());
 }
 
+// A person talking through the message makes a busy report now and then;
+// those far apart or parted by silence are no busy tone. A busy under the
+// message's echo, its reports broken by voice reports, still ends the call.
+TEST(CallOutcome, BusyWhileTheEnginePlaysCountsOnlyReportsOfOneTone) {
+    const auto playing = [](CallHarness& h, bool prompt) {
+        h.assign();
+        h.seize("1");
+        h.dialAll();
+        h.report(LS_TONE);
+        h.report(LS_VOICE);
+        h.ack(CMD_START_PLAY, ACKT_RECEIVE);
+        if (prompt) {
+            h.ack(CMD_START_PLAY, ACKT_EXECUTE);
+            h.wait(2.1);
+            h.ack(CMD_START_PLAY, ACKT_RECEIVE);
+            ASSERT_EQ(h.alg.GetState(), WAIT_PLAY_CONFIRM_MSG);
+        } else {
+            ASSERT_EQ(h.alg.GetState(), WAIT_PLAY_MSG);
+        }
+    };
+    for (bool prompt : {false, true}) {
+        SCOPED_TRACE(prompt ? "prompt" : "message");
+        const uint32_t state = prompt ? WAIT_PLAY_CONFIRM_MSG : WAIT_PLAY_MSG;
+        CallHarness far;  // syllables seconds apart
+        playing(far, prompt);
+        far.report(LS_BUSY_TONE);
+        far.wait(1.1);
+        far.report(LS_BUSY_TONE);
+        far.wait(4.0);
+        far.report(LS_TONE);
+        far.wait(1.0);
+        far.report(LS_BUSY_TONE);
+        EXPECT_EQ(far.alg.GetState(), state);
+        far.wait(1.0);
+        far.report(LS_BUSY_TONE);
+        EXPECT_EQ(far.alg.GetState(), state);
+        far.wait(1.0);
+        far.report(LS_BUSY_TONE);  // three within a busy's cadence
+        EXPECT_EQ(far.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
+
+        CallHarness quiet;  // a silence between them
+        playing(quiet, prompt);
+        quiet.report(LS_BUSY_TONE);
+        quiet.report(LS_BUSY_TONE);
+        quiet.report(LS_SILENCE);
+        quiet.report(LS_BUSY_TONE);
+        EXPECT_EQ(quiet.alg.GetState(), state);
+
+        CallHarness echo;  // a busy under the echo
+        playing(echo, prompt);
+        for (int i = 0; i < 3; ++i) {
+            echo.report(LS_BUSY_TONE);
+            echo.wait(0.5);
+            echo.report(LS_VOICE);
+            echo.wait(0.5);
+        }
+        EXPECT_EQ(echo.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
+        EXPECT_TRUE(echo.results.empty());
+    }
+}
+
 TEST(CallOutcome, AdvancedDigitConfirmation) {
     {  // off: a 9 during the confirm message is ignored
         CallHarness h;
