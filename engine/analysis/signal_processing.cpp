@@ -16,6 +16,7 @@ constexpr int16_t kMarker = -1000;
 
 CSignalProcessing::CSignalProcessing() {
     voice_.setUp(static_cast<int>(sampleRate_));
+    narrowTone_.init();
 }
 
 int CSignalProcessing::loadFis(const std::string& path) {
@@ -39,6 +40,7 @@ void CSignalProcessing::startCalibration() {
     voice_.setUp(static_cast<int>(sampleRate_), static_cast<int>(kFrameSamples));
     detector_.reset();
     machine_.reset();
+    narrowTone_.reset();
     machineTone_ = false;
     music_.reset();
     voice_.clearFloor();
@@ -56,6 +58,9 @@ void CSignalProcessing::playOn() {
     Guard guard(lock_);
     voice_.enable(false);
     detector_.endWeakSoundFloor();  // the engine plays: the call was answered
+    // Heard only while the engine plays: what came before the last play is
+    // not continuous with what comes now.
+    narrowTone_.reset();
     bandLow_ = kPlayBandLowHz;
     bandHigh_ = kPlayBandHighHz;
 }
@@ -135,6 +140,11 @@ bool CSignalProcessing::activeFrame(const int16_t* samples, std::size_t count, u
     machineTone_ = machine_.process(m.level, m.frequency, other.level, frame.meanMagnitude,
                                     frame.presenceThreshold) ||
                    machineTone_;
+    if (!voice_.enabled()) {
+        // The engine plays: its echo, much louder than a machine far away,
+        // can hide the beep from the spectrum test.
+        machineTone_ = narrowTone_.process(samples, count) || machineTone_;
+    }
     if (voice_.enabled()) {
         // Not while the engine plays: the echo of its own message is no
         // answer either way.

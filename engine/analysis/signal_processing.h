@@ -18,6 +18,7 @@
 #include "analysis/line_state_filter.h"
 #include "analysis/machine_tone_detector.h"
 #include "analysis/music_detector.h"
+#include "analysis/narrow_tone_detector.h"
 #include "analysis/signal_detector.h"
 #include "analysis/sit_detector.h"
 #include "analysis/vad.h"
@@ -90,6 +91,9 @@ private:
     CVoiceDetector voice_;
     CSignalDetector detector_;
     CMachineToneDetector machine_;
+    // While the engine plays: a beep too weak for the spectrum test under
+    // the echo of the engine's own message.
+    CNarrowToneDetector narrowTone_;
     bool machineTone_ = false;
     CMusicDetector music_;
     bool musicOn_ = true;
