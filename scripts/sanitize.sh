@@ -1,8 +1,18 @@
 #!/usr/bin/env bash
-# Builds the tree with a sanitizer and runs the whole test suite under it.
+# Builds the tree with a sanitizer and runs the test suite, or a part of it,
+# under it.
 #
-#   scripts/sanitize.sh address [ctest args]   AddressSanitizer + UBSan, in build-asan/
-#   scripts/sanitize.sh thread  [ctest args]   ThreadSanitizer, in build-tsan/
+#   scripts/sanitize.sh address [--no-build] [-R regex] [-E regex] [ctest args]
+#       AddressSanitizer + UBSan, in build-asan/
+#   scripts/sanitize.sh thread  [--no-build] [-R regex] [-E regex] [ctest args]
+#       ThreadSanitizer, in build-tsan/
+#
+# Without a pattern the whole suite runs. -R runs only the tests whose names
+# match the regular expression, -E leaves out those that match; both may be
+# given, and any other argument goes to ctest as it stands (e.g. -j1,
+# --timeout 900, --repeat until-pass:2). A pattern that matches no test is an
+# error, so a mistyped name cannot pass with nothing run. --no-build runs the
+# tests as last built (after building only the targets they need by hand).
 #
 # Every report stops the process that made it, so a report is a failed test.
 # The suppression files in tests/sanitizers/ name third-party code only.
@@ -11,21 +21,53 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
+usage() {
+  echo "usage: $0 address|thread [--no-build] [-R regex] [-E regex] [ctest args]" >&2
+  echo "  without -R/-E the whole suite runs" >&2
+  exit 2
+}
 kind=${1:-}
 case "$kind" in
   address) build_dir=${ORVEL_BUILD_DIR:-$here/build-asan} ;;
   thread) build_dir=${ORVEL_BUILD_DIR:-$here/build-tsan} ;;
-  *)
-    echo "usage: $0 address|thread [ctest args]" >&2
-    exit 2
-    ;;
+  *) usage ;;
 esac
 shift
 
-cmake -S "$here" -B "$build_dir" -G Ninja \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEL_SANITIZE="$kind" \
-  -DORVEL_BUILD_FUZZERS=OFF -DORVEL_BUILD_BENCHMARKS=OFF
-cmake --build "$build_dir" -j "$(nproc)"
+# The test selection is checked before the long build starts.
+ctest_args=()
+build=1
+while [ $# -gt 0 ]; do
+  case "$1" in
+    -R | -E | --tests-regex | --exclude-regex)
+      if [ $# -lt 2 ] || [ -z "$2" ]; then
+        echo "$0: $1 needs a regular expression" >&2
+        usage
+      fi
+      ctest_args+=("$1" "$2")
+      shift 2
+      ;;
+    --no-build)
+      build=0
+      shift
+      ;;
+    -h | --help) usage ;;
+    *)
+      ctest_args+=("$1")
+      shift
+      ;;
+  esac
+done
+
+if [ "$build" = 1 ]; then
+  cmake -S "$here" -B "$build_dir" -G Ninja \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEL_SANITIZE="$kind" \
+    -DORVEL_BUILD_FUZZERS=OFF -DORVEL_BUILD_BENCHMARKS=OFF
+  cmake --build "$build_dir" -j "$(nproc)"
+elif [ ! -f "$build_dir/CTestTestfile.cmake" ]; then
+  echo "$0: --no-build, but $build_dir holds no build" >&2
+  exit 2
+fi
 
 # The environment of scripts/test.sh: widgets draw off screen, audio goes
 # nowhere, the tests never reach the operator's own configuration.
@@ -45,4 +87,4 @@ fi
 
 cd "$build_dir"
 # Each test's time limit is scaled for the sanitizer (cmake/Sanitizers.cmake).
-ctest --output-on-failure -j "$(nproc)" "$@"
+ctest --output-on-failure --no-tests=error -j "$(nproc)" "${ctest_args[@]}"
