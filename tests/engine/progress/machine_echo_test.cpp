@@ -8,19 +8,16 @@
 // lets the machine's hang-up after the engine's beep confirm the call.
 #include <gtest/gtest.h>
 #include <soxr.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "analysis/signal_processing.h"
-#include "board/dc_block_filter.h"
 #include "line_effects.h"
 #include "media/message_file.h"
+#include "played_sound.h"
 #include "speech.h"
 #include "tones.h"
 
@@ -33,26 +30,6 @@ constexpr double kNetworkToneDbm0 = -5.0;
 constexpr const char* kMessage =
     "Внимание! Это проверка системы оповещения. Просим вас прибыть на рабочее место к "
     "восьми часам.";
-
-void writeWave(const std::string& path, const std::vector<int16_t>& s, uint32_t rate) {
-    std::ofstream f(path, std::ios::binary);
-    const auto u32 = [&](uint32_t x) { f.write(reinterpret_cast<const char*>(&x), 4); };
-    const auto u16 = [&](uint16_t x) { f.write(reinterpret_cast<const char*>(&x), 2); };
-    const auto bytes = static_cast<uint32_t>(s.size() * 2);
-    f.write("RIFF", 4);
-    u32(36 + bytes);
-    f.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(rate);
-    u32(rate * 2);
-    u16(2);
-    u16(16);
-    f.write("data", 4);
-    u32(bytes);
-    f.write(reinterpret_cast<const char*>(s.data()), static_cast<std::streamsize>(bytes));
-}
 
 // The message as the board plays it into the line: spoken, widened to the
 // message rate, loaded and prepared by the engine, two samples of 16 kHz as
@@ -69,21 +46,7 @@ std::vector<int16_t> engineMessage(const std::string& voice, const std::string& 
                            wide.data(), wide.size(), &done, &io, nullptr, nullptr),
               nullptr);
     wide.resize(done);
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("orvel-machine-echo-" + std::to_string(::getpid()) + ".wav"))
-                                 .string();
-    writeWave(path, wide, kMessageRate);
-    auto reader = loadMessageFile(path);
-    std::remove(path.c_str());
-    EXPECT_TRUE(reader && reader->samples16() != nullptr);
-    std::vector<int16_t> line;
-    if (reader && reader->samples16() != nullptr) {
-        const int16_t* p = reader->samples16();
-        for (size_t i = 0; i + 1 < reader->sampleCount(); i += 2) {
-            line.push_back(sim::HybridEcho::toLineRate(p[i], p[i + 1]));
-        }
-    }
-    return line;
+    return testing::prepareAsPlayed(wide, "machine-echo").line;
 }
 
 // What the line returns of `played` through echo path `model` at
@@ -126,34 +89,14 @@ bool machineHeard(const std::vector<float>& line, size_t playedFrames) {
     CSignalProcessing sp;
     EXPECT_EQ(sp.loadFis(ORVEL_DATA_DIR "/orvel.fis"), 0);
     sp.setSensitivityDb(20);  // the engine's default
-    sp.startCalibration();
-    std::vector<float> quiet(CSignalProcessing::kCalibrationFrames * kFrame, 0.0f);
-    sim::NoiseSource noise;
-    noise.init(99, kNoiseDbm0);
-    noise.process(quiet.data(), static_cast<int>(quiet.size()));
-    CDcBlockingFilter dc;
-    dc.init(8000);
-    int16_t frame[kFrame];
-    const auto fill = [&](const float* x) {
-        for (int i = 0; i < kFrame; ++i) {
-            frame[i] = dc.process(static_cast<int16_t>(std::clamp(x[i], -32768.0f, 32767.0f)));
-        }
-    };
-    for (size_t f = 0; f < CSignalProcessing::kCalibrationFrames; ++f) {
-        fill(quiet.data() + f * kFrame);
-        sp.calibrationFrame(frame, kFrame);
-    }
-    sp.seize();
-    sp.setFilterMode(2);
-    sp.playOn();
+    testing::AnalysedLine in(sp);
     bool heard = false;
     for (size_t f = 0; (f + 1) * kFrame <= line.size(); ++f) {
         if (f == playedFrames) {
             sp.playOff();
         }
-        fill(line.data() + f * kFrame);
         uint32_t state = 0;
-        sp.activeFrame(frame, kFrame, state);
+        sp.activeFrame(in.frame(line.data() + f * kFrame), kFrame, state);
         heard = sp.takeMachineTone() || heard;
     }
     return heard;

@@ -6,21 +6,17 @@
 // published at the play position the way the transmit side publishes them,
 // and echoed through the simulator's G.168 echo path models.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "analysis/signal_processing.h"
-#include "board/dc_block_filter.h"
 #include "line_effects.h"
-#include "media/message_file.h"
 #include "media/tone_map.h"
+#include "played_sound.h"
 #include "speech.h"
 #include "tones.h"
 
@@ -32,26 +28,6 @@ constexpr int kWide = 16000;
 constexpr double kNoiseDbm0 = -65.0;
 constexpr double kReturnLosses[] = {6, 10, 14, 18, 24};
 
-void writeWave(const std::string& path, const std::vector<int16_t>& s) {
-    std::ofstream f(path, std::ios::binary);
-    const auto u32 = [&](uint32_t x) { f.write(reinterpret_cast<const char*>(&x), 4); };
-    const auto u16 = [&](uint16_t x) { f.write(reinterpret_cast<const char*>(&x), 2); };
-    const auto bytes = static_cast<uint32_t>(s.size() * 2);
-    f.write("RIFF", 4);
-    u32(36 + bytes);
-    f.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(kWide);
-    u32(kWide * 2);
-    u16(2);
-    u16(16);
-    f.write("data", 4);
-    u32(bytes);
-    f.write(reinterpret_cast<const char*>(s.data()), static_cast<std::streamsize>(bytes));
-}
-
 // A sound as the board plays it: loaded and prepared by the engine, its
 // map of tones, and the line's 8-kHz view of it (as the hybrid takes it).
 struct Played {
@@ -61,21 +37,12 @@ struct Played {
 };
 
 Played load(const std::vector<int16_t>& wide) {
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("orvel-played-tone-" + std::to_string(::getpid()) + ".wav"))
-                                 .string();
-    writeWave(path, wide);
-    auto reader = loadMessageFile(path);
-    std::remove(path.c_str());
+    testing::PreparedSound prepared = testing::prepareAsPlayed(wide, "played-tone");
     Played p;
-    EXPECT_TRUE(reader && reader->samples16() != nullptr);
-    if (!reader || reader->samples16() == nullptr) {
-        return p;
-    }
-    p.wide.assign(reader->samples16(), reader->samples16() + reader->sampleCount());
-    EXPECT_TRUE(p.map.build(p.wide.data(), p.wide.size()));
-    for (size_t i = 0; i + 1 < p.wide.size(); i += 2) {
-        p.line.push_back(sim::HybridEcho::toLineRate(p.wide[i], p.wide[i + 1]));
+    p.wide = std::move(prepared.wide);
+    p.line = std::move(prepared.line);
+    if (!p.wide.empty()) {
+        EXPECT_TRUE(p.map.build(p.wide.data(), p.wide.size()));
     }
     return p;
 }
@@ -149,26 +116,7 @@ bool machineHeard(const std::vector<float>& line, const Played& played, bool inf
     if (informed) {
         sp.listenToPlayback(playing, 3);
     }
-    sp.startCalibration();
-    CDcBlockingFilter dc;
-    dc.init(8000);
-    int16_t frame[kFrame];
-    std::vector<float> quiet(CSignalProcessing::kCalibrationFrames * kFrame, 0.0f);
-    sim::NoiseSource noise;
-    noise.init(99, kNoiseDbm0);
-    noise.process(quiet.data(), static_cast<int>(quiet.size()));
-    const auto fill = [&](const float* x) {
-        for (int i = 0; i < kFrame; ++i) {
-            frame[i] = dc.process(static_cast<int16_t>(std::clamp(x[i], -32768.0f, 32767.0f)));
-        }
-    };
-    for (size_t f = 0; f < CSignalProcessing::kCalibrationFrames; ++f) {
-        fill(quiet.data() + f * kFrame);
-        sp.calibrationFrame(frame, kFrame);
-    }
-    sp.seize();
-    sp.setFilterMode(2);
-    sp.playOn();
+    testing::AnalysedLine in(sp);
     const size_t playedFrames = played.line.size() / kFrame;
     bool heard = false;
     for (size_t f = 0; (f + 1) * kFrame <= line.size(); ++f) {
@@ -177,9 +125,8 @@ bool machineHeard(const std::vector<float>& line, const Played& played, bool inf
         if (f == playedFrames) {
             sp.playOff();
         }
-        fill(line.data() + f * kFrame);
         uint32_t state = 0;
-        sp.activeFrame(frame, kFrame, state);
+        sp.activeFrame(in.frame(line.data() + f * kFrame), kFrame, state);
         heard = sp.takeMachineTone() || heard;
     }
     return heard;
