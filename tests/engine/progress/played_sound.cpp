@@ -6,42 +6,19 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
+#include "../tasks/wav_file.h"
 #include "line_effects.h"
 #include "media/message_file.h"
 #include "tones.h"
 
 namespace orvel::testing {
-namespace {
-
-void writeWave(const std::string& path, const std::vector<int16_t>& s) {
-    std::ofstream f(path, std::ios::binary);
-    const auto u32 = [&](uint32_t x) { f.write(reinterpret_cast<const char*>(&x), 4); };
-    const auto u16 = [&](uint16_t x) { f.write(reinterpret_cast<const char*>(&x), 2); };
-    const auto bytes = static_cast<uint32_t>(s.size() * 2);
-    f.write("RIFF", 4);
-    u32(36 + bytes);
-    f.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(kMessageRate);
-    u32(kMessageRate * 2);
-    u16(2);
-    u16(16);
-    f.write("data", 4);
-    u32(bytes);
-    f.write(reinterpret_cast<const char*>(s.data()), static_cast<std::streamsize>(bytes));
-}
-
-}  // namespace
 
 PreparedSound prepareAsPlayed(const std::vector<int16_t>& wide, const std::string& tag) {
     const std::string path = (std::filesystem::temp_directory_path() /
                               ("orvel-" + tag + "-" + std::to_string(::getpid()) + ".wav"))
                                  .string();
-    writeWave(path, wide);
+    tasktest::writeWav(path, wide, kMessageRate);
     auto reader = loadMessageFile(path);
     std::remove(path.c_str());
     PreparedSound p;
