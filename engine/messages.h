@@ -48,6 +48,8 @@ struct EventRecord {
     uint32_t zero4 = 0;
     uint32_t type = 0;
     uint32_t value = 0;
+    // EV_CHANGE_LINE_STATE: ms since the sound the report judges was first
+    // heard (0: no sound, or not known). Otherwise 0.
     uint32_t extra = 0;
 };
 

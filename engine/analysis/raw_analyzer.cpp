@@ -172,7 +172,7 @@ void CRawAnalyzer::onActive(const ACE_Message_Block* mb, AnalyzerEvents& events)
         }
         uint32_t reported = 0;
         if (processing_.activeFrame(s.data(), s.size(), reported)) {
-            events.add(EV_CHANGE_LINE_STATE, reported);
+            events.add(EV_CHANGE_LINE_STATE, reported, processing_.reportedSoundMs());
         }
         if (processing_.takeMachineTone()) {
             ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Machine tone detected\n")));
@@ -211,7 +211,7 @@ void CRawAnalyzer::send(const AnalyzerEvents& events) {
             ACE_DEBUG((LM_DEBUG, ACE_TEXT(" === Send Event State %C ===\n"),
                        lineStateClassName(item.value)));
         }
-        ACE_Message_Block* mb = makeEventBlock(address_, item.type, item.value);
+        ACE_Message_Block* mb = makeEventBlock(address_, item.type, item.value, item.extra);
         if (mb == nullptr) {
             errno = ENOMEM;
             continue;

@@ -285,10 +285,12 @@ uint32_t CSignalDetector::classify(const DetectorFrame& f) {
     switch (event) {
         case Cadence::kContinuous:
             decision_ = kReady;
+            decidedSoundFrames_ = toneLength_ - 1;
             cls = toneIsStable() ? kDialTone : (voiceSeen_ ? kVoice : kSilence);
             break;
         case Cadence::kToneEnded:
             decision_ = kReady;
+            decidedSoundFrames_ = toneLength_ + pauseLength_ - 1;  // and the quiet that ended it
             if (aonScore_ >= kAonScoreNeeded) {
                 cls = kAon;
             } else if (!toneIsStable()) {
@@ -303,6 +305,7 @@ uint32_t CSignalDetector::classify(const DetectorFrame& f) {
             break;
         case Cadence::kLongSilence:
             decision_ = kStartOrLongSilence;
+            decidedSoundFrames_ = 0;
             aonScore_ = 0;
             cls = f.voice == 1 ? kVoice : kSilence;
             break;

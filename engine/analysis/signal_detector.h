@@ -60,6 +60,7 @@ public:
     static constexpr uint32_t kPauseEndFrames = 2;
     static constexpr uint32_t kPauseMaxFrames = 2000;
     static constexpr double kFrameSeconds = 0.008;
+    static constexpr uint32_t kFrameMs = 8;
     static constexpr int kBandLowHz = 350;
     static constexpr int kBandHighHz = 500;
     static constexpr int kFrequencyJumpHz = 60;
@@ -99,6 +100,11 @@ public:
     uint32_t fuzzyDecision(uint32_t toneFrames, uint32_t pauseFrames);
 
     uint32_t decision() const { return decision_; }
+    // How long ago, in frames, the sound the last decision judged was first
+    // heard (from the end of its first frame): a report comes only when a
+    // sound ends or has gone on for two seconds, often long after it began.
+    // 0 for a decision on a long silence.
+    uint32_t decidedSoundFrames() const { return decidedSoundFrames_; }
     uint32_t cadenceState() const { return cadence_; }
     uint32_t toneLength() const { return toneLength_; }
     int networkToneLevel() const { return networkToneLevel_; }
@@ -157,6 +163,7 @@ private:
 
     uint32_t previousClass_ = kSilence;
     uint32_t decision_ = kNoDecision;
+    uint32_t decidedSoundFrames_ = 0;
     uint32_t aonScore_ = 0;
     std::array<HistoryEntry, kHistory> history_{};  // oldest first
 

@@ -79,6 +79,10 @@ public:
 
     ACE_Recursive_Thread_Mutex& lock() { return lock_; }
     uint32_t reportedState() const { return reported_; }
+    // How long ago the sound behind the last report was first heard, in ms.
+    uint32_t reportedSoundMs() const {
+        return detector_.decidedSoundFrames() * CSignalDetector::kFrameMs;
+    }
     uint32_t frameCount() const { return frameCounter_; }
     int bandLow() const { return bandLow_; }
     int bandHigh() const { return bandHigh_; }
@@ -124,13 +128,14 @@ struct AnalyzerEvents {
     struct Item {
         uint32_t type;
         uint32_t value;
+        uint32_t extra;  // a line-state report: ms since its sound was first heard
     };
     static constexpr std::size_t kMax = 4;
     std::array<Item, kMax> items{};
     std::size_t count = 0;
-    void add(uint32_t type, uint32_t value) {
+    void add(uint32_t type, uint32_t value, uint32_t extra = 0) {
         if (count < kMax) {
-            items[count++] = {type, value};
+            items[count++] = {type, value, extra};
         }
     }
 };

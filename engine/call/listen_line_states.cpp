@@ -419,6 +419,7 @@ int CListenLineTest::onTestPause(const ACE_Message_Block* mb) {
 void CListenLineTest::testPauseTimeout(uint32_t) {
     changeState(WAIT_PLAY_BEEP, 0, kCommandTimeoutS);
     beepSent_ = true;
+    beepSentAt_ = clock_.now();
     SendCommand(CMD_SOUND_PLAY, 500);
     digitIndex_ = 0;
 }

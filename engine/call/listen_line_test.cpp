@@ -101,7 +101,7 @@ int CListenLineTest::DoAlgorithm(const ACE_Message_Block* mb) {
         return 0;
     }
     if (readRecord(mb, ev) && ev.type == EV_CHANGE_LINE_STATE) {
-        followToneRun(ev.value);
+        followToneRun(ev.value, ev.extra);
     }
     const uint32_t s = state_.load();
     if (s >= kAlgorithmStateCount) {
@@ -297,16 +297,21 @@ void CListenLineTest::confirmByDigit(const char* text) {
     hangDownStep();
 }
 
-// A run is the reports of one stretch of sound: the report that opens it
-// decides on which side of the beep it began. Silence, a quiet stretch
-// without reports (the analysis reports nothing while the line is silent)
-// and speech break it, so the echo of the beep opens its own run after the
-// beep was asked for, and only a sound that lasted from before the beep
-// into the busy counts. A lone voice report after a quiet stretch is how the
-// rule base often hears the first part of a tone: it opens a run as well.
-void CListenLineTest::followToneRun(uint32_t lineState) {
+// A run is the reports of one stretch of sound: the sound that opens it
+// decides on which side of the beep it began. A report comes only when its
+// sound has ended (or gone on for two seconds), so the run is dated from
+// when that sound was first heard, which the report carries: the first burst
+// of a slow busy that began before the beep is reported only after it.
+// Silence, a quiet stretch before a sound (the analysis reports nothing
+// while the line is silent) and speech break a run, so the echo of the beep
+// opens its own run after the beep was asked for, and only a sound that
+// lasted from before the beep into the busy counts. A lone voice report
+// after a quiet stretch is how the rule base often hears the first part of
+// a tone: it opens a run as well.
+void CListenLineTest::followToneRun(uint32_t lineState, uint32_t soundMs) {
     const auto now = clock_.now();
-    const bool quiet = !reportSeen_ || now - lastReportAt_ > kToneRunGap;
+    const auto soundBegan = now - std::chrono::milliseconds(soundMs);
+    const bool quiet = !reportSeen_ || soundBegan - lastReportAt_ > kToneRunGap;
     reportSeen_ = true;
     lastReportAt_ = now;
     if (lineState == LS_SILENCE) {
@@ -315,7 +320,14 @@ void CListenLineTest::followToneRun(uint32_t lineState) {
         toneRun_ = false;
     } else if (!toneRun_ || quiet) {
         toneRun_ = true;
-        toneRunBeforeBeep_ = !beepSent_;
+        toneRunBeforeBeep_ = !beepSent_ || soundBegan < beepSentAt_ - kBeepEchoLead;
+        if (beepSent_) {
+            const auto ms =
+                std::chrono::duration_cast<std::chrono::milliseconds>(soundBegan - beepSentAt_);
+            ACE_DEBUG((LM_DEBUG,
+                       ACE_TEXT(" Device %u Channel %u : sound run from %d ms of the beep\n"),
+                       address_.device, address_.channel, static_cast<int>(ms.count())));
+        }
     }
 }
 

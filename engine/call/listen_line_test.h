@@ -74,8 +74,16 @@ public:
     static constexpr uint32_t kBusyWindowStepS = 3;
     static constexpr uint32_t kDialToneTries = 3;
     static constexpr uint32_t kConfirmDigit = '9';
-    // Reports of a sound come every 0.3..0.7 s; a longer gap is silence.
-    static constexpr std::chrono::milliseconds kToneRunGap{1500};
+    // A sound that begins more than this after the last report follows a
+    // silence: longer than the pauses of every busy cadence (0.75 s at the
+    // slowest, and the exchange's jitter), shorter than the quiet between
+    // the beep and a hang-up.
+    static constexpr std::chrono::milliseconds kToneRunGap{1000};
+    // The beep's echo is first heard 40..70 ms after the beep is asked for;
+    // a line whose samples come late and then in a rush (a loaded machine,
+    // a simulated board catching up) can make it look a little earlier. A
+    // sound first heard less than this before the beep may be that echo.
+    static constexpr std::chrono::milliseconds kBeepEchoLead{40};
     // A busy tone is reported once per cadence (about every second, 1.5 s at
     // the slowest); busy reports further apart are not one busy tone.
     static constexpr std::chrono::milliseconds kBusyRunGap{3000};
@@ -117,7 +125,7 @@ private:
     void confirmByDigit(const char* text);
     // Follows the runs of reports of one stretch of sound, to tell a busy
     // that began before the beep from one that began after it.
-    void followToneRun(uint32_t lineState);
+    void followToneRun(uint32_t lineState, uint32_t soundMs);
     bool busyBeganBeforeBeep() const { return toneRun_ && toneRunBeforeBeep_; }
     void commandTimeOut(uint32_t elapsedS);
 
@@ -193,6 +201,7 @@ private:
     bool toneRun_ = false;            // a stretch of sound is being reported
     bool toneRunBeforeBeep_ = false;  // ... and its run began before the beep was asked for
     bool reportSeen_ = false;         // a line-state report came in this call
+    CallClock::TimePoint beepSentAt_{};
     CallClock::TimePoint lastReportAt_{};
     CallClock::TimePoint lastBusyAt_{};  // of the last busy report while playing
     // Set by Stop until the line is given back: the release finishes with

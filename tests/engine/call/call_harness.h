@@ -62,10 +62,13 @@ public:
         ack(command, ACKT_RECEIVE);
         ack(command, ACKT_EXECUTE);
     }
-    int event(uint32_t type, uint32_t value = 0) {
-        return feed(makeEventBlock(alg.address(), type, value));
+    int event(uint32_t type, uint32_t value = 0, uint32_t extra = 0) {
+        return feed(makeEventBlock(alg.address(), type, value, extra));
     }
-    int report(uint32_t lineState) { return event(EV_CHANGE_LINE_STATE, lineState); }
+    // A line-state report of a sound first heard `soundMs` ago.
+    int report(uint32_t lineState, uint32_t soundMs = 0) {
+        return event(EV_CHANGE_LINE_STATE, lineState, soundMs);
+    }
     int digit(char c) { return event(EV_DTMF_DETECT, static_cast<unsigned char>(c)); }
     int feed(ACE_Message_Block* mb) {
         const int r = alg.DoAlgorithm(mb);

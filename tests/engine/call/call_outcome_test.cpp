@@ -390,7 +390,8 @@ TEST(CallOutcome, ACallbackThatThrowsDoesNotStopTheCall) {
 // Reports come as the line is heard: the pause after the confirm message
 // runs its 5 s, the reports before the beep arrive in its last second, the
 // beep's echo is heard while it plays, and the busy reports come 0.6 s apart
-// after it. Returns the call's results once three busy reports came.
+// after it, each at the end of a 0.3-s burst. Returns the call's results
+// once three busy reports came.
 struct BeepScript {
     std::vector<uint32_t> beforeBeep;  // 0.3 s apart, ending 0.1 s before the beep
     std::vector<uint32_t> duringBeep;  // the echo of the beep
@@ -424,7 +425,7 @@ Results hangUpAroundTheBeep(const BeepScript& s, uint32_t* endState = nullptr) {
     h.wait(s.quietAfterBeep);
     for (int i = 0; i < 3; ++i) {
         h.wait(0.6);
-        h.report(LS_BUSY_TONE);
+        h.report(LS_BUSY_TONE, 300);
     }
     EXPECT_EQ(h.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
     if (endState != nullptr) {
