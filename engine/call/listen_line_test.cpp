@@ -298,35 +298,44 @@ void CListenLineTest::confirmByDigit(const char* text) {
 }
 
 // A run is the reports of one stretch of sound: the sound that opens it
-// decides on which side of the beep it began. A report comes only when its
-// sound has ended (or gone on for two seconds), so the run is dated from
-// when that sound was first heard, which the report carries: the first burst
-// of a slow busy that began before the beep is reported only after it.
-// Silence, a quiet stretch before a sound (the analysis reports nothing
-// while the line is silent) and speech break a run, so the echo of the beep
-// opens its own run after the beep was asked for, and only a sound that
-// lasted from before the beep into the busy counts. A lone voice report
-// after a quiet stretch is how the rule base often hears the first part of
-// a tone: it opens a run as well.
+// decides on which side of the beep it began. Silence, a quiet stretch
+// before a sound (the analysis reports nothing while the line is silent)
+// and speech break a run, so the echo of the beep opens its own run after
+// the beep was asked for, and only a sound that lasted from before the beep
+// into the busy counts. A lone voice report after a quiet stretch is how
+// the rule base often hears the first part of a tone: it opens a run as
+// well.
+// A report comes only when its sound has ended (or gone on for two
+// seconds), long after it began for a slow busy: its first burst, begun
+// before the beep, is reported after it, often as one sound with the
+// beep's echo. So a run that opens after a quiet stretch is dated from
+// when its sound was first heard, which the report carries. A run that
+// opens while the person is still speaking is dated from its report: a
+// word said into the beep and the beep's echo are one sound too, and the
+// hang-up after them is a confirmation.
 void CListenLineTest::followToneRun(uint32_t lineState, uint32_t soundMs) {
     const auto now = clock_.now();
     const auto soundBegan = now - std::chrono::milliseconds(soundMs);
     const bool quiet = !reportSeen_ || soundBegan - lastReportAt_ > kToneRunGap;
     reportSeen_ = true;
     lastReportAt_ = now;
-    if (lineState == LS_SILENCE) {
+    // Silence is a report without a sound behind it; one with a sound is
+    // a sound neither steady nor speech-like, such as the first burst of a
+    // busy heard as one sound with the beep's echo: it counts as voice.
+    if (lineState == LS_SILENCE && soundMs == 0) {
         toneRun_ = false;
-    } else if (lineState == LS_VOICE && !quiet) {
+    } else if ((lineState == LS_VOICE || lineState == LS_SILENCE) && !quiet) {
         toneRun_ = false;
     } else if (!toneRun_ || quiet) {
         toneRun_ = true;
-        toneRunBeforeBeep_ = !beepSent_ || soundBegan < beepSentAt_ - kBeepEchoLead;
+        toneRunBeforeBeep_ = !beepSent_ || (quiet && soundBegan < beepSentAt_ - kBeepEchoLead);
         if (beepSent_) {
             const auto ms =
                 std::chrono::duration_cast<std::chrono::milliseconds>(soundBegan - beepSentAt_);
             ACE_DEBUG((LM_DEBUG,
-                       ACE_TEXT(" Device %u Channel %u : sound run from %d ms of the beep\n"),
-                       address_.device, address_.channel, static_cast<int>(ms.count())));
+                       ACE_TEXT(" Device %u Channel %u : sound run from %d ms of the beep%C\n"),
+                       address_.device, address_.channel, static_cast<int>(ms.count()),
+                       quiet ? ", after a quiet stretch" : ""));
         }
     }
 }
