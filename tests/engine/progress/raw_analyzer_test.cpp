@@ -124,6 +124,23 @@ TEST_F(AnalyzerTest, DialToneAndDigitReachTheCallAlgorithm) {
     }
 }
 
+// A report comes when its sound ends (or has gone on for two seconds); it
+// says how long ago that sound began, which the call algorithm needs to
+// tell a busy begun before its beep from one begun after.
+TEST_F(AnalyzerTest, LineStateReportsCarryHowLongAgoTheirSoundBegan) {
+    calibrate();
+    ack(CMD_SEND_TEL_NUM, ACKT_RECEIVE);
+    play(LineSignal().noise(1.0).tone(0.75, 400).noise(0.5));
+    ASSERT_EQ(lineStates().size(), 1u);
+    // 0.75 s of tone and the 24 ms of quiet that ended it, within a frame.
+    EXPECT_NEAR(static_cast<double>(down.events[0].extra), 774, 10);
+    down.events.clear();
+    ack(CMD_WAIT_DIAL_TONE, ACKT_RECEIVE);
+    play(LineSignal().noise(0.5).tone(3.0, 425));
+    ASSERT_EQ(lineStates(), (std::vector<uint32_t>{LS_DIAL_TONE}));
+    EXPECT_NEAR(static_cast<double>(down.events[0].extra), 2000, 10);
+}
+
 TEST_F(AnalyzerTest, PlayBandOnHookRecalibrationAndRelease) {
     // A play on an idle channel makes it active at once.
     ack(CMD_START_PLAY, ACKT_EXECUTE);
