@@ -5,6 +5,7 @@
 #include <ace/Reactor.h>
 #include <ace/Thread.h>
 
+#include <pthread.h>
 #include <cstring>
 #include <exception>
 
@@ -201,6 +202,7 @@ void OrvelLogicProcessing::dispatch(ACE_Message_Block* mb) {
 }
 
 int OrvelLogicProcessing::svc() {
+    pthread_setname_np(pthread_self(), "orvel-logic");
     for (;;) {
         drainBacklog();
         ACE_Message_Block* mb = nullptr;
