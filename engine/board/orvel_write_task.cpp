@@ -419,6 +419,8 @@ ssize_t COrvelWriteTask::writeReady() {
     const auto offered = static_cast<uint32_t>((bytes - sentBytes_) / COutputFrames::kFrameBytes);
     const auto taken = static_cast<uint32_t>(static_cast<size_t>(n) / COutputFrames::kFrameBytes);
     if (const uint32_t gap = gapWatch_.written(before, after, offered, taken); gap > 0) {
+        ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Device %u : output ran dry for %u ms\n"),
+                   device_->deviceNumber(), static_cast<uint32_t>(gap * 1000.0 / kPlayRate)));
         markCutDigits(gap);
     }
     const size_t total = sentBytes_ + static_cast<size_t>(n);

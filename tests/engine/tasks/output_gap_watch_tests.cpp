@@ -49,5 +49,22 @@ TEST(OutputGapWatch, WhatTheCardHoldsIsNeverOverestimated) {
     EXPECT_GT(f.written(1.020, 1.020, 512, 512), 0u);
 }
 
+// Taken from a run on the simulated card, which plays in steps of a few
+// milliseconds: between two writes 16 ms apart it may have played 17 or 18
+// ms of frames. Counted as a lower bound, each full write raised what the
+// watch believed a full card holds, until a 45 ms late write, 13 ms of
+// silence, went unseen.
+TEST(OutputGapWatch, ACardThatPlaysInStepsDoesNotHideALateWrite) {
+    COutputGapWatch w;
+    double t = 100;
+    ASSERT_EQ(w.written(t, t, 1024, 512), 0u);  // after a quiet spell: empty, 512 is full
+    for (int i = 0; i < 300; ++i) {
+        t += 16.5 * kMs;
+        ASSERT_EQ(w.written(t, t, 1024, i % 2 ? 274 : 254), 0u) << i;
+    }
+    t += 45 * kMs;
+    EXPECT_NEAR(w.written(t, t, 1024, 512), 13 * 16, 16);
+}
+
 }  // namespace
 }  // namespace orvel
