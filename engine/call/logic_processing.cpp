@@ -8,6 +8,8 @@
 #include <cstring>
 #include <exception>
 
+#include "board/thread_priority.h"
+
 namespace orvel {
 
 namespace {
@@ -201,6 +203,11 @@ void OrvelLogicProcessing::dispatch(ACE_Message_Block* mb) {
 }
 
 int OrvelLogicProcessing::svc() {
+    // The boards' threads hand this thread every report and acknowledgement
+    // and wait when its queue is full: behind a busy machine's other threads
+    // it would hold them up, and a card left without output for a second
+    // cuts a dialled digit in two.
+    raiseBoardThreadPriority("OrvelLogicProcessing");
     for (;;) {
         drainBacklog();
         ACE_Message_Block* mb = nullptr;
