@@ -2,6 +2,7 @@
 
 #include <ace/Reactor.h>
 #include <ace/Thread.h>
+#include <pthread.h>
 
 namespace orvel {
 
@@ -28,6 +29,7 @@ int ReactorThread::stop() {
 }
 
 int ReactorThread::svc() {
+    pthread_setname_np(pthread_self(), "orvel-reactor");
     ACE_Reactor* reactor = ACE_Reactor::instance();
     reactor->owner(ACE_Thread::self());
     return reactor->run_reactor_event_loop(ACE_Reactor::check_reconfiguration);

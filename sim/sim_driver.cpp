@@ -139,6 +139,7 @@ void SimDriver::lineEvent(int board, int channel, const LineEvent& event) {
 }
 
 void SimDriver::run() {
+    pthread_setname_np(pthread_self(), "orvelsim-clock");
     // The clock stands for cards that play and record on their own: on a
     // busy machine it must not wait behind other threads, or the output of
     // a stretch it catches up on is lost to silence and a dialled tone

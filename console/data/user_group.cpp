@@ -1,5 +1,6 @@
 #include "data/user_group.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -47,7 +48,10 @@ bool writeGroupIds(const QString& path, const QList<int>& ids) {
 
 TUserGroup::TUserGroup() {
     groups_ << QString();
-    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
+    if (!QAbstractEventDispatcher::instance())
+        return;
+    watcher_ = std::make_unique<QFileSystemWatcher>();
+    connect(watcher_.get(), &QFileSystemWatcher::directoryChanged, this, [this] {
         RescanGroups();
         if (onChange)
             onChange();
@@ -60,11 +64,12 @@ void TUserGroup::SetGroupDirectory(const QString& dir) {
         d.chop(1);
     if (d.isEmpty() || !QFileInfo(d).isDir())
         return;
-    if (!dir_.isEmpty())
-        watcher_.removePath(dir_);
+    if (watcher_ && !dir_.isEmpty())
+        watcher_->removePath(dir_);
     dir_ = d;
     RescanGroups();
-    watcher_.addPath(dir_);
+    if (watcher_)
+        watcher_->addPath(dir_);
 }
 
 void TUserGroup::RescanGroups() {

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 namespace orvel {
 
@@ -57,7 +58,10 @@ private:
     QString dir_;
     QStringList groups_;
     int updating_ = 0;
-    QFileSystemWatcher watcher_;
+    // Made only on a thread with an event loop, the only kind that delivers
+    // its changes: on others (the headless runner's session) Qt would warn
+    // on standard error at every start.
+    std::unique_ptr<QFileSystemWatcher> watcher_;
 };
 
 }  // namespace orvel

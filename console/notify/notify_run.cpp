@@ -1,5 +1,6 @@
 #include "notify/notify_run.h"
 
+#include <pthread.h>
 #include <QFileInfo>
 #include <climits>
 
@@ -55,6 +56,7 @@ void TNotifyRun::beginRun() {
 }
 
 void TNotifyRun::threadMain() {
+    pthread_setname_np(pthread_self(), "orvel-notify");
     try {
         beginRun();
         while (!finished_) {

@@ -1,6 +1,7 @@
 #include "runner/run_session.h"
 
 #include <malloc.h>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <QDir>
@@ -400,6 +401,7 @@ int runSession(const TSessionOptions& o, ILineLibrary& lib, QTextStream& out,
     int exitCode = kExitLibraryFailure;
     std::exception_ptr failure;
     std::thread session([&] {
+        pthread_setname_np(pthread_self(), "orvel-session");
         try {
             exitCode = sessionOnThisThread(o, lib, out, stopRequested);
         } catch (...) {

@@ -4,6 +4,7 @@
 #include <ace/Message_Block.h>
 #include <ace/Reactor.h>
 
+#include <pthread.h>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -191,6 +192,7 @@ int CK24ReadTask::put(ACE_Message_Block* mb, ACE_Time_Value*) {
 }
 
 int CK24ReadTask::svc() {
+    pthread_setname_np(pthread_self(), "orvel-read");
     raiseBoardThreadPriority("CK24ReadTask");
     if (!StreamGate::waitOpen(stop_)) {
         ACE_DEBUG((LM_DEBUG, ACE_TEXT("SVC leave\n")));

@@ -4,6 +4,7 @@
 #include <ace/Log_Msg.h>
 #include <ace/Message_Block.h>
 
+#include <pthread.h>
 #include <chrono>
 #include <new>
 #include <thread>
@@ -356,6 +357,7 @@ void COrvelWriteTask::fill(uint32_t channel) {
 }
 
 int COrvelWriteTask::svc() {
+    pthread_setname_np(pthread_self(), "orvel-write");
     raiseBoardThreadPriority("COrvelWriteTask");
     for (;;) {
         if (stop_) {

@@ -5,6 +5,7 @@
 #include <ace/Reactor.h>
 #include <ace/Thread.h>
 
+#include <pthread.h>
 #include <cstring>
 #include <exception>
 
@@ -203,6 +204,7 @@ void OrvelLogicProcessing::dispatch(ACE_Message_Block* mb) {
 }
 
 int OrvelLogicProcessing::svc() {
+    pthread_setname_np(pthread_self(), "orvel-logic");
     // The boards' threads hand this thread every report and acknowledgement
     // and wait when its queue is full: behind a busy machine's other threads
     // it would hold them up, and a card left without output for a second

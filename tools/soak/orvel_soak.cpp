@@ -16,6 +16,7 @@
 // grown no more than that since the first run; 1 otherwise; 2 bad input;
 // 3 a run failed.
 
+#include <pthread.h>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -51,7 +52,10 @@ void onSignal(int) {
 class TListener {
 public:
     TListener(soak::TCountingLineLibrary& lib, uint32_t seed) : lib_(lib), random_(seed) {
-        thread_ = std::thread([this] { loop(); });
+        thread_ = std::thread([this] {
+            pthread_setname_np(pthread_self(), "soak-listener");
+            loop();
+        });
     }
     ~TListener() {
         {
@@ -194,8 +198,13 @@ int main(int argc, char** argv) {
             o.markAll = true;
             o.quiet = !p.isSet(QStringLiteral("verbose"));
             o.callBooked = [&](int, int, int) { ++booked; };
+            const int threadsBefore = soak::threadCount();
             const auto runStart = Clock::now();
             const int rc = runSession(o, lib, log, [] { return g_stop.load(); });
+            // A thread the run joined can still be counted for a moment
+            // while the kernel finishes it; a thread the run left behind
+            // stays, and is named in the figures.
+            soak::waitForThreads(threadsBefore, std::chrono::seconds(2));
             log.flush();
             ++runs;
             const soak::TCallTally t = lib.tally();
@@ -251,6 +260,9 @@ int main(int argc, char** argv) {
                 atStart.descriptors, afterFirst.descriptors, atEnd.descriptors);
     std::printf("threads: %d at start, %d after the first run, %d at the end\n", atStart.threads,
                 afterFirst.threads, atEnd.threads);
+    if (atEnd.threadNames != afterFirst.threadNames)
+        std::printf("threads by name: %s after the first run; %s at the end\n",
+                    afterFirst.threadNames.c_str(), atEnd.threadNames.c_str());
     std::printf("processor time: %.1f s user, %.1f s system (%.1f s per run after the first)\n",
                 atEnd.userSeconds, atEnd.systemSeconds,
                 runs > 1 ? (atEnd.userSeconds + atEnd.systemSeconds - afterFirst.userSeconds -

@@ -4,10 +4,13 @@
 #include <malloc.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 namespace orvel::soak {
 
@@ -22,6 +25,26 @@ int countEntries(const char* dir) {
         --n;  // the descriptor of the listing itself
     }
     return n;
+}
+
+std::string readThreadNames() {
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir("/proc/self/task")) {
+        while (dirent* e = ::readdir(d)) {
+            if (e->d_name[0] == '.')
+                continue;
+            std::ifstream comm(std::string("/proc/self/task/") + e->d_name + "/comm");
+            std::string name;
+            std::getline(comm, name);
+            names.push_back(name.empty() ? std::string("?") : name);
+        }
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    std::string all;
+    for (const std::string& n : names)
+        all += (all.empty() ? "" : ", ") + n;
+    return all;
 }
 }  // namespace
 
@@ -41,6 +64,19 @@ void readStatus(TProcessFigures& f, long& resident) {
 }
 }  // namespace
 
+int threadCount() {
+    TProcessFigures f;
+    long resident = 0;
+    readStatus(f, resident);
+    return f.threads;
+}
+
+void waitForThreads(int count, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (threadCount() > count && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
 TProcessFigures sampleProcess() {
     TProcessFigures f;
     readStatus(f, f.residentKb);
@@ -49,6 +85,7 @@ TProcessFigures sampleProcess() {
     ::malloc_trim(0);
     readStatus(f, f.trimmedResidentKb);
     f.descriptors = countEntries("/proc/self/fd");
+    f.threadNames = readThreadNames();
     rusage usage{};
     if (::getrusage(RUSAGE_SELF, &usage) == 0) {
         f.userSeconds = double(usage.ru_utime.tv_sec) + double(usage.ru_utime.tv_usec) / 1e6;
@@ -65,7 +102,7 @@ std::string describe(const TProcessFigures& f) {
                   "processor %.0f s user %.0f s system, load %.1f",
                   f.residentKb, f.trimmedResidentKb, f.heapInUseKb, f.descriptors, f.threads,
                   f.userSeconds, f.systemSeconds, f.loadAverage[0]);
-    return text;
+    return text + std::string(" (threads: ") + f.threadNames + ")";
 }
 
 void keepMemoryMaps(const std::string& dir, int run) {

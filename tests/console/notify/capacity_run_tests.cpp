@@ -4,6 +4,10 @@
 // ORVEL_CAPACITY_SUBSCRIBERS=2000 to run the full-size one by hand (and
 // ORVEL_CAPACITY_DIR to keep its program directory). The
 // runner's closing lines give the calls per hour and its processor time.
+// ORVEL_CAPACITY_BOARDS runs it over fewer boards: under ThreadSanitizer two
+// cores cannot keep 180 lines in real time, and a run that falls behind
+// mishears the lines it serves, so the sanitized build runs the same test
+// over two boards (the same threads and paths, fewer lines at once).
 
 #include <gtest/gtest.h>
 
@@ -41,12 +45,17 @@ const Behaviour kBehaviours[] = {
     {"7", "answer rings=1 say=\"Слушаю.\" key=9 keyat=3", 15, 1},
 };
 
+int boardCount() {
+    const int n = qEnvironmentVariableIntValue("ORVEL_CAPACITY_BOARDS");
+    return n > 0 && n <= 10 ? n : 10;
+}
+
 QByteArray simulatorConfig() {
     QByteArray ini =
         "[Driver]\nModule=liborvelsim.so\n\n[Simulator]\nSpeed=1\nAdcRate=100\n"
         "NoiseDbm0=-65\nToneDbm0=-10\nRecordSeconds=0\nDigitTimeout=4\n\n"
         "[Lines]\nIdleVolts=48\nOffHookVolts=8\nParallelVolts=10\nEchoDb=-100\n\n";
-    for (int b = 0; b < 10; ++b)
+    for (int b = 0; b < boardCount(); ++b)
         ini += QString("[Board%1]\nUnits=6,6,6\nSerials=%2,%3,%4\n\n")
                    .arg(b)
                    .arg(b * 3 + 1)
@@ -114,6 +123,7 @@ TEST(CapacityRun, EveryLineOfTenBoardsCallsAndEveryResultFollowsThePlan) {
     scheme.timeLimit = 120;
     ASSERT_TRUE(scheme.save(dir + "/NotifyScheme/Демо.sch"));
 
+    const int lines = boardCount() * 18;
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(ORVEL_RUNNER_PATH, {"--dir", dir, "--quiet", "--scheme", "Демо"});
@@ -124,12 +134,13 @@ TEST(CapacityRun, EveryLineOfTenBoardsCallsAndEveryResultFollowsThePlan) {
     const QString out = QString::fromUtf8(p.readAll());
     ASSERT_TRUE(ended) << out.toStdString();
     ASSERT_TRUE(p.exitCode() == 0 || p.exitCode() == 1) << out.toStdString();
-    EXPECT_TRUE(out.contains(T(textRunLinesAndSubscribers).arg(180).arg(total))) << out.toStdString();
+    EXPECT_TRUE(out.contains(T(textRunLinesAndSubscribers).arg(lines).arg(total)))
+        << out.toStdString();
     EXPECT_FALSE(out.contains(T(textRunLineNotServed).section('(', 0, 0))) << out.toStdString();
     // The throughput for the record.
     for (const QString& line : out.split('\n'))
         if (line.startsWith(T(textRunCalls).section('%', 0, 0)))
-            std::printf("%d subscribers over 180 lines: %s\n", total, qPrintable(line));
+            std::printf("%d subscribers over %d lines: %s\n", total, lines, qPrintable(line));
 
     const QStringList logs = QDir(dir + "/Log").entryList({"*.log"}, QDir::Files, QDir::Name);
     ASSERT_EQ(logs.size(), 1) << out.toStdString();
@@ -141,7 +152,7 @@ TEST(CapacityRun, EveryLineOfTenBoardsCallsAndEveryResultFollowsThePlan) {
         last[r.name] = r;
         linesUsed.insert(r.line);
     }
-    EXPECT_EQ(linesUsed.size(), 180);
+    EXPECT_EQ(linesUsed.size(), lines);
     int wrong = 0;
     for (auto it = expected.begin(); it != expected.end(); ++it) {
         const auto found = last.find(it.key());
