@@ -454,9 +454,10 @@ void COrvelWriteTask::markCutDigits(uint32_t gapFrames) {
         if (sent > 0 && sent < p.length) {
             p.broken = true;
             ACE_DEBUG((LM_DEBUG,
-                       ACE_TEXT(" Channel %u : output ran dry for %u ms in a tone digit, the "
-                                "digit is broken\n"),
-                       ch, static_cast<uint32_t>(gapFrames * 1000.0 / kPlayRate)));
+                       ACE_TEXT(" Device %u Channel %u : output ran dry for %u ms in a tone "
+                                "digit, the digit is broken\n"),
+                       device_->deviceNumber(), ch,
+                       static_cast<uint32_t>(gapFrames * 1000.0 / kPlayRate)));
         }
     }
 }
