@@ -332,6 +332,7 @@ void SimCard::advanceLocked(int n) {
             --outCount_;
             ++framesPlayed_;
         }
+        playFrameLocked(frame, now_ + static_cast<uint64_t>(f / kOutputFramesPerSample));
         for (int h = 0; h < kLinesPerBoard; ++h) {
             out[h][f] = frame != nullptr ? frame[h] : 0;
         }
@@ -368,6 +369,38 @@ void SimCard::advanceLocked(int n) {
         input_.push(staging_.data(), staging_.size());
     }
     now_ += n;
+}
+
+void SimCard::playFrameLocked(const int16_t* frame, uint64_t now) {
+    // A sound is cut when the card runs dry within a few frames of its last
+    // non-zero sample (a tone passes through zero now and then).
+    constexpr uint64_t kSoundFrames = 16;
+    if (frame == nullptr) {
+        if (started_ && dryFrames_++ == 0) {
+            for (int h = 0; h < kLinesPerBoard; ++h) {
+                soundCut_[h] =
+                    lastSoundFrame_[h] > 0 && framesPlayed_ - lastSoundFrame_[h] < kSoundFrames;
+            }
+        }
+        return;
+    }
+    if (dryFrames_ > 0) {
+        // Something a real card plays only when its computer is too late
+        // to feed it: a tone digit cut so reaches the exchange as two.
+        const auto ms = std::to_string(dryFrames_ * 1000 / (kSampleRate * kOutputFramesPerSample));
+        for (int h = 0; h < kLinesPerBoard; ++h) {
+            if (soundCut_[h]) {
+                lines_[h].note(now, "the card's output ran dry for " + ms + " ms in a sound");
+                soundCut_[h] = false;
+            }
+        }
+        dryFrames_ = 0;
+    }
+    for (int h = 0; h < kLinesPerBoard; ++h) {
+        if (frame[h] != 0) {
+            lastSoundFrame_[h] = framesPlayed_;
+        }
+    }
 }
 
 int SimCard::localOf(int channel, int& unit) const {

@@ -104,6 +104,8 @@ private:
     bool failedLocked() const;
     bool vanishedLocked() const;
     void advanceLocked(int n);
+    // One output frame played (null: none was there, the card plays silence).
+    void playFrameLocked(const int16_t* frame, uint64_t now);
     int localOf(int channel, int& unit) const;
 
     mutable std::mutex mutex_;
@@ -130,6 +132,12 @@ private:
     size_t outHead_ = 0;
     size_t outCount_ = 0;
     uint64_t framesPlayed_ = 0;
+    // Output frames the card had to play as silence since its output last
+    // ran dry, and per line the frame of its last sound: a line whose sound
+    // was cut by it gets a note in its record.
+    uint64_t dryFrames_ = 0;
+    std::array<uint64_t, kLinesPerBoard> lastSoundFrame_{};
+    std::array<bool, kLinesPerBoard> soundCut_{};
     std::vector<uint8_t> staging_;
 };
 

@@ -40,12 +40,23 @@ bool isPulseDigit(uint32_t c) {
 }  // namespace
 
 COrvelWriteTask::COrvelWriteTask(CK24Device* device, ACE_Reactor* reactor) : device_(device) {
+    clock_ = [] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    };
     this->reactor(reactor);
     msg_queue()->high_water_mark(kTaskQueueWaterMark);
     msg_queue()->low_water_mark(kTaskQueueWaterMark);
 }
 
 COrvelWriteTask::~COrvelWriteTask() = default;
+
+void COrvelWriteTask::setOutputClock(OutputClock clock) {
+    Guard guard(lock_);
+    if (clock) {
+        clock_ = std::move(clock);
+    }
+}
 
 int COrvelWriteTask::open(void*) {
     if (device_ == nullptr) {
@@ -70,6 +81,7 @@ int COrvelWriteTask::open(void*) {
     }
     frames_.clear();
     sentBytes_ = 0;
+    gapWatch_.reset();
     stop_ = false;
     return activate(THR_NEW_LWP | THR_JOINABLE, 1, 0, ACE_DEFAULT_THREAD_PRIORITY, -1);
 }
@@ -300,13 +312,17 @@ uint32_t COrvelWriteTask::dial(uint32_t channel, const CommandRecord& cmd) {
     if (tone == nullptr) {
         return ACKS_INVALID_ARG;
     }
-    return startPlayback(channel, tone, static_cast<uint32_t>(generator.keyLength()), kDigitTail);
+    const uint32_t status =
+        startPlayback(channel, tone, static_cast<uint32_t>(generator.keyLength()), kDigitTail);
+    playback_[channel].digit = status == ACKS_OK;
+    return status;
 }
 
 uint32_t COrvelWriteTask::startPlayback(uint32_t channel, const int16_t* data, uint32_t length,
                                         uint32_t tail, const CToneMap* tones) {
     Playback& p = playback_[channel];
     p = Playback{data, length, 0, tail, true, tones};
+    p.tailLength = tail;
     const uint32_t slot = device_->hardwareChannel(channel);
     if (device_->outputSwitch(slot, true) != 0) {
         clearPlayback(channel);
@@ -395,10 +411,19 @@ ssize_t COrvelWriteTask::writeReady() {
     if (bytes <= sentBytes_ || handle == nullptr) {
         return 0;
     }
+    const double before = clock_();
     const ssize_t n = handle->write(frames_.data() + sentBytes_, bytes - sentBytes_);
+    const double after = clock_();
     if (n < 0) {
         ACE_DEBUG((LM_DEBUG, ACE_TEXT(" ERROR in COrvelWriteTask 2: bytes_write==-1 ::svc\n")));
         return n;
+    }
+    const auto offered = static_cast<uint32_t>((bytes - sentBytes_) / COutputFrames::kFrameBytes);
+    const auto taken = static_cast<uint32_t>(static_cast<size_t>(n) / COutputFrames::kFrameBytes);
+    if (const uint32_t gap = gapWatch_.written(before, after, offered, taken); gap > 0) {
+        ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Device %u : output ran dry for %u ms\n"),
+                   device_->deviceNumber(), static_cast<uint32_t>(gap * 1000.0 / kPlayRate)));
+        markCutDigits(gap);
     }
     const size_t total = sentBytes_ + static_cast<size_t>(n);
     const auto whole = static_cast<uint32_t>(total / COutputFrames::kFrameBytes);
@@ -413,6 +438,28 @@ ssize_t COrvelWriteTask::writeReady() {
         }
     }
     return n;
+}
+
+void COrvelWriteTask::markCutDigits(uint32_t gapFrames) {
+    for (uint32_t ch = 0; ch < channels_; ++ch) {
+        Playback& p = playback_[ch];
+        if (!p.used || !p.digit || p.broken) {
+            continue;
+        }
+        // What of this channel went to the card before this write: all it
+        // wrote into the frames but what still waits in them.
+        const uint32_t intoFrames = p.position + (p.tailLength - p.tail);
+        const uint32_t waiting = frames_.fillPosition(device_->hardwareChannel(ch));
+        const uint32_t sent = intoFrames > waiting ? intoFrames - waiting : 0;
+        if (sent > 0 && sent < p.length) {
+            p.broken = true;
+            ACE_DEBUG((LM_DEBUG,
+                       ACE_TEXT(" Device %u Channel %u : output ran dry for %u ms in a tone "
+                                "digit, the digit is broken\n"),
+                       device_->deviceNumber(), ch,
+                       static_cast<uint32_t>(gapFrames * 1000.0 / kPlayRate)));
+        }
+    }
 }
 
 void COrvelWriteTask::refill(std::vector<Answer>& finished) {
@@ -432,7 +479,9 @@ void COrvelWriteTask::refill(std::vector<Answer>& finished) {
                 // Its last samples have gone to the card.
                 ACE_DEBUG((LM_DEBUG, ACE_TEXT(" Channel %d OFF\n"), ch));
                 const int off = device_->outputSwitch(slot, false);
-                const uint32_t status = off == 0 ? ACKS_OK : ACKS_HARDWARE_ERR;
+                // A digit the card cut in two may have reached the exchange
+                // as two: the call algorithm must not go on with the number.
+                const uint32_t status = off == 0 && !p.broken ? ACKS_OK : ACKS_HARDWARE_ERR;
                 playing_->publish(ch, 0);
                 if (p.announced) {
                     finished.push_back(

@@ -20,10 +20,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "board/output_frames.h"
+#include "board/output_gap_watch.h"
 #include "board/sound_table.h"
 #include "dsp/dtmf_tone_generator.h"
 #include "task_base.h"
@@ -57,6 +59,11 @@ public:
     // be used (the message loaded before under that number stays).
     int loadSound(const char* path, int messageNumber);
 
+    // The system clock the output gaps are measured on, in seconds; tests
+    // give a clock of their own. Set before the first command.
+    using OutputClock = std::function<double()>;
+    void setOutputClock(OutputClock clock);
+
     const std::vector<int16_t>& beep() const { return beep_; }
     // The steady tones each channel plays now, for the board's analysis.
     std::shared_ptr<const CPlayingTones> playingTones() const { return playing_; }
@@ -75,6 +82,9 @@ private:
         bool announced = false;
         bool endPending = false;
         uint32_t endStatus = 0;
+        uint32_t tailLength = 0;
+        bool digit = false;   // a dialled tone digit
+        bool broken = false;  // the card went silent in the middle of its tone
     };
     struct Answer {
         Address address;
@@ -94,6 +104,10 @@ private:
     // Step of the thread: ready frames to the card, then refill.
     void serviceOutput();
     ssize_t writeReady();
+    // Under the transmit lock, before the frames just written are dropped:
+    // every tone digit whose tone had partly gone to the card when the card
+    // ran dry is broken.
+    void markCutDigits(uint32_t gapFrames);
     void refill(std::vector<Answer>& finished);
     void answer(const Address& address, uint32_t type, uint32_t status, uint32_t command);
     // Sends the receipt of a play command, then the end of play if it came first.
@@ -108,6 +122,8 @@ private:
     ACE_Recursive_Thread_Mutex lock_;  // playback table, sound table, output frames
     COutputFrames frames_;
     size_t sentBytes_ = 0;  // of the first ready frame, when the card took part of it
+    COutputGapWatch gapWatch_;
+    OutputClock clock_;
     std::vector<Playback> playback_;
     CSoundTable sounds_;
     std::vector<int16_t> beep_;

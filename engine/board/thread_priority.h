@@ -2,7 +2,8 @@
 // The threads that move the boards' sound in and out hold a deadline of a
 // few tens of milliseconds (the card keeps 32 ms of output): on a busy
 // machine they must not wait behind every other runnable thread, or a dialled
-// tone breaks up and the exchange hears another number.
+// tone breaks up and the exchange hears another number. The logic thread
+// takes the same weight: the board threads wait for room in its queue.
 
 namespace orvel {
 

@@ -215,6 +215,16 @@ int CListenLineTest::onDial(const ACE_Message_Block* mb) {
     }
     const char c = digitIndex_ < number_.size() ? number_[digitIndex_] : '?';
     if (ack->status != ACKS_OK) {
+        // A digit that failed on its way out (a tone the card cut in two)
+        // may have reached the exchange as another number: whoever answers
+        // there is not the subscriber. The number is dialled again from the
+        // start on a fresh seizure.
+        if (ack->type == ACKT_EXECUTE && brokenDigitRetry()) {
+            ACE_DEBUG((LM_DEBUG,
+                       ACE_TEXT(" Device %u Channel %u : digit %c went out broken -> dial the "
+                                "number again\n"),
+                       address_.device, address_.channel, c));
+        }
         hangDownStep();
     } else if (ack->type == ACKT_RECEIVE && phase_ == 0) {
         ACE_DEBUG((LM_DEBUG, ACE_TEXT(" RECEIVE ON send Number %c\n"), c));

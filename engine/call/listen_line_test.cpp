@@ -290,6 +290,12 @@ bool CListenLineTest::dialToneRetry() {
     return redial_;
 }
 
+bool CListenLineTest::brokenDigitRetry() {
+    ++brokenDigitCount_;
+    redial_ = brokenDigitCount_ <= kBrokenDigitRedials;
+    return redial_;
+}
+
 void CListenLineTest::confirmByDigit(const char* text) {
     ACE_DEBUG((LM_DEBUG, text, address_.device, address_.channel));
     redial_ = false;
@@ -429,6 +435,7 @@ int CListenLineTest::callAbonent(const char* number, uint32_t mainMessage, uint3
     mainMessage_ = mainMessage;
     confirmMessage_ = confirmMessage;
     confirmationMode_ = (confirmationMode == 1 || confirmationMode == 2) ? confirmationMode : 3;
+    brokenDigitCount_ = 0;
     voiceCount_ = 0;
     aonDetected_ = 0;
     machineHeard_ = false;

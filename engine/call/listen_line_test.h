@@ -73,6 +73,8 @@ public:
     static constexpr uint32_t kBusyTestWindowS = 2;
     static constexpr uint32_t kBusyWindowStepS = 3;
     static constexpr uint32_t kDialToneTries = 3;
+    // Dialling again after a digit went out broken, at most so many times a call.
+    static constexpr uint32_t kBrokenDigitRedials = 2;
     static constexpr uint32_t kConfirmDigit = '9';
     // A sound that begins more than this after the last report follows a
     // silence: longer than the pauses of every busy cadence (0.75 s at the
@@ -122,6 +124,7 @@ private:
     void busyWhilePlaying();
     void quietWhilePlaying(uint32_t lineState);
     bool dialToneRetry();  // true: retry; false: give up
+    bool brokenDigitRetry();  // the same after a digit went out broken
     void confirmByDigit(const char* text);
     // Follows the runs of reports of one stretch of sound, to tell a busy
     // that began before the beep from one that began after it.
@@ -191,6 +194,7 @@ private:
     uint32_t digitIndex_ = 0;  // current character while dialling
     uint32_t lastClass_ = 5;   // last line-state class seen while waiting for ring-back
     uint32_t noDialToneCount_ = 0;
+    uint32_t brokenDigitCount_ = 0;
     uint32_t busyCount_ = 0;
     uint32_t playCount_ = 0;
     uint32_t voiceCount_ = 0;

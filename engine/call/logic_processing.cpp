@@ -9,6 +9,8 @@
 #include <cstring>
 #include <exception>
 
+#include "board/thread_priority.h"
+
 namespace orvel {
 
 namespace {
@@ -203,6 +205,11 @@ void OrvelLogicProcessing::dispatch(ACE_Message_Block* mb) {
 
 int OrvelLogicProcessing::svc() {
     pthread_setname_np(pthread_self(), "orvel-logic");
+    // The boards' threads hand this thread every report and acknowledgement
+    // and wait when its queue is full: behind a busy machine's other threads
+    // it would hold them up, and a card left without output for a second
+    // cuts a dialled digit in two.
+    raiseBoardThreadPriority("OrvelLogicProcessing");
     for (;;) {
         drainBacklog();
         ACE_Message_Block* mb = nullptr;

@@ -316,6 +316,46 @@ TEST(SimCard, OutputIsTakenAtSixteenThousandFramesPerSecond) {
     EXPECT_EQ(host.handle->write(frames, 100), 64) << "whole frames only";
 }
 
+// A card whose computer is too late to feed it plays silence: a sound cut
+// by that is noted in the line's record (a tone digit cut so reaches the
+// exchange as two); silence after a sound's end is nothing to note.
+TEST(SimCard, OutputRunningDryInASoundIsNoted) {
+    SimDriver drv(twoBoards(), SimDriver::Clock::Manual);
+    SimHost host(drv, 0);
+    host.bringUp();
+    auto cutNotes = [&](int channel) {
+        int n = 0;
+        for (const auto& e : drv.card(0)->record(channel).events) {
+            n += e.text.find("output ran dry for") != std::string::npos;
+        }
+        return n;
+    };
+    std::vector<int16_t> sound(32 * kOutputFifoFrames, 0);
+    for (size_t f = 0; f < kOutputFifoFrames; ++f) {
+        sound[32 * f] = static_cast<int16_t>(f % 2 ? 3000 : -3000);  // slot 0: channel 0
+    }
+    std::vector<int16_t> ending = sound;  // the last 100 frames silent
+    std::fill(ending.begin() + 32 * (kOutputFifoFrames - 100), ending.end(), 0);
+    const auto bytes = static_cast<ssize_t>(sound.size() * sizeof(int16_t));
+    auto write = [&](const std::vector<int16_t>& f) {
+        return host.handle->write(f.data(), f.size() * sizeof(int16_t));
+    };
+    // A sound that ended before the card ran dry for 20 ms.
+    ASSERT_EQ(write(ending), bytes);
+    host.step(kOutputFifoFrames / 2 + 160);
+    ASSERT_EQ(write(sound), bytes);
+    host.step(10);
+    EXPECT_EQ(cutNotes(0), 0);
+    // The card runs dry for 20 ms in the middle of the sound.
+    host.step(kOutputFifoFrames / 2 - 10 + 160);
+    ASSERT_EQ(write(sound), bytes);
+    host.step(10);
+    EXPECT_EQ(cutNotes(0), 1);
+    EXPECT_EQ(cutNotes(1), 0) << "nothing played there";
+    const auto events = drv.card(0)->record(0).events;
+    EXPECT_NE(events.back().text.find("for 20 ms"), std::string::npos) << events.back().text;
+}
+
 TEST(SimCard, ClosingTheStartingHandleStopsTheCard) {
     SimDriver drv(twoBoards(), SimDriver::Clock::Manual);
     {

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <iostream>
 
 #include "core/settings_manager.h"
 #include "data/user_list.h"
@@ -63,6 +65,23 @@ void makeDemo(Demo& d) {
     SettingsManager settings(d.dir + "/ORVEL.ini");
     for (int i = kLines; i < 36; ++i)
         settings.WriteIndexedSetting(SID_LINE_ENABLED, i, 0);
+    // The engine's log is what explains a wrong result afterwards; signal
+    // dumps only on request (they are large).
+    settings.WriteSetting(SID_LOG_SYSTEM, true);
+    if (qEnvironmentVariableIsSet("ORVEL_E2E_DUMPS"))
+        settings.WriteSetting(SID_DEBUG_DUMP, true);
+}
+
+// A run that booked a wrong result leaves its whole directory (engine log,
+// dumps, simulator log, line-state logs) under ORVEL_E2E_KEEP when that is
+// set, since such a result may not come again.
+void keepOnFailure(const Demo& d) {
+    if (!::testing::Test::HasFailure() || !qEnvironmentVariableIsSet("ORVEL_E2E_KEEP"))
+        return;
+    const QString to = qEnvironmentVariable("ORVEL_E2E_KEEP") + "/" +
+                       QDateTime::currentDateTime().toString("yyyyMMdd_hhmmss_zzz");
+    if (copyTree(d.dir, to))
+        std::cerr << "run kept in " << to.toStdString() << "\n";
 }
 
 struct RunOutput {
@@ -134,6 +153,10 @@ TEST(SimulatorRun, ResultsFollowTheNumberPlanAndTheRepeatCallsOnlyTheNotNotified
         GTEST_SKIP() << "runner or python3-openpyxl missing";
     Demo d;
     makeDemo(d);
+    struct Keep {
+        const Demo& d;
+        ~Keep() { keepOnFailure(d); }
+    } keep{d};
     const RunOutput out = runner(d.dir, {"--scheme", "Демо", "--repeat", "1"});
     ASSERT_TRUE(out.exitCode == 0 || out.exitCode == 1) << out.text.toStdString();
     const QStringList logs = files(d.dir + "/Log", "*.log");

@@ -134,6 +134,16 @@ public:
         return out;
     }
     const std::vector<CommandRecord>& commands() const { return up_->commands; }
+    // The characters of the dial commands sent, in order.
+    std::string dialledDigits() const {
+        std::string out;
+        for (const auto& c : up_->commands) {
+            if (c.code == CMD_SEND_TEL_NUM) {
+                out += static_cast<char>(c.arg1);
+            }
+        }
+        return out;
+    }
     void clearCommands() { up_->commands.clear(); }
     void failSends(bool on) { up_->failSends = on; }
 

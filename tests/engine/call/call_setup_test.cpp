@@ -237,6 +237,65 @@ TEST(CallSetup, BusyBeforeAndDuringDiallingEndsWithoutResult) {
     EXPECT_EQ(d.alg.GetState(), READY_LINE);
 }
 
+// A tone digit whose tone the card cut in two (its end of play comes with a
+// hardware error) may have reached the exchange as two digits: "104" became
+// "100", a subscriber who confirms, and the call booked the one who never
+// answered as notified. The number is dialled again on a fresh seizure, at
+// most twice a call; then the call ends without a result.
+TEST(CallSetup, ANumberWithABrokenDigitIsDialledAgainNeverContinued) {
+    CallHarness h;
+    h.assign();
+    h.clearCommands();
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        SCOPED_TRACE(attempt);
+        if (attempt == 1) {
+            h.seize("104", 3, false);
+        }
+        h.done(CMD_SEND_TEL_NUM);  // '1' went out whole
+        h.ack(CMD_SEND_TEL_NUM, ACKT_RECEIVE);
+        h.ack(CMD_START_PLAY, ACKT_EXECUTE, ACKS_HARDWARE_ERR);  // '0' was cut
+        ASSERT_EQ(h.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
+        EXPECT_EQ(h.dialledDigits(), "10");
+        // Whatever answers now is not the subscriber: ring-back and an
+        // answer change nothing.
+        h.report(LS_RING_BACK_TONE);
+        h.report(LS_VOICE);
+        EXPECT_EQ(h.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_DOWN);
+        h.done(CMD_SEND_HANG_DOWN);
+        h.clearCommands();
+        h.wait(3.0);  // RedialPause on-hook
+        if (attempt == 3) {
+            break;
+        }
+        ASSERT_EQ(h.alg.GetState(), WAIT_ACKNOWLEDGE_HANG_UP);
+        EXPECT_EQ(h.codes().back(), uint32_t(CMD_SEND_HANG_UP));
+        h.done(CMD_SEND_HANG_UP);
+        h.wait(1.0);
+        // From the first digit again.
+        ASSERT_EQ(h.alg.GetState(), WAIT_DIAL);
+        EXPECT_EQ(h.commands().back().arg1, static_cast<uint32_t>('1'));
+    }
+    EXPECT_EQ(h.alg.GetState(), READY_LINE);
+    EXPECT_TRUE(h.results.empty());
+
+    // A redial that goes through rings as any call does, and the count
+    // starts again with the next call.
+    CallHarness r;
+    r.assign();
+    r.seize("104", 3, false);
+    r.done(CMD_SEND_TEL_NUM);
+    r.ack(CMD_SEND_TEL_NUM, ACKT_RECEIVE);
+    r.ack(CMD_START_PLAY, ACKT_EXECUTE, ACKS_HARDWARE_ERR);
+    r.done(CMD_SEND_HANG_DOWN);
+    r.wait(3.0);
+    r.clearCommands();
+    r.done(CMD_SEND_HANG_UP);
+    r.wait(1.0);
+    r.dialAll();
+    EXPECT_EQ(r.dialledDigits(), "104");
+    EXPECT_EQ(r.alg.GetState(), WAIT_EVENT_KPW);
+}
+
 TEST(CallSetup, StopReleasesTheLineFromAnyState) {
     {  // from the middle of a call: hang-down, then free
         CallHarness h;

@@ -102,6 +102,23 @@ public:
         }
     }
     void failStart(bool fail) { failStart_ = fail; }
+    // A card that holds at most `frames` of output, as a real one does: it
+    // takes more only as the test plays them out.
+    void limitRoom(size_t frames) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        capacity_ = room_ = static_cast<long>(frames);
+    }
+    void play(size_t frames) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            room_ = std::min(capacity_, room_ + static_cast<long>(frames));
+        }
+        wakeTransmit();
+    }
+    long room() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return room_;
+    }
     bool started() {
         std::lock_guard<std::mutex> lock(mutex_);
         return rx_ != nullptr;
@@ -203,9 +220,13 @@ private:
     }
     // Takes every whole frame at once, as a card that is never full.
     ssize_t write(const void* data, std::size_t size) {
-        const size_t frames = full_ ? 0 : size / 64;
+        size_t frames = full_ ? 0 : size / 64;
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            if (capacity_ >= 0) {
+                frames = std::min(frames, static_cast<size_t>(room_));
+                room_ -= static_cast<long>(frames);
+            }
             const auto* b = static_cast<const uint8_t*>(data);
             for (size_t f = 0; f < frames; ++f) {
                 for (size_t h = 0; h < 32; ++h) {
@@ -243,6 +264,8 @@ private:
     std::atomic<bool> failSwitch_{false};
     std::atomic<bool> failStart_{false};
     std::atomic<bool> full_{false};
+    long capacity_ = -1;  // frames; -1: takes everything
+    long room_ = 0;
 };
 
 class ScriptedDriver : public driver::Driver {

@@ -31,6 +31,9 @@ protected:
         for (uint32_t d = 0; d < devs.size(); ++d) {
             ASSERT_EQ(devs[d]->open(driver::deviceName(static_cast<int>(d)), d), 0);
             ASSERT_EQ(pushDeviceModule(ts.stream(), devs[d].get(), d, nullptr), 0);
+            // Time stands still unless a test moves it: no output gap is
+            // ever seen by chance on a slow machine.
+            writer(d)->setOutputClock([this] { return clockS.load(); });
         }
     }
     COrvelWriteTask* writer(uint32_t d) {
@@ -58,6 +61,7 @@ protected:
     ScriptedDriver drv;
     std::vector<std::unique_ptr<CK24Device>> devs;
     TestStream ts;
+    std::atomic<double> clockS{1000.0};
 };
 
 TEST_F(WriteTaskTest, CommandsFindTheirBoardOrAreRefusedByAddress) {
@@ -132,6 +136,52 @@ TEST_F(WriteTaskTest, ToneDigitAtLevel7IsPlayedAtLevel0OnItsHardwareChannel) {
     EXPECT_TRUE(card(0).slot(2).empty() ||
                 std::all_of(card(0).slot(2).begin(), card(0).slot(2).end(),
                             [](int16_t s) { return s == 0; }));
+}
+
+// A card that holds 32 ms of output and a transmit thread that comes late:
+// the card plays silence until the next write. A gap inside a digit's tone
+// makes two digits of one at the exchange, so the end of that digit's play
+// carries a hardware error; a gap before the tone or in the silence after it
+// breaks nothing.
+TEST_F(WriteTaskTest, ADigitWhoseToneTheCardCutIsReportedBroken) {
+    constexpr size_t kCard = 512;
+    card(0).limitRoom(kCard);
+    const uint32_t slot = 12;  // channel 2 = unit 2, local 0
+    // Dials one digit; the card is played out in steps of 32 ms, of which
+    // step `late` comes 100 ms after the one before. The end-of-play status.
+    auto dial = [&](int late) {
+        ts.tail().locked([&] { ts.tail().acks.clear(); });
+        card(0).clearOutput();
+        clockS = clockS + 5.0;  // the card was idle in between, and played out
+        card(0).play(kCard);
+        command(0, 2, CMD_SEND_TEL_NUM, '4', 0, 0);
+        auto taken = [&] { return card(0).slot(slot).size(); };
+        auto executed = [&] {
+            for (const auto& a : acks()) {
+                if (a.type == ACKT_EXECUTE) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        EXPECT_TRUE(orvel::testing::waitFor([&] { return taken() == kCard; }));
+        for (int step = 1; step < 40 && !executed(); ++step) {
+            const size_t before = taken();
+            clockS = clockS + (step == late ? 0.100 : 0.032);
+            card(0).play(kCard);
+            EXPECT_TRUE(orvel::testing::waitFor([&] { return taken() > before || executed(); }));
+            EXPECT_TRUE(orvel::testing::waitFor([&] { return card(0).room() == 0 || executed(); }));
+        }
+        EXPECT_TRUE(executed());
+        const auto a = acks();
+        return a.empty() ? ~0u : a.back().status;
+    };
+    // The tone is 2000 samples: written in steps of 512, the card ran dry
+    // after 1024 of them.
+    EXPECT_EQ(dial(2), uint32_t(ACKS_HARDWARE_ERR));
+    EXPECT_EQ(dial(0), uint32_t(ACKS_OK));
+    EXPECT_EQ(dial(5), uint32_t(ACKS_OK));  // 2560 out: in the silence after the tone
+    EXPECT_EQ(card(0).slot(slot).size(), 2000u + COrvelWriteTask::kDigitTail);
 }
 
 TEST_F(WriteTaskTest, DialCharactersWithoutTonesOrPulsesAreRefused) {
