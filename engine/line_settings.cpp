@@ -42,6 +42,15 @@ void readSwitch(const CSimpleIniA& ini, const char* key, bool& on) {
 
 }  // namespace
 
+const TonePlanEntry* findTonePlanEntry(const char* code) {
+    for (const TonePlanEntry& plan : kTonePlans) {
+        if (::strcasecmp(plan.code, code) == 0) {
+            return &plan;
+        }
+    }
+    return nullptr;
+}
+
 LineSettings readLineSettings(const std::string& path) {
     LineSettings s;
     if (path.empty()) {
@@ -57,13 +66,7 @@ LineSettings readLineSettings(const std::string& path) {
     readSwitch(ini, "MusicDetect", s.musicDetect);
     readSwitch(ini, "EarlyBusyDetect", s.earlyBusyDetect);
     if (const char* text = ini.GetValue("Line", "TonePlan", nullptr); text != nullptr) {
-        const TonePlanEntry* found = nullptr;
-        for (const TonePlanEntry& plan : kTonePlans) {
-            if (::strcasecmp(plan.code, text) == 0) {
-                found = &plan;
-            }
-        }
-        if (found != nullptr) {
+        if (const TonePlanEntry* found = findTonePlanEntry(text); found != nullptr) {
             s.tonePlan = found;
         } else {
             ACE_ERROR((LM_ERROR, ACE_TEXT(" Line settings: bad TonePlan=%C\n"), text));

@@ -52,6 +52,9 @@ inline constexpr TonePlanEntry kTonePlans[] = {
     {"in", "orvel_in.fis", 350, 500, 5, true},
 };
 
+// The plan of that code (any case), or nullptr.
+const TonePlanEntry* findTonePlanEntry(const char* code);
+
 struct LineSettings {
     bool confirmGuard = true;
     double sensitivityDb = 20.0;

@@ -59,8 +59,8 @@ public:
     static constexpr uint32_t kToneMaxFrames = 250;
     static constexpr uint32_t kPauseEndFrames = 2;
     static constexpr uint32_t kPauseMaxFrames = 2000;
-    static constexpr double kFrameSeconds = 0.008;
     static constexpr uint32_t kFrameMs = 8;
+    static constexpr double kFrameSeconds = kFrameMs / 1000.0;
     static constexpr int kBandLowHz = 350;
     static constexpr int kBandHighHz = 500;
     static constexpr int kFrequencyJumpHz = 60;

@@ -17,10 +17,8 @@ using namespace orvel;
 namespace {
 
 const TonePlanEntry& enginePlan(const std::string& code) {
-    for (const TonePlanEntry& p : kTonePlans) {
-        if (code == p.code) {
-            return p;
-        }
+    if (const TonePlanEntry* p = findTonePlanEntry(code.c_str())) {
+        return *p;
     }
     ADD_FAILURE() << "no engine tone plan " << code;
     return kTonePlans[0];

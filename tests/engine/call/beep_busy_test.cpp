@@ -27,21 +27,14 @@ constexpr double kEchoLagS = 0.05;  // from the beep asked for to its echo on th
 constexpr double kBeepHz = 500;
 constexpr double kEchoDb = -16;  // the hybrid's return loss
 
+// The engine plan a site in `country` would set: its own where the engine
+// has one, the British one for the other double ring-back plans, else the
+// default.
 const TonePlanEntry& enginePlanFor(const std::string& country) {
-    std::string code = "default";
-    if (country == "in") {
-        code = "in";
-    } else if (country == "us" || country == "ca") {
-        code = "us";
-    } else if (country == "gb" || country == "au" || country == "nz") {
-        code = "gb";
+    if (const TonePlanEntry* p = findTonePlanEntry(country.c_str())) {
+        return *p;
     }
-    for (const TonePlanEntry& p : kTonePlans) {
-        if (code == p.code) {
-            return p;
-        }
-    }
-    return kTonePlans[0];
+    return *findTonePlanEntry(country == "au" || country == "nz" ? "gb" : "default");
 }
 
 struct Line {
