@@ -74,6 +74,13 @@ inline bool waitFor(const std::function<bool()>& done,
     return done();
 }
 
+// A joined thread can still be listed in /proc/self/task for a moment (the
+// kernel wakes the joiner before it unlists the task), so a count that must
+// fall back is waited for rather than read once.
+inline bool threadsBackTo(int count) {
+    return waitFor([count] { return threadCount() == count; }, std::chrono::seconds(5));
+}
+
 inline std::vector<std::string> filesIn(const std::string& dir) {
     std::vector<std::string> names;
     std::error_code ec;
