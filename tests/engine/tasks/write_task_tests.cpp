@@ -323,13 +323,16 @@ TEST(WriteTaskTeardown, CommandsPassedUpWhileTheBoardsGoNeverReachAGoneTask) {
             std::this_thread::sleep_for(std::chrono::microseconds(50));
         }
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // Commands are being answered before the boards go, however loaded the
+    // machine is.
+    const bool flowing = ts.tail().waitFor([&] { return ts.tail().acks.size() >= 10; });
     ts.stream().pop(Module::M_DELETE);
     ts.stream().pop(Module::M_DELETE);
     const size_t answered = ts.tail().locked([&] { return ts.tail().acks.size(); });
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     stop = true;
     sender.join();
+    ASSERT_TRUE(flowing);
     EXPECT_GT(answered, 0u);
     EXPECT_EQ(ts.tail().locked([&] { return ts.tail().acks.size(); }), answered)
         << "no board is left to take a command";
