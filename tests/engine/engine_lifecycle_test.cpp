@@ -323,7 +323,7 @@ TEST_F(EngineTest, ListeningStartsTheSoundOutputOnlyWhenAskedAndShutdownEndsIt) 
     EXPECT_EQ(ListenLine(0, 0, 1), 0);
     EXPECT_EQ(FreeLine(0, 0), 0);  // also switches listening off
     EXPECT_EQ(ShutdownDll(), 0);
-    EXPECT_TRUE(waitFor([&] { return testing::threadCount() == before; }));
+    EXPECT_TRUE(testing::threadsBackTo(before));
 }
 
 }  // namespace
